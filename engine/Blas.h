@@ -1,0 +1,30 @@
+#pragma once
+// Dense LU on top of OpenBLAS, blocked by hand so that the caller hears
+// from it regularly (the trailing update is cut into pieces of bounded work).
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+namespace blas {
+
+// LU factorisation with partial pivoting (first row of largest magnitude)
+// of the column-major n x n matrix `a` (leading dimension n), in place.
+// `pivots` receives LAPACK-style 1-based row interchanges. `tick` is called
+// with the number of columns finished, often enough that no call is more
+// than a fraction of a second of work away. Returns false on an exactly
+// zero pivot.
+bool LuFactor(double* a, std::size_t n, int* pivots,
+              const std::function<void(std::size_t)>& tick);
+
+// Solves with the factors of LuFactor for m right-hand sides in `b`
+// (column-major, leading dimension n), in place.
+void LuSolve(const double* lu, std::size_t n, const int* pivots, double* b, std::size_t m);
+
+// Threads BLAS uses (set once, explicitly, to the machine's cores).
+int Threads();
+void SetThreads(int threads);
+// Name of the kernel OpenBLAS chose for this processor.
+std::string CoreName();
+
+}  // namespace blas

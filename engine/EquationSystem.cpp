@@ -1,0 +1,184 @@
+// The system of equations of the charge simulation method and its solution.
+//
+// Unknowns: the charges in placement order, then one potential per floating
+// conductor. Rows: one per conductor contour point, two per dielectric
+// contour point (potential and normal displacement continuous), then one
+// zero-net-charge row per floating conductor.
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <vector>
+
+#include "engine/FieldCalc.h"
+#include "engine/Parallel.h"
+#include "engine/ProgressReporter.h"
+#include "engine/RingField.h"
+
+namespace {
+
+// Work per parallel chunk of contour points, in coefficient evaluations:
+// large enough to amortise starting the threads, small enough that the
+// progress display and the cancel button answer within a fraction of a second.
+constexpr double kEvaluationsPerChunk = 4e6;
+// Points whose rows a worker assembles before writing them into the
+// column-major matrix in one pass.
+constexpr long long kRowsPerBlock = 16;
+
+}  // namespace
+
+void FieldCalc::FillMatrix() {
+  const long long nc = totalCharges;
+  const long long n = Unknowns();
+  const long long np = static_cast<long long>(points.size());
+  if (progress) {
+    progress->ShowStage("Заполнение матрицы");
+    progress->SetRange(0, totalPoints);
+    progress->SetPosition(0);
+  }
+  if (static_cast<long long>(charges.size()) != nc || np != totalPoints ||
+      static_cast<long long>(coefficients.RowNo()) != n || static_cast<long long>(rhs.RowNo()) != n) {
+    // Only possible when Place did not run or failed; the solver would
+    // then meet zero rows.
+    if (progress)
+      progress->ShowMessage("matrixT::operator(): Index out of range!", "error",
+                            ProgressReporter::Icon::Warning);
+    return;
+  }
+
+  // Row of each contour point's first equation.
+  std::vector<long long> rowOf(static_cast<size_t>(np) + 1, 0);
+  for (long long p = 0; p < np; ++p) rowOf[p + 1] = rowOf[p] + (points[p].material == 1 ? 1 : 2);
+
+  double* a = coefficients.Data();
+  const long long ld = static_cast<long long>(coefficients.Ld());
+  double* b = rhs.Data();
+  const Charge* q = charges.data();
+
+  auto fillPoints = [&](long long begin, long long end) {
+    std::vector<double> buffer;
+    for (long long p0 = begin; p0 < end; p0 += kRowsPerBlock) {
+      const long long p1 = std::min(end, p0 + kRowsPerBlock);
+      const long long row0 = rowOf[p0], rows = rowOf[p1] - row0;
+      buffer.assign(static_cast<size_t>(rows * nc), 0.0);
+      for (long long p = p0; p < p1; ++p) {
+        double* pot = buffer.data() + (rowOf[p] - row0) * nc;
+        double* nor = points[p].material == 1 ? nullptr : pot + nc;
+        CoefficientRow(points[p], q, nc, pot, nor);
+      }
+      // Transposed write: consecutive rows of one column are adjacent.
+      for (long long j = 0; j < nc; ++j) {
+        double* column = a + j * ld + row0;
+        for (long long r = 0; r < rows; ++r) column[r] = buffer[r * nc + j];
+      }
+    }
+  };
+
+  const double perPoint = std::max<double>(1.0, static_cast<double>(nc) * (UseEarth ? 2 : 1));
+  const long long chunk = std::max<long long>(1, static_cast<long long>(kEvaluationsPerChunk / perPoint));
+  long long groups = 0;
+  int groupId = 0;
+  for (long long start = 0; start < np;) {
+    // Ask about cancelling point by point before the chunk is computed, so
+    // an abort stops the fill before the point at which it was confirmed.
+    long long stop = std::min(np, start + chunk);
+    for (long long p = start; p < stop; ++p)
+      if (AbortRequested()) {
+        stop = p;
+        break;
+      }
+    try {
+      ParallelFor(stop - start, [&](long long b0, long long b1) { fillPoints(start + b0, start + b1); });
+    } catch (const std::bad_alloc&) {
+      SetError(kNoMemory);
+      return;
+    }
+    for (long long p = start; p < stop; ++p) {
+      const ContourPoint& cp = points[p];
+      const long long r = rowOf[p];
+      if (cp.isFloating) {
+        if (cp.region != groupId) {
+          groupId = cp.region;
+          const long long gr = nc + groups;
+          for (long long j = 0; j < nc; ++j) a[j * ld + gr] = charges[j].region == groupId ? 1.0 : 0.0;
+          for (long long g = 0; g < totalFloating; ++g) a[(nc + g) * ld + gr] = 0.0;
+          b[gr] = 0.0;
+          ++groups;
+        }
+        for (long long g = 0; g < totalFloating; ++g) a[(nc + g) * ld + r] = 0.0;
+        a[(nc + groups - 1) * ld + r] = -1.0;
+        b[r] = cp.y * ExternalField;
+      } else if (cp.material != 1) {
+        b[r] = cp.potential;
+        b[r + 1] = -(cp.epsInner - cp.epsOuter) * std::sin(cp.normalAngle) * ExternalField;
+        for (long long g = 0; g < totalFloating; ++g) {
+          a[(nc + g) * ld + r] = 0.0;
+          a[(nc + g) * ld + r + 1] = 0.0;
+        }
+      } else {
+        b[r] = cp.y * ExternalField + cp.potential;
+        for (long long g = 0; g < totalFloating; ++g) a[(nc + g) * ld + r] = 0.0;
+      }
+      if (progress) progress->StepForward();
+    }
+    if (errorCode == kAborted) return;
+    start = stop;
+  }
+}
+
+void FieldCalc::SolveCharges() {
+  solved_ = false;
+  const long long n = Unknowns();
+  matrixT solution;
+  try {
+    coefficients.progress = progress;
+    solution = coefficients.Solve(rhs);
+    coefficients.progress = nullptr;
+  } catch (const math::matrix_error&) {
+    coefficients.progress = nullptr;
+    SetError(kSingular);
+  } catch (const std::bad_alloc&) {
+    coefficients.progress = nullptr;
+    SetError(kNoMemory);
+  }
+  if (errorCode != 0) {
+    if (progress) progress->ShowStage("");
+    return;
+  }
+
+  if (progress) {
+    progress->ShowStage("Расчет зарядов");
+    progress->SetRange(0, totalCharges);
+    progress->SetPosition(0);
+  }
+  long long reached = 0;
+  for (; reached < totalCharges; ++reached) {
+    if (AbortRequested()) break;
+    charges[static_cast<size_t>(reached)].q = solution(static_cast<size_t>(reached), 0);
+    if (progress) progress->StepForward();
+  }
+
+  if (progress) {
+    progress->ShowStage("Определение плавающих потенциалов");
+    progress->SetRange(reached, n);
+  }
+  std::vector<double> floating(static_cast<size_t>(totalFloating), 0.0);
+  for (long long g = 0; g < totalFloating; ++g) {
+    if (AbortRequested()) break;
+    floating[static_cast<size_t>(g)] = solution(static_cast<size_t>(totalCharges + g), 0);
+    if (progress) progress->StepForward();
+  }
+
+  int previous = 0;
+  long long group = -1;
+  for (ContourPoint& p : points) {
+    if (!p.isFloating) continue;
+    if (p.region != previous) {
+      ++group;
+      previous = p.region;
+    }
+    if (group >= 0 && group < totalFloating) p.potential = floating[static_cast<size_t>(group)];
+  }
+  if (progress) progress->ShowStage("");
+  solved_ = errorCode == 0;
+}

@@ -1,0 +1,109 @@
+#pragma once
+// The engine object: the field-forming system, the gap curves, the
+// calculation parameters it keeps, the counters that size a calculation,
+// the placed contour points and ring charges, the system of equations and
+// the error state of the last step.
+//
+// Every step records a failure in errorCode (0 = none) and ends its loop;
+// showing the message and discarding results belong to the caller
+// (CalculationRun). Long steps report to `progress` when one is attached and
+// end with code 9 when the user confirms an abort.
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "engine/matrixT.h"
+#include "model/CSurfColl.h"
+#include "model/Circle.h"
+
+class ProgressReporter;
+
+class FieldCalc {
+ public:
+  enum ErrorCode {
+    kNoError = 0,
+    kFileOpen = 1,
+    kNoLines = 2,
+    kBadParameter = 3,
+    kBadPotential = 4,
+    kUnknownKind = 5,
+    kOpenSurfaces = 6,
+    kBadKindLetter = 7,
+    kEarthBelowZero = 8,
+    kAborted = 9,
+    kNoMemory = 10,
+    kSingular = 11,
+    kBadElement = 12,
+  };
+
+  FieldCalc() = default;
+  FieldCalc(const FieldCalc&) = delete;
+  FieldCalc& operator=(const FieldCalc&) = delete;
+
+  // Calculation parameters kept by the engine.
+  double ExternalField = 0.0;  // kV/cm along +y; its potential is -E0*y
+  bool UseEarth = false;       // mirror images in the earth plane y = 0
+  std::string ControlFilePath;
+
+  CSurfColl Generatrices;
+  CSurfColl GapCurves;
+
+  long long totalCharges = 0;
+  long long totalPoints = 0;
+  long long totalFloating = 0;
+  long long Unknowns() const { return totalCharges + totalFloating; }
+
+  std::vector<ContourPoint> points;  // placement order
+  std::vector<Charge> charges;       // placement order
+  matrixT rhs;                       // n x 1
+  matrixT coefficients;              // n x n
+
+  int errorCode = 0;
+  // Words added to the table message: which generatrix, which file line.
+  std::string errorDetail;
+  int errorLine = 0;  // 1-based file line of a reading error (codes 2, 7)
+
+  ProgressReporter* progress = nullptr;  // not owned
+
+  // The fixed message of a code ("" for 0); codes beyond the table give "".
+  static std::string MessageFor(int code);
+  // Sets `text` to the message of errorCode and returns errorCode != 0; for
+  // a code beyond the table `text` is left alone.
+  bool ErrorText(std::string& text) const;
+  // The message followed by errorDetail on a line of its own, if any.
+  std::string FullErrorText() const;
+
+  void Reset(bool full);
+  void SetProgress(ProgressReporter* p) { progress = p; }
+  void ClearError();
+  void Recount();
+  // Checks the system, allocates the arrays and matrices and places every
+  // generatrix's contour points and charges.
+  void Place();
+  void CheckClosure();
+  // Whether contour points and solved charges are present.
+  bool HasSolution() const { return solved_; }
+
+  // Field-system file.
+  void ReadSystem(std::istream& in);
+  void WriteSystem(std::ostream& out) const;
+
+  double RegionPermittivity(int region) const;
+  void FieldAt(int region, double x, double y, double* phi, double* Ex, double* Ey) const;
+
+  // The system of equations.
+  void FillMatrix();
+  void SolveCharges();
+
+  // Asks the user, after a cancel request, whether to stop; on Yes sets
+  // code 9 and returns true.
+  bool AbortRequested();
+
+ private:
+  void SetError(int code, std::string detail = {});
+  bool ValidateSystem();
+  bool ReserveStorage();
+
+  bool solved_ = false;
+};

@@ -1,0 +1,15 @@
+#pragma once
+// A minimal fork-join loop for the embarrassingly parallel parts (matrix
+// fill, field evaluation). Work is split into contiguous parts, so results
+// never depend on the number of threads.
+
+#include <functional>
+
+// Threads used by ParallelFor: the machine's cores unless set otherwise.
+int WorkerThreads();
+// 0 restores the default; used by tests and benchmarks.
+void SetWorkerThreads(int threads);
+
+// Calls fn(begin, end) on disjoint parts of [0, count) covering it, the
+// calling thread taking one part. Exceptions from a part are rethrown here.
+void ParallelFor(long long count, const std::function<void(long long, long long)>& fn);

@@ -1,0 +1,136 @@
+#include "engine/RingField.h"
+
+void RingField(bool wantPhi, bool wantField, double eps, double Q, double R, double r, double dz,
+               double& phi, double& Er, double& Ez) {
+  const RingGeometry g = MakeRingGeometry(wantField, Q, R, r, dz);
+  phi = wantPhi ? RingPotential(g, eps) : 0.0;
+  if (wantField)
+    RingFieldAt(g, eps, Er, Ez);
+  else
+    Er = Ez = 0.0;
+}
+
+namespace {
+
+// A charge and its optional earth image (charge -q mirrored in y = 0) seen
+// from one point; the permittivity is applied later.
+struct ChargeGeometry {
+  RingGeometry direct;
+  RingGeometry image;
+  bool hasImage = false;
+
+  ChargeGeometry(const Charge& c, double x, double y, bool wantField)
+      : direct(MakeRingGeometry(wantField, c.q, c.x, x, y - c.y)), hasImage(c.earthImage) {
+    if (hasImage) image = MakeRingGeometry(wantField, -c.q, c.x, x, y + c.y);
+  }
+
+  double Potential(double epsRel) const {
+    const double eps = epsRel * kEps0;
+    double p = RingPotential(direct, eps);
+    if (hasImage) p += RingPotential(image, eps);
+    return p;
+  }
+
+  void Field(double epsRel, double& er, double& ez) const {
+    const double eps = epsRel * kEps0;
+    RingFieldAt(direct, eps, er, ez);
+    if (hasImage) {
+      double ir, iz;
+      RingFieldAt(image, eps, ir, iz);
+      er += ir;
+      ez += iz;
+    }
+  }
+
+  double NormalField(double epsRel, double nx, double ny) const {
+    double er, ez;
+    Field(epsRel, er, ez);
+    return epsRel * (er * nx + ez * ny);
+  }
+};
+
+enum class Side { Outer, Inner, Elsewhere };
+
+// Where a charge lies relative to a dielectric point, tested in this order.
+Side DielectricSide(const Charge& c, const ContourPoint& cp) {
+  if (c.region == cp.otherRegion) return Side::Outer;
+  if (c.region == cp.region) return Side::Inner;
+  return Side::Elsewhere;
+}
+
+bool ActsOnConductorPoint(const Charge& c, const ContourPoint& cp) {
+  return c.region == cp.region || c.region != cp.otherRegion;
+}
+
+double PotentialCoefficient(const ChargeGeometry& g, const Charge& c, const ContourPoint& cp) {
+  if (cp.material == 1) return ActsOnConductorPoint(c, cp) ? g.Potential(cp.epsOuter) : 0.0;
+  switch (DielectricSide(c, cp)) {
+    case Side::Outer: return g.Potential(cp.epsInner);
+    case Side::Inner: return -g.Potential(cp.epsOuter);
+    default: return g.Potential(cp.epsInner) - g.Potential(cp.epsOuter);
+  }
+}
+
+double NormalFieldCoefficient(const ChargeGeometry& g, const Charge& c, const ContourPoint& cp,
+                              double nx, double ny) {
+  switch (DielectricSide(c, cp)) {
+    case Side::Outer: return g.NormalField(cp.epsInner, nx, ny);
+    case Side::Inner: return -g.NormalField(cp.epsOuter, nx, ny);
+    default: return g.NormalField(cp.epsInner, nx, ny) - g.NormalField(cp.epsOuter, nx, ny);
+  }
+}
+
+}  // namespace
+
+double PotentialCoefficient(const Charge& c, const ContourPoint& cp) {
+  if (cp.material == 1 && !ActsOnConductorPoint(c, cp)) return 0.0;
+  return PotentialCoefficient(ChargeGeometry(c, cp.x, cp.y, false), c, cp);
+}
+
+double NormalFieldCoefficient(const Charge& c, const ContourPoint& cp) {
+  return NormalFieldCoefficient(ChargeGeometry(c, cp.x, cp.y, true), c, cp, cp.NormalX(),
+                                cp.NormalY());
+}
+
+void AddPotential(const Charge& c, int region, double x, double y, double* acc, double epsRel) {
+  if (c.region == region) return;
+  *acc += ChargeGeometry(c, x, y, false).Potential(epsRel);
+}
+
+void AddField(const Charge& c, int region, double x, double y, double* accX, double* accY,
+              double epsRel) {
+  if (c.region == region) return;
+  double er, ez;
+  ChargeGeometry(c, x, y, true).Field(epsRel, er, ez);
+  *accX += epsRel * er;
+  *accY += epsRel * ez;
+}
+
+void AddPotentialAndField(const Charge& c, int region, double x, double y, double* accPhi,
+                          double* accX, double* accY, double epsRel) {
+  if (c.region == region) return;
+  const ChargeGeometry g(c, x, y, true);
+  double er, ez;
+  g.Field(epsRel, er, ez);
+  *accX += epsRel * er;
+  *accY += epsRel * ez;
+  *accPhi += g.Potential(epsRel);
+}
+
+void CoefficientRow(const ContourPoint& cp, const Charge* charges, long long count, double* potentialRow,
+                    double* normalRow) {
+  const bool dielectric = cp.material != 1;
+  const double nx = cp.NormalX(), ny = cp.NormalY();
+  for (long long j = 0; j < count; ++j) {
+    const Charge& c = charges[j];
+    if (!dielectric) {
+      potentialRow[j] = ActsOnConductorPoint(c, cp)
+                            ? ChargeGeometry(c, cp.x, cp.y, false).Potential(cp.epsOuter)
+                            : 0.0;
+      continue;
+    }
+    const ChargeGeometry g(c, cp.x, cp.y, true);
+    potentialRow[j] = PotentialCoefficient(g, c, cp);
+    if (normalRow) normalRow[j] = NormalFieldCoefficient(g, c, cp, nx, ny);
+  }
+}

@@ -1,0 +1,110 @@
+#include "engine/matrixT.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "engine/Blas.h"
+#include "engine/ProgressReporter.h"
+
+namespace math {
+
+struct matrixT::Rep {
+  std::vector<double> data;  // column-major, allocRows x allocCols
+  std::size_t nRows = 0, nCols = 0, allocRows = 0, allocCols = 0;
+
+  Rep() = default;
+  Rep(std::size_t rows, std::size_t cols)
+      : data(rows * cols, 0.0), nRows(rows), nCols(cols), allocRows(rows), allocCols(cols) {}
+  double& At(std::size_t i, std::size_t j) { return data[j * allocRows + i]; }
+  double At(std::size_t i, std::size_t j) const { return data[j * allocRows + i]; }
+};
+
+namespace {
+const char* const kIndexError = "matrixT::operator(): Index out of range!";
+const char* const kInconsistent = "matrixT::Solve():Inconsistent matrices!";
+const char* const kSingular = "matrixT::Solve(): Singular matrix!";
+}  // namespace
+
+matrixT::matrixT() : rep_(std::make_shared<Rep>()) {}
+matrixT::matrixT(std::size_t rows, std::size_t cols) : rep_(std::make_shared<Rep>(rows, cols)) {}
+
+void matrixT::Detach() {
+  if (rep_.use_count() <= 1) return;
+  auto copy = std::make_shared<Rep>(rep_->nRows, rep_->nCols);
+  for (std::size_t j = 0; j < rep_->nCols; ++j)
+    std::copy_n(&rep_->data[j * rep_->allocRows], rep_->nRows, &copy->data[j * copy->allocRows]);
+  rep_ = std::move(copy);
+}
+
+double& matrixT::operator()(std::size_t i, std::size_t j) {
+  if (i >= rep_->nRows || j >= rep_->nCols) throw matrix_error(kIndexError);
+  Detach();
+  return rep_->At(i, j);
+}
+
+double matrixT::operator()(std::size_t i, std::size_t j) const {
+  if (i >= rep_->nRows || j >= rep_->nCols) throw matrix_error(kIndexError);
+  return rep_->At(i, j);
+}
+
+void matrixT::Resize(std::size_t rows, std::size_t cols) {
+  if (rows == rep_->allocRows && cols == rep_->allocCols) {
+    if (rep_->nRows == rows && rep_->nCols == cols) return;
+    Detach();
+    rep_->nRows = rows;
+    rep_->nCols = cols;
+    return;
+  }
+  auto fresh = std::make_shared<Rep>(rows, cols);
+  const std::size_t r = std::min(rows, rep_->nRows), c = std::min(cols, rep_->nCols);
+  for (std::size_t j = 0; j < c; ++j)
+    std::copy_n(&rep_->data[j * rep_->allocRows], r, &fresh->data[j * rows]);
+  rep_ = std::move(fresh);
+}
+
+std::size_t matrixT::RowNo() const { return rep_->nRows; }
+std::size_t matrixT::ColNo() const { return rep_->nCols; }
+
+void matrixT::SetAll(double v) {
+  Detach();
+  std::fill(rep_->data.begin(), rep_->data.end(), v);
+}
+
+double* matrixT::Data() {
+  Detach();
+  return rep_->data.data();
+}
+const double* matrixT::Data() const { return rep_->data.data(); }
+std::size_t matrixT::Ld() const { return rep_->allocRows; }
+
+matrixT matrixT::Solve(const matrixT& b) const {
+  const std::size_t n = RowNo();
+  if (n != ColNo() || ColNo() != b.RowNo()) throw matrix_error(kInconsistent);
+  const std::size_t m = b.ColNo();
+
+  if (progress) {
+    progress->ShowStage("Решение системы алгебраических уравнений");
+    progress->SetRange(0, static_cast<long long>(m + 2 * n));
+    progress->SetPosition(0);
+  }
+
+  // The one work copy of A, with leading dimension n.
+  std::vector<double> work(n * n);
+  for (std::size_t j = 0; j < n; ++j) std::copy_n(&rep_->data[j * rep_->allocRows], n, &work[j * n]);
+  matrixT x(n, m);
+  for (std::size_t j = 0; j < m; ++j)
+    std::copy_n(&b.rep_->data[j * b.rep_->allocRows], n, &x.rep_->data[j * n]);
+  if (progress) progress->SetPosition(static_cast<long long>(n));
+
+  std::vector<int> pivots(n);
+  auto tick = [&](std::size_t columnsDone) {
+    if (progress) progress->SetPosition(static_cast<long long>(n + columnsDone));
+  };
+  if (!blas::LuFactor(work.data(), n, pivots.data(), tick)) throw matrix_error(kSingular);
+  blas::LuSolve(work.data(), n, pivots.data(), x.rep_->data.data(), m);
+
+  if (progress) progress->SetPosition(static_cast<long long>(m + 2 * n));
+  return x;
+}
+
+}  // namespace math

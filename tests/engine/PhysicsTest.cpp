@@ -1,0 +1,126 @@
+// Solved systems against analytic answers: a conductor sphere, the earth
+// image, a floating conductor and a dielectric sphere in a uniform field.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "engine/FieldCalc.h"
+#include "TestSystems.h"
+
+namespace {
+
+constexpr double kRadius = 5.0;
+
+TEST(Physics, ConductorSphereAtFixedPotential) {
+  const double U = 10.0;
+  FieldCalc calc;
+  testsys::Load(calc, testsys::Sphere(0.0, U, 40, 1.0));
+  ASSERT_EQ(testsys::Solve(calc), 0);
+  ASSERT_TRUE(calc.HasSolution());
+  double phi, ex, ey;
+  for (const ContourPoint& p : calc.points) {
+    calc.FieldAt(2, p.x, p.y, &phi, &ex, &ey);
+    EXPECT_NEAR(phi, U, 1e-9 * U);
+  }
+  // Halfway between neighbouring contour points.
+  const double delta = std::numbers::pi / 41;
+  for (int i = 1; i < 40; i += 3) {
+    const double th = std::numbers::pi / 2 - (i + 0.5) * delta;
+    calc.FieldAt(2, kRadius * std::cos(th), kRadius * std::sin(th), &phi, &ex, &ey);
+    EXPECT_NEAR(phi, U, 1e-3 * U) << i;
+  }
+  // Just outside: |E| -> U / R, radial. Further out: U R / r.
+  const double th = 0.4;
+  const double r = kRadius * 1.001;
+  calc.FieldAt(2, r * std::cos(th), r * std::sin(th), &phi, &ex, &ey);
+  EXPECT_NEAR(std::hypot(ex, ey), U / kRadius, 5e-3 * U / kRadius);
+  EXPECT_NEAR(std::atan2(ey, ex), th, 3e-3);
+  calc.FieldAt(2, 12.0, 5.0, &phi, &ex, &ey);
+  EXPECT_NEAR(phi, U * kRadius / 13.0, 1e-4 * U);
+  // Inside the conductor (its own region has no permittivity): zeros.
+  calc.FieldAt(1, 1.0, 1.0, &phi, &ex, &ey);
+  EXPECT_EQ(phi, 0.0);
+}
+
+TEST(Physics, EarthPlaneIsAtZeroPotential) {
+  FieldCalc calc;
+  testsys::Load(calc, testsys::Sphere(8.0, 20.0, 40, 1.0));
+  calc.UseEarth = true;
+  ASSERT_EQ(testsys::Solve(calc), 0);
+  double phi, ex, ey;
+  for (double x : {0.0, 3.0, 10.0, 40.0}) {
+    calc.FieldAt(2, x, 0.0, &phi, &ex, &ey);
+    EXPECT_NEAR(phi, 0.0, 1e-12) << x;
+    EXPECT_NEAR(ex, 0.0, 1e-9) << x;  // the field meets the ground at right angles
+  }
+  for (const ContourPoint& p : calc.points) {
+    calc.FieldAt(2, p.x, p.y, &phi, &ex, &ey);
+    EXPECT_NEAR(phi, 20.0, 1e-8);
+  }
+}
+
+TEST(Physics, FloatingSphereInAnExternalField) {
+  // A floating conductor made of two quarter circles, in a uniform field.
+  FieldCalc calc;
+  testsys::Load(calc,
+                "Me; 3 ; 2 ;    ; 1.0 ;\t\tc; 0 ; 0 ; 5 ; 90 ; 0 ; x ; 20 ; 1.5 ;\n"
+                "Me; 3 ; 2 ;    ; 1.0 ;\t\tc; 0 ; 0 ; 5 ; 0 ; -90 ; x ; 20 ; 1.5 ;\n");
+  calc.ExternalField = 1.0;
+  ASSERT_EQ(calc.totalFloating, 1);
+  ASSERT_EQ(testsys::Solve(calc), 0);
+  const double v = calc.points.front().potential;
+  double total = 0.0, scale = 0.0;
+  for (const Charge& q : calc.charges) {
+    total += q.q;
+    scale += std::fabs(q.q);
+  }
+  EXPECT_NEAR(total, 0.0, 1e-10 * scale);
+  double phi, ex, ey;
+  for (const ContourPoint& p : calc.points) {
+    EXPECT_EQ(p.potential, v);
+    calc.FieldAt(2, p.x, p.y, &phi, &ex, &ey);
+    EXPECT_NEAR(phi, v, 1e-8);
+  }
+  // By symmetry the sphere at the origin floats at 0; outside, the potential
+  // is -E0 y (1 - R^3/r^3), and at the pole the field is three times E0.
+  EXPECT_NEAR(v, 0.0, 1e-6);
+  calc.FieldAt(2, 6.0, 6.0, &phi, &ex, &ey);
+  EXPECT_NEAR(phi, -6.0 * (1 - std::pow(kRadius, 3) / std::pow(72.0, 1.5)), 1e-4);
+  calc.FieldAt(2, 0.0, kRadius * 1.0005, &phi, &ex, &ey);
+  EXPECT_NEAR(ey, 3.0, 0.03);
+}
+
+TEST(Physics, DielectricSphereInAnExternalField) {
+  const double epsIn = 4.0, E0 = 1.0;
+  FieldCalc calc;
+  testsys::Load(calc, "De; 1 ; 2 ; 4.0 ; 1.0 ;\t\tc; 0 ; 0 ; 5 ; 90 ; -90 ; 40 ; 1.5 ;\n");
+  calc.ExternalField = E0;
+  ASSERT_EQ(testsys::Solve(calc), 0);
+  double pin, exi, eyi, pout, exo, eyo;
+  for (const ContourPoint& p : calc.points) {
+    calc.FieldAt(1, p.x, p.y, &pin, &exi, &eyi);
+    calc.FieldAt(2, p.x, p.y, &pout, &exo, &eyo);
+    EXPECT_NEAR(pin, pout, 1e-9);
+    const double nx = std::cos(p.normalAngle), ny = std::sin(p.normalAngle);
+    EXPECT_NEAR(epsIn * (exi * nx + eyi * ny), 1.0 * (exo * nx + eyo * ny), 1e-9);
+  }
+  // Inside, the field is uniform: 3 E0 / (eps + 2).
+  calc.FieldAt(1, 1.0, 0.5, &pin, &exi, &eyi);
+  EXPECT_NEAR(eyi, 3 * E0 / (epsIn + 2), 1e-3);
+  EXPECT_NEAR(exi, 0.0, 1e-3);
+}
+
+TEST(Physics, SingularSystemIsCode11AndLeavesChargesAlone) {
+  FieldCalc calc;
+  // Two identical generatrices give identical rows.
+  testsys::Load(calc,
+                "Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; 1 ; 10 ; 5 ; 3 ; 1 ;\n"
+                "Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; 1 ; 10 ; 5 ; 3 ; 1 ;\n");
+  EXPECT_EQ(testsys::Solve(calc), 11);
+  EXPECT_FALSE(calc.HasSolution());
+  for (const Charge& q : calc.charges) EXPECT_EQ(q.q, 1.0);
+}
+
+}  // namespace
