@@ -1,0 +1,61 @@
+#include "engine/GapCurves.h"
+
+#include <istream>
+#include <ostream>
+
+#include "engine/FieldCalc.h"
+
+SurfParams GapCurveParams(int region, int points) {
+  SurfParams p;
+  p.material = 1;
+  p.innerRegion = region;
+  p.outerRegion = -1;
+  p.epsInner = 0.0;
+  p.epsOuter = 0.0;
+  p.fixedPotential = 0.0;
+  p.isFloating = false;
+  p.pointCount = points;
+  p.ratioLd = 0.0;
+  return p;
+}
+
+std::unique_ptr<Line> MakeGapLine(int region, int points, double x1, double y1, double x2, double y2) {
+  auto l = std::make_unique<Line>(GapCurveParams(region, points), x1, y1, x2, y2);
+  l->SetVariablePotential(0.0, 0.0);
+  return l;
+}
+
+std::unique_ptr<Arch> MakeGapArch(int region, int points, double xc, double yc, double radius,
+                                  double angle1Deg, double angle2Deg) {
+  auto a = std::make_unique<Arch>(GapCurveParams(region, points), xc, yc, radius,
+                                  DegreesToRadians(angle1Deg), DegreesToRadians(angle2Deg));
+  a->SetVariablePotential(0.0, 0.0);
+  return a;
+}
+
+void SetGapLine(Line& curve, int region, int points, double x1, double y1, double x2, double y2) {
+  curve.SetAll(GapCurveParams(region, points), x1, y1, x2, y2);
+  curve.SetVariablePotential(0.0, 0.0);
+}
+
+void SetGapArch(Arch& curve, int region, int points, double xc, double yc, double radius,
+                double angle1Deg, double angle2Deg) {
+  curve.SetAll(GapCurveParams(region, points), xc, yc, radius, DegreesToRadians(angle1Deg),
+               DegreesToRadians(angle2Deg));
+  curve.SetVariablePotential(0.0, 0.0);
+}
+
+ElementReadResult LoadGapCurves(FieldCalc& calc, std::istream& in) {
+  calc.GapCurves.RemoveAllElements();
+  const ElementReadResult r =
+      ReadElementLines(in, [&](std::unique_ptr<SurfData> e) { calc.GapCurves.Append(std::move(e)); });
+  if (r.errorCode != 0) {
+    calc.errorCode = r.errorCode;
+    calc.errorLine = r.errorLine;
+  }
+  return r;
+}
+
+void SaveGapCurves(const FieldCalc& calc, std::ostream& out) {
+  for (const auto& e : calc.GapCurves) out << e->GetText() << "\r\n";
+}

@@ -1,0 +1,30 @@
+#pragma once
+// Gap curves: Line and Arch elements that carry a region, a number of
+// calculation points and placeholder physical values, and their file.
+
+#include <iosfwd>
+#include <memory>
+
+#include "model/Arch.h"
+#include "model/ElementText.h"
+#include "model/Line.h"
+
+class FieldCalc;
+
+// The common parameters of a gap curve: a conductor with outer region -1,
+// no permittivities, a variable potential from 0 to 0 and L/d 0.
+SurfParams GapCurveParams(int region, int points);
+
+std::unique_ptr<Line> MakeGapLine(int region, int points, double x1, double y1, double x2, double y2);
+// Angles in degrees.
+std::unique_ptr<Arch> MakeGapArch(int region, int points, double xc, double yc, double radius,
+                                  double angle1Deg, double angle2Deg);
+void SetGapLine(Line& curve, int region, int points, double x1, double y1, double x2, double y2);
+void SetGapArch(Arch& curve, int region, int points, double xc, double yc, double radius,
+                double angle1Deg, double angle2Deg);
+
+// Replaces calc.GapCurves by the curves of the file. A line of no known
+// kind stops reading: the curves above it stay and calc.errorCode becomes 7.
+ElementReadResult LoadGapCurves(FieldCalc& calc, std::istream& in);
+// One element line per curve, CR LF, nothing else.
+void SaveGapCurves(const FieldCalc& calc, std::ostream& out);
