@@ -1,4 +1,4 @@
-// Runs the widget tests inside one QApplication (offscreen unless told otherwise).
+// Runs widget tests inside one QApplication (offscreen unless told otherwise).
 #include <gtest/gtest.h>
 
 #include <QApplication>
