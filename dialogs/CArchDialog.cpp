@@ -1,0 +1,67 @@
+#include "dialogs/CArchDialog.h"
+
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+
+#include "dialogs/NumberFields.h"
+
+CArchDialog::CArchDialog(QWidget* parent)
+    : CGeneratrixDialog(parent),
+      radiusEdit_(NewEdit("radius")),
+      angle1Edit_(NewEdit("angle1Deg")),
+      angle2Edit_(NewEdit("angle2Deg")),
+      xcEdit_(NewEdit("xc")),
+      ycEdit_(NewEdit("yc")) {
+  auto* geometry = new QGroupBox(QStringLiteral("Координаты начала и конца образующей [см]"));
+  auto* h = new QHBoxLayout(geometry);
+  auto* left = new QFormLayout;
+  left->addRow(QStringLiteral("Центр X"), xcEdit_);
+  left->addRow(QStringLiteral("Центр Y"), ycEdit_);
+  left->addRow(QStringLiteral("Радиус R"), radiusEdit_);
+  auto* right = new QFormLayout;
+  right->addRow(QStringLiteral("Начал. угол"), angle1Edit_);
+  right->addRow(QStringLiteral("Конечн. угол"), angle2Edit_);
+  h->addLayout(left);
+  h->addLayout(right);
+  BuildLayout(geometry, false);
+}
+
+void CArchDialog::RegisterFields(NumberFields& f) {
+  f.AddReal(epsInnerEdit_, &epsInner, 1, 10000, QStringLiteral("Диэлектрическая проницаемость внутренней области"));
+  f.AddReal(epsOuterEdit_, &epsOuter, 1, 10000, QStringLiteral("Диэлектрическая проницаемость внешней области"));
+  f.AddReal(fixedValueEdit_, &fixedValue, QStringLiteral("Фиксированный потенциал"));
+  f.AddInteger(innerRegionEdit_, &innerRegion, 1, 10000, QStringLiteral("Индентификатор внутренней области"));
+  f.AddInteger(outerRegionEdit_, &outerRegion, 1, 10000, QStringLiteral("Индентификатор внешней области"));
+  f.AddInteger(pointCountEdit_, &pointCount, 1, 1000, QStringLiteral("Количество расчетных точек"));
+  f.AddReal(radiusEdit_, &radius, 0.1, 3276, QStringLiteral("Радиус R"));
+  f.AddReal(angle1Edit_, &angle1Deg, -90, 360, QStringLiteral("Начал. угол"));
+  f.AddReal(angle2Edit_, &angle2Deg, -180, 360, QStringLiteral("Конечн. угол"));
+  f.AddReal(xcEdit_, &xc, -3276, 3276, QStringLiteral("Центр X"));
+  f.AddReal(ycEdit_, &yc, -3276, 3276, QStringLiteral("Центр Y"));
+  f.AddReal(ratioLdEdit_, &ratioLd, 0.0001, 10000, QStringLiteral("Отношение L/d"));
+  f.AddReal(rangeFromEdit_, &rangeFrom, QStringLiteral("Потенциал от"));
+  f.AddReal(rangeToEdit_, &rangeTo, QStringLiteral("Потенциал до"));
+}
+
+void CArchDialog::FillFrom(const Arch& arch) {
+  FillCommonFrom(arch);
+  xc = arch.xc;
+  yc = arch.yc;
+  radius = arch.radius;
+  angle1Deg = RadiansToDegrees(arch.angle1);
+  angle2Deg = RadiansToDegrees(arch.angle2);
+}
+
+void CArchDialog::ApplyTo(Arch& arch) const {
+  arch.SetAll(EditParams(), xc, yc, radius, DegreesToRadians(angle1Deg), DegreesToRadians(angle2Deg));
+  ApplyPotential(arch);
+}
+
+std::unique_ptr<Arch> CArchDialog::MakeElement() const {
+  auto arch = std::make_unique<Arch>(NewParams(), xc, yc, radius, DegreesToRadians(angle1Deg),
+                                     DegreesToRadians(angle2Deg));
+  ApplyPotential(*arch);
+  return arch;
+}

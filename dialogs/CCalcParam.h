@@ -1,0 +1,30 @@
+#pragma once
+// Page "Параметры расчета": external field (-1000..1000 kV/cm), the earth
+// and the closure test.
+
+#include "dialogs/COptionPage.h"
+
+class QCheckBox;
+class QLineEdit;
+
+class CCalcParam : public COptionPage {
+  Q_OBJECT
+ public:
+  explicit CCalcParam(QWidget* parent = nullptr);
+
+  double ExternalField = 0.0;
+  bool UseEarth = false;
+  bool TestClosure = false;
+
+  void LoadControls() override;
+  bool TakeBack() override;
+
+  QLineEdit* ExternalFieldEdit() const { return fieldEdit_; }
+  QCheckBox* UseEarthBox() const { return earthBox_; }
+  QCheckBox* TestClosureBox() const { return closureBox_; }
+
+ private:
+  QLineEdit* fieldEdit_;
+  QCheckBox* earthBox_;
+  QCheckBox* closureBox_;
+};
