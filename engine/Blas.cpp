@@ -2,7 +2,11 @@
 
 #include <cblas.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <thread>
 
 extern "C" {
@@ -43,6 +47,22 @@ void SetThreads(int threads) {
 std::string CoreName() {
   const char* name = openblas_get_corename();
   return name ? name : "";
+}
+
+void SelectBestKernel(int argc, char** argv) {
+  if (argc < 1 || std::getenv("OPENBLAS_CORETYPE") || std::getenv("KALVOR_KERNEL_CHOSEN")) return;
+  __builtin_cpu_init();
+  if (!(__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+        __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl")))
+    return;
+  std::string core = CoreName();
+  for (char& c : core) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* avx512 : {"skylakex", "cooperlake", "sapphirerapids"})
+    if (core == avx512) return;
+  setenv("OPENBLAS_CORETYPE", "SkylakeX", 1);
+  setenv("KALVOR_KERNEL_CHOSEN", "1", 1);  // never loop
+  execv("/proc/self/exe", argv);
+  // If the re-execution failed we simply go on with the slower kernel.
 }
 
 bool LuFactor(double* a, std::size_t nn, int* pivots, const std::function<void(std::size_t)>& tick) {

@@ -27,4 +27,11 @@ void SetThreads(int threads);
 // Name of the kernel OpenBLAS chose for this processor.
 std::string CoreName();
 
+// OpenBLAS picks its kernel when it loads and does not recognise some
+// AVX-512 processors, falling back to a kernel three to four times slower.
+// When the processor has AVX-512 (F, DQ, BW, VL), the user has not set
+// OPENBLAS_CORETYPE and a non-AVX-512 kernel was chosen, re-executes the
+// program once with OPENBLAS_CORETYPE=SkylakeX. Call first thing in main.
+void SelectBestKernel(int argc, char** argv);
+
 }  // namespace blas

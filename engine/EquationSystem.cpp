@@ -17,10 +17,6 @@
 
 namespace {
 
-// Work per parallel chunk of contour points, in coefficient evaluations:
-// large enough to amortise starting the threads, small enough that the
-// progress display and the cancel button answer within a fraction of a second.
-constexpr double kEvaluationsPerChunk = 4e6;
 // Points whose rows a worker assembles before writing them into the
 // column-major matrix in one pass.
 constexpr long long kRowsPerBlock = 16;
@@ -74,55 +70,41 @@ void FieldCalc::FillMatrix() {
     }
   };
 
-  const double perPoint = std::max<double>(1.0, static_cast<double>(nc) * (UseEarth ? 2 : 1));
-  const long long chunk = std::max<long long>(1, static_cast<long long>(kEvaluationsPerChunk / perPoint));
+  const long long chunk = ChunkFor(static_cast<double>(nc) * (UseEarth ? 2 : 1));
   long long groups = 0;
   int groupId = 0;
-  for (long long start = 0; start < np;) {
-    // Ask about cancelling point by point before the chunk is computed, so
-    // an abort stops the fill before the point at which it was confirmed.
-    long long stop = std::min(np, start + chunk);
-    for (long long p = start; p < stop; ++p)
-      if (AbortRequested()) {
-        stop = p;
-        break;
+  auto finishRow = [&](long long p) {
+    const ContourPoint& cp = points[p];
+    const long long r = rowOf[p];
+    if (cp.isFloating) {
+      if (cp.region != groupId) {
+        groupId = cp.region;
+        const long long gr = nc + groups;
+        for (long long j = 0; j < nc; ++j) a[j * ld + gr] = charges[j].region == groupId ? 1.0 : 0.0;
+        for (long long g = 0; g < totalFloating; ++g) a[(nc + g) * ld + gr] = 0.0;
+        b[gr] = 0.0;
+        ++groups;
       }
-    try {
-      ParallelFor(stop - start, [&](long long b0, long long b1) { fillPoints(start + b0, start + b1); });
-    } catch (const std::bad_alloc&) {
-      SetError(kNoMemory);
-      return;
-    }
-    for (long long p = start; p < stop; ++p) {
-      const ContourPoint& cp = points[p];
-      const long long r = rowOf[p];
-      if (cp.isFloating) {
-        if (cp.region != groupId) {
-          groupId = cp.region;
-          const long long gr = nc + groups;
-          for (long long j = 0; j < nc; ++j) a[j * ld + gr] = charges[j].region == groupId ? 1.0 : 0.0;
-          for (long long g = 0; g < totalFloating; ++g) a[(nc + g) * ld + gr] = 0.0;
-          b[gr] = 0.0;
-          ++groups;
-        }
-        for (long long g = 0; g < totalFloating; ++g) a[(nc + g) * ld + r] = 0.0;
-        a[(nc + groups - 1) * ld + r] = -1.0;
-        b[r] = cp.y * ExternalField;
-      } else if (cp.material != 1) {
-        b[r] = cp.potential;
-        b[r + 1] = -(cp.epsInner - cp.epsOuter) * std::sin(cp.normalAngle) * ExternalField;
-        for (long long g = 0; g < totalFloating; ++g) {
-          a[(nc + g) * ld + r] = 0.0;
-          a[(nc + g) * ld + r + 1] = 0.0;
-        }
-      } else {
-        b[r] = cp.y * ExternalField + cp.potential;
-        for (long long g = 0; g < totalFloating; ++g) a[(nc + g) * ld + r] = 0.0;
+      for (long long g = 0; g < totalFloating; ++g) a[(nc + g) * ld + r] = 0.0;
+      a[(nc + groups - 1) * ld + r] = -1.0;
+      b[r] = cp.y * ExternalField;
+    } else if (cp.material != 1) {
+      b[r] = cp.potential;
+      b[r + 1] = -(cp.epsInner - cp.epsOuter) * std::sin(cp.normalAngle) * ExternalField;
+      for (long long g = 0; g < totalFloating; ++g) {
+        a[(nc + g) * ld + r] = 0.0;
+        a[(nc + g) * ld + r + 1] = 0.0;
       }
-      if (progress) progress->StepForward();
+    } else {
+      b[r] = cp.y * ExternalField + cp.potential;
+      for (long long g = 0; g < totalFloating; ++g) a[(nc + g) * ld + r] = 0.0;
     }
-    if (errorCode == kAborted) return;
-    start = stop;
+    if (progress) progress->StepForward();
+  };
+  try {
+    ChunkedLoop(np, chunk, fillPoints, finishRow);
+  } catch (const std::bad_alloc&) {
+    SetError(kNoMemory);
   }
 }
 

@@ -2,12 +2,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <istream>
 #include <new>
 #include <ostream>
 #include <set>
 
+#include "engine/Parallel.h"
 #include "engine/ProgressReporter.h"
 #include "engine/RingField.h"
 #include "model/Arch.h"
@@ -126,6 +128,34 @@ bool FieldCalc::AbortRequested() {
   return true;
 }
 
+long long FieldCalc::ChunkFor(double evaluationsPerItem) {
+  // Large enough to amortise starting the threads, small enough that the
+  // progress display and the cancel button answer within a fraction of a
+  // second.
+  constexpr double kEvaluationsPerChunk = 4e6;
+  return std::max<long long>(1, static_cast<long long>(kEvaluationsPerChunk / std::max(1.0, evaluationsPerItem)));
+}
+
+bool FieldCalc::ChunkedLoop(long long count, long long chunk,
+                            const std::function<void(long long, long long)>& compute,
+                            const std::function<void(long long)>& emit) {
+  for (long long start = 0; start < count;) {
+    long long stop = std::min(count, start + std::max<long long>(1, chunk));
+    bool aborted = false;
+    for (long long i = start; i < stop; ++i)
+      if (AbortRequested()) {
+        stop = i;
+        aborted = true;
+        break;
+      }
+    ParallelFor(stop - start, [&](long long b0, long long b1) { compute(start + b0, start + b1); });
+    for (long long i = start; i < stop; ++i) emit(i);
+    if (aborted) return false;
+    start = stop;
+  }
+  return true;
+}
+
 // Rules the system of equations relies on; the reader does not check them.
 bool FieldCalc::ValidateSystem() {
   const int n = Generatrices.GetSize();
@@ -233,7 +263,17 @@ void FieldCalc::Place() {
   for (int i = 0; i < Generatrices.GetSize(); ++i) {
     if (AbortRequested()) return;
     const SurfData& e = *Generatrices[i];
+    const size_t firstPoint = points.size();
     e.MakeContourPoints(points);
+    // Below the earth plane the mirror charges make the system meaningless
+    // (and usually singular).
+    for (size_t k = firstPoint; UseEarth && k < points.size(); ++k)
+      if (points[k].y < 0.0) {
+        SetError(kEarthBelowZero, text::Format("Образующая %d: контурная точка (%.4g; %.4g) лежит ниже "
+                                               "плоскости земли y = 0.",
+                                               i + 1, points[k].x, points[k].y));
+        return;
+      }
     const size_t first = charges.size();
     e.MakeCharges(charges, UseEarth);
     for (size_t k = first; k < charges.size(); ++k) {

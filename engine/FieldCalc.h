@@ -9,6 +9,7 @@
 // (CalculationRun). Long steps report to `progress` when one is attached and
 // end with code 9 when the user confirms an abort.
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "model/CSurfColl.h"
 #include "model/Circle.h"
 
+class ControlStream;
 class ProgressReporter;
 
 class FieldCalc {
@@ -96,11 +98,38 @@ class FieldCalc {
   void FillMatrix();
   void SolveCharges();
 
+  // Control file: the matrix with its right-hand side, the contour-point
+  // potentials, and the charges with the recalculated potential and normal
+  // field on both sides of every contour point (which closes the file).
+  void WriteMatrix(ControlStream& out);
+  void WritePotentials(ControlStream& out);
+  void WriteControl(ControlStream& out);
+
+  // Result files: 01.dat ... (one per generatrix, k evaluation points per
+  // interval between contour points) and 01space.dat ... (one per gap curve).
+  void WriteSurfaceResults(const std::string& folder, int k);
+  void WriteGapResults(const std::string& folder);
+  static std::string SurfaceFileName(int m);
+  // Largest |E| (kV/cm) at the evaluation points of generatrix `index`, on
+  // its outer side and, for a dielectric, its inner side.
+  double MaxSurfaceField(int index, int k) const;
+  static std::string GapFileName(int m);
+
   // Asks the user, after a cancel request, whether to stop; on Yes sets
   // code 9 and returns true.
   bool AbortRequested();
 
  private:
+  // Items [0, count) in chunks: the cancel question item by item, then the
+  // chunk computed in parallel by compute(begin, end), then emit(i) for each
+  // item in order on this thread. Stops before the item at which an abort
+  // is confirmed; false after an abort.
+  bool ChunkedLoop(long long count, long long chunk,
+                   const std::function<void(long long, long long)>& compute,
+                   const std::function<void(long long)>& emit);
+  // Items per chunk for items costing `evaluationsPerItem` ring evaluations.
+  static long long ChunkFor(double evaluationsPerItem);
+
   void SetError(int code, std::string detail = {});
   bool ValidateSystem();
   bool ReserveStorage();

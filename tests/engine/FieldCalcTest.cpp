@@ -108,10 +108,13 @@ TEST(FieldCalc, PlaceRefusesSystemsTheEquationsCannotHold) {
       // A half circle with one point and L/d 0.8 puts its charge behind the axis.
       {"Me; 1 ; 2 ;    ; 1.0 ;\t\tc; 0 ; 0 ; 5 ; 90 ; -90 ; 5 ; 1 ; 0.8 ;\n", 12, "осью"},
       {"Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; 1 ; 10 ; 5 ; 100000000 ; 1 ;\n", 10, "ГБ"},
+      // With the earth plane nothing may lie below it.
+      {ok + testsys::Sphere(0, 1, 4), 8, "Образующая 2"},
   };
   for (const Refusal& r : cases) {
     FieldCalc calc;
     testsys::Load(calc, r.system);
+    calc.UseEarth = r.code == 8;
     ASSERT_EQ(calc.errorCode, 0) << r.system;
     calc.Place();
     EXPECT_EQ(calc.errorCode, r.code) << r.system;

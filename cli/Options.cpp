@@ -1,0 +1,117 @@
+#include "cli/Options.h"
+
+#include <cmath>
+
+#include "model/TextFormat.h"
+
+namespace {
+
+bool ParseNumber(const std::string& s, double& v) {
+  const char* end = nullptr;
+  v = text::ParseDouble(s.c_str(), &end);
+  return !s.empty() && end == s.c_str() + s.size() && std::isfinite(v);
+}
+
+}  // namespace
+
+std::string UsageText() {
+  return "Использование: kalvor-calc SYSTEM_FILE [параметры]\n"
+         "Расчет осесимметричного электростатического поля методом эквивалентных зарядов.\n"
+         "\n"
+         "  --results DIR          папка файлов результатов (по умолчанию папка SYSTEM_FILE)\n"
+         "  --external-field E     напряженность внешнего поля вдоль оси, кВ/см (-1000..1000; 0)\n"
+         "  --earth                учитывать отражение в земле (плоскость y = 0)\n"
+         "  --test-closure         проверить замкнутость областей перед расчетом\n"
+         "  --control              записать заряды и контрольный расчет E и Fi во всех КТ\n"
+         "  --control-potentials   записать потенциалы во всех КТ\n"
+         "  --dump-matrix          записать матрицу потенциальных коэффициентов\n"
+         "  --dump-inverse         записать матрицу еще раз после решения\n"
+         "  --control-file PATH    контрольный файл (по умолчанию DIR/ControlCalc.txt)\n"
+         "  --points-between K     расчетных точек между КТ в файлах 01.dat... (0..100; 1)\n"
+         "  --no-surface-results   не записывать файлы 01.dat, 02.dat, ...\n"
+         "  --gap-curves FILE      кривые в промежутке: после расчета записать 01space.dat, ...\n"
+         "  --yes                  отвечать \"да\" на вопросы (незамкнутые области)\n"
+         "  --quiet                не показывать ход расчета\n"
+         "  --timings              вывести время этапов и пиковую память\n"
+         "  --help                 эта справка\n"
+         "\n"
+         "Коды выхода: 0 - расчет завершен, 1 - ошибка расчета, 2 - неверные параметры.\n";
+}
+
+std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, std::string& error) {
+  CalcOptions o;
+  auto value = [&](size_t& i, const std::string& name) -> const std::string* {
+    if (i + 1 >= args.size()) {
+      error = "параметру " + name + " нужно значение";
+      return nullptr;
+    }
+    return &args[++i];
+  };
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      o.help = true;
+    } else if (a == "--results") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      o.resultsFolder = *v;
+    } else if (a == "--control-file") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      o.controlFile = *v;
+    } else if (a == "--gap-curves") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      o.gapCurves = *v;
+    } else if (a == "--external-field") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      if (!ParseNumber(*v, o.externalField) || o.externalField < -1000 || o.externalField > 1000) {
+        error = "--external-field: нужно число от -1000 до 1000, получено \"" + *v + "\"";
+        return std::nullopt;
+      }
+    } else if (a == "--points-between") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      double k = 0;
+      if (!ParseNumber(*v, k) || k != std::floor(k) || k < 0 || k > 100) {
+        error = "--points-between: нужно целое число от 0 до 100, получено \"" + *v + "\"";
+        return std::nullopt;
+      }
+      o.pointsBetween = static_cast<int>(k);
+    } else if (a == "--earth") {
+      o.earth = true;
+    } else if (a == "--test-closure") {
+      o.testClosure = true;
+    } else if (a == "--control") {
+      o.control = true;
+    } else if (a == "--control-potentials") {
+      o.controlPotentials = true;
+    } else if (a == "--dump-matrix") {
+      o.dumpMatrix = true;
+    } else if (a == "--dump-inverse") {
+      o.dumpInverse = true;
+    } else if (a == "--no-surface-results") {
+      o.surfaceResults = false;
+    } else if (a == "--yes") {
+      o.yes = true;
+    } else if (a == "--quiet") {
+      o.quiet = true;
+    } else if (a == "--timings") {
+      o.timings = true;
+    } else if (a.size() > 1 && a[0] == '-') {
+      error = "неизвестный параметр " + a;
+      return std::nullopt;
+    } else if (o.systemFile.empty()) {
+      o.systemFile = a;
+    } else {
+      error = "лишний аргумент " + a;
+      return std::nullopt;
+    }
+  }
+  if (!o.help && o.systemFile.empty()) {
+    error = "не указан файл полеобразующей системы";
+    return std::nullopt;
+  }
+  return o;
+}

@@ -1,0 +1,31 @@
+#pragma once
+// Command line of kalvor-calc.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct CalcOptions {
+  std::string systemFile;
+  std::optional<std::string> resultsFolder;  // default: the system file's folder
+  std::optional<std::string> controlFile;    // default: <results>/ControlCalc.txt
+  double externalField = 0.0;
+  bool earth = false;
+  bool testClosure = false;
+  bool control = false;
+  bool controlPotentials = false;
+  bool dumpMatrix = false;
+  bool dumpInverse = false;
+  int pointsBetween = 1;
+  bool surfaceResults = true;
+  std::optional<std::string> gapCurves;
+  bool yes = false;
+  bool quiet = false;
+  bool timings = false;
+  bool help = false;
+};
+
+// Parses argv[1..]; on failure returns nothing and sets `error`.
+std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, std::string& error);
+
+std::string UsageText();

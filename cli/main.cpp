@@ -1,0 +1,157 @@
+// kalvor-calc: the calculation of a field-system file without the desktop
+// program, for batch runs and scripts.
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "cli/ConsoleProgress.h"
+#include "cli/Options.h"
+#include "engine/Blas.h"
+#include "engine/CalculationRun.h"
+#include "engine/FieldCalc.h"
+#include "engine/GapCurves.h"
+#include "model/TextFormat.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ConsoleText(std::string s) {
+  for (size_t p; (p = s.find("\r\n")) != std::string::npos;) s.erase(p, 1);
+  return s;
+}
+
+const char* YesNo(bool v) { return v ? "Да" : "Нет"; }
+
+void PrintReadError(const FieldCalc& calc, const std::string& path) {
+  std::fprintf(stderr, "%s\n", FieldCalc::MessageFor(calc.errorCode).c_str());
+  if (calc.errorLine > 0)
+    std::fprintf(stderr, "%s: строка %d\n", path.c_str(), calc.errorLine);
+  else
+    std::fprintf(stderr, "%s\n", path.c_str());
+}
+
+double PeakRssMb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::string error;
+  const std::optional<CalcOptions> parsed = ParseOptions(args, error);
+  if (!parsed) {
+    std::fprintf(stderr, "kalvor-calc: %s\n\n%s", error.c_str(), UsageText().c_str());
+    return 2;
+  }
+  const CalcOptions& opt = *parsed;
+  if (opt.help) {
+    std::fputs(UsageText().c_str(), stdout);
+    return 0;
+  }
+  blas::SelectBestKernel(argc, argv);
+  const auto start = std::chrono::steady_clock::now();
+  auto seconds = [](auto from) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+  };
+
+  FieldCalc calc;
+  {
+    std::ifstream in(opt.systemFile, std::ios::binary);
+    if (!in || fs::is_directory(opt.systemFile)) {
+      std::fprintf(stderr, "%s\n%s\n", FieldCalc::MessageFor(FieldCalc::kFileOpen).c_str(),
+                   opt.systemFile.c_str());
+      return 1;
+    }
+    calc.ReadSystem(in);
+    if (calc.errorCode == FieldCalc::kNoLines || calc.errorCode == FieldCalc::kBadKindLetter) {
+      PrintReadError(calc, opt.systemFile);
+      return 1;
+    }
+  }
+  const double readSeconds = seconds(start);
+
+  CalcSettings settings;
+  settings.ResultsFolder = opt.resultsFolder.value_or(fs::absolute(opt.systemFile).parent_path().string());
+  settings.TestClosure = opt.testClosure;
+  settings.ControlCalc = opt.control;
+  settings.ControlPotentials = opt.controlPotentials;
+  settings.DumpMatrix = opt.dumpMatrix;
+  settings.DumpInverseMatrix = opt.dumpInverse;
+  settings.SurfaceResults = opt.surfaceResults;
+  settings.PointsBetweenCPs = opt.pointsBetween;
+  calc.ExternalField = opt.externalField;
+  calc.UseEarth = opt.earth;
+  calc.ControlFilePath = opt.controlFile.value_or(
+      (fs::path(settings.ResultsFolder) / "ControlCalc.txt").string());
+
+  if (opt.gapCurves) {
+    std::ifstream in(*opt.gapCurves, std::ios::binary);
+    if (!in || fs::is_directory(*opt.gapCurves)) {
+      std::fprintf(stderr, "%s\n%s\n", FieldCalc::MessageFor(FieldCalc::kFileOpen).c_str(),
+                   opt.gapCurves->c_str());
+      return 1;
+    }
+    LoadGapCurves(calc, in);
+    if (calc.errorCode) {
+      PrintReadError(calc, *opt.gapCurves);
+      return 1;
+    }
+  }
+
+  std::printf("%s", ConsoleText(ParameterSummary(calc, settings)).c_str());
+  std::printf("Проверка замкнутости областей: %s\n", YesNo(settings.TestClosure));
+  std::printf("Расчетных точек между КТ: %d\n", settings.PointsBetweenCPs);
+  std::printf("Запись результатов по поверхностям: %s\n", YesNo(settings.SurfaceResults));
+  std::printf("Папка результатов: %s\n", settings.ResultsFolder.c_str());
+  std::printf("Контрольный файл: %s\n", calc.ControlFilePath.c_str());
+  std::printf("Образующих: %d, кривых в промежутке: %d\n", calc.Generatrices.GetSize(),
+              calc.GapCurves.GetSize());
+  std::fflush(stdout);
+
+  ConsoleProgress console(opt.quiet, opt.yes);
+  bool changed = true;
+  const RunReport report = RunCalculation(calc, settings, changed, console);
+  if (!report.success) return 1;
+
+  double gapSeconds = 0.0;
+  if (!calc.GapCurves.IsEmpty()) {
+    const auto gapStart = std::chrono::steady_clock::now();
+    if (RunGapCalculation(calc, settings.ResultsFolder, console) != 0) {
+      std::fprintf(stderr, "Error: %s\n", calc.FullErrorText().c_str());
+      return 1;
+    }
+    gapSeconds = seconds(gapStart);
+  }
+  const double totalSeconds = seconds(start);
+
+  std::map<std::string, double> stage;
+  for (const StageTiming& t : report.timings) stage[t.stage] += t.seconds;
+  std::printf("Контурных точек: %lld, зарядов: %lld, неизвестных: %lld\n", calc.totalPoints,
+              calc.totalCharges, calc.Unknowns());
+  std::printf("Время, с: размещение %.3f, матрица %.3f, решение %.3f, контроль %.3f, результаты %.3f, "
+              "промежуток %.3f\n",
+              stage["place"], stage["fill"], stage["solve"], stage["control"], stage["results"], gapSeconds);
+  std::printf("Наибольшая напряженность на образующих, кВ/см:\n");
+  for (int i = 0; i < calc.Generatrices.GetSize(); ++i)
+    std::printf("  %2d: %.5g\n", i + 1, calc.MaxSurfaceField(i, settings.PointsBetweenCPs));
+  if (opt.timings) {
+    std::printf("timing read %.6f\n", readSeconds);
+    for (const char* s : {"place", "fill", "solve", "control", "results"})
+      std::printf("timing %s %.6f\n", s, stage[s]);
+    std::printf("timing gap %.6f\n", gapSeconds);
+    std::printf("timing total %.6f\n", totalSeconds);
+    std::printf("peak_rss_mb %.0f\n", PeakRssMb());
+  }
+  return 0;
+}

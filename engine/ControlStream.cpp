@@ -1,0 +1,44 @@
+#include "engine/ControlStream.h"
+
+#include "model/TextFormat.h"
+
+bool ControlStream::Open(const std::string& path) {
+  out_.open(path, std::ios::binary | std::ios::trunc);
+  fixed_ = scientific_ = false;
+  precision_ = 6;
+  failed_ = false;
+  return out_.is_open();
+}
+
+bool ControlStream::Close() {
+  if (!out_.is_open()) return !failed_;
+  out_.close();
+  if (out_.fail()) failed_ = true;
+  return !failed_;
+}
+
+ControlStream& ControlStream::Text(std::string_view s, int width) {
+  if (!out_.is_open()) return *this;
+  if (width > 0 && static_cast<int>(s.size()) < width) out_ << std::string(width - s.size(), ' ');
+  size_t start = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '\n') continue;
+    out_.write(s.data() + start, static_cast<std::streamsize>(i - start));
+    out_.write("\r\n", 2);
+    start = i + 1;
+  }
+  out_.write(s.data() + start, static_cast<std::streamsize>(s.size() - start));
+  if (out_.fail()) failed_ = true;
+  return *this;
+}
+
+ControlStream& ControlStream::Int(long long v, int width) {
+  return Text(text::Format("%lld", v), width);
+}
+
+std::string ControlStream::FormatDouble(double v) const {
+  const char* fmt = fixed_ == scientific_ ? "%.*g" : (scientific_ ? "%.*e" : "%.*f");
+  return text::Format(fmt, precision_, v);
+}
+
+ControlStream& ControlStream::Double(double v, int width) { return Text(FormatDouble(v), width); }

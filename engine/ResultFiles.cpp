@@ -1,0 +1,161 @@
+// Surface result files (the field along every generatrix) and gap result
+// files (the field along every gap curve). CR LF line ends.
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <vector>
+
+#include "engine/FieldCalc.h"
+#include "engine/Parallel.h"
+#include "engine/ProgressReporter.h"
+#include "model/TextFormat.h"
+
+namespace {
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+// Text file with CR LF line ends; remembers whether every write succeeded.
+class ResultFile {
+ public:
+  explicit ResultFile(const std::string& path) : out_(path, std::ios::binary | std::ios::trunc) {}
+  bool IsOpen() const { return out_.is_open(); }
+  void Line(const std::string& s) { out_ << s << "\r\n"; }
+  bool Close() {
+    out_.close();
+    return !out_.fail();
+  }
+
+ private:
+  std::ofstream out_;
+};
+
+}  // namespace
+
+std::string FieldCalc::SurfaceFileName(int m) { return text::Format("%02i%4s", m, ".dat"); }
+std::string FieldCalc::GapFileName(int m) { return text::Format("%02i%9s", m, "space.dat"); }
+
+void FieldCalc::WriteSurfaceResults(const std::string& folder, int k) {
+  const int count = Generatrices.GetSize();
+  for (int m = 1; m <= count; ++m) {
+    if (AbortRequested()) return;
+    const SurfData& e = *Generatrices[m - 1];
+    const std::string name = SurfaceFileName(m);
+    const std::string path = JoinPath(folder, name);
+    ResultFile file(path);
+    if (!file.IsOpen()) {
+      SetError(kFileOpen, path);
+      return;
+    }
+    if (progress) progress->ShowStage("Расчет по пов-сти и запись рез-ов в файл " + name + text::Format(" :%2i/%2i", m, count));
+    const bool isLine = e.GetKind() == SurfData::kLine;
+    if (isLine)
+      file.Line(text::Format("%13s %13s %13s %13s %13s %13s %13s %13s ", "X", "Y", "Fi", "En(ext)",
+                             "Ex(out)", "Ey(out)", "Ex(in)", "Ey(in)"));
+    else
+      file.Line(text::Format("%13s %13s %13s %13s %13s %13s %13s %13s %13s", "Alfa", "X", "Y", "Fi",
+                             "En(ext)", "Ex(out)", "Ey(out)", "Ex(in)", "Ey(in)"));
+    const long long n = e.PointCount();
+    const long long rows = n * k + 2;
+    if (progress) {
+      progress->SetRange(0, rows);
+      progress->SetPosition(0);
+    }
+    std::vector<std::string> lines(static_cast<size_t>(rows));
+    const bool dielectric = e.material == 0;
+    ParallelFor(rows, [&](long long begin, long long end) {
+      for (long long j = begin; j < end; ++j) {
+        double x, y, nx, ny, phi, ex, ey, pin, exi, eyi;
+        e.GetCalcPoint(x, y, nx, ny, static_cast<int>(j), static_cast<float>(k));
+        FieldAt(e.outerRegion, x, y, &phi, &ex, &ey);
+        const double en = ex * nx + ey * ny;
+        const double alfa = std::atan2(ny, nx) * 180.0 / 3.141592653589793;
+        std::string& s = lines[static_cast<size_t>(j)];
+        if (dielectric) FieldAt(e.innerRegion, x, y, &pin, &exi, &eyi);
+        if (isLine && !dielectric)
+          s = text::Format("%13.1f %13.1f %13.5f %13.5f %13.5f %13.5f", x, y, phi, en, ex, ey);
+        else if (!dielectric)
+          s = text::Format("%13.1f %13.1f %13.1f %13.5f %13.5f %13.5f %13.5f", alfa, x, y, phi, en, ex, ey);
+        else if (isLine)
+          s = text::Format("%13.1f %13.1f %13.5f %13.5f %13.5f %13.5f %13.5f %13.5f", x, y, phi, en, ex, ey,
+                           exi, eyi);
+        else
+          s = text::Format("%13.1f %13.1f %13.1f %13.5f %13.5f %13.5f %13.5f %13.5f %13.5f", alfa, x, y, phi,
+                           en, ex, ey, exi, eyi);
+      }
+    });
+    for (const std::string& s : lines) {
+      file.Line(s);
+      if (progress) progress->StepForward();
+    }
+    if (!file.Close()) {
+      SetError(kFileOpen, "Ошибка записи файла " + path);
+      return;
+    }
+  }
+}
+
+double FieldCalc::MaxSurfaceField(int index, int k) const {
+  const SurfData* e = Generatrices.At(index);
+  if (!e) return 0.0;
+  const long long rows = e->PointCount() * k + 2;
+  std::vector<double> best(static_cast<size_t>(rows), 0.0);
+  ParallelFor(rows, [&](long long begin, long long end) {
+    for (long long j = begin; j < end; ++j) {
+      double x, y, nx, ny, phi, ex, ey;
+      e->GetCalcPoint(x, y, nx, ny, static_cast<int>(j), static_cast<float>(k));
+      FieldAt(e->outerRegion, x, y, &phi, &ex, &ey);
+      double m = std::hypot(ex, ey);
+      if (e->material == 0) {
+        FieldAt(e->innerRegion, x, y, &phi, &ex, &ey);
+        m = std::max(m, std::hypot(ex, ey));
+      }
+      best[static_cast<size_t>(j)] = m;
+    }
+  });
+  double m = 0.0;
+  for (double v : best) m = std::max(m, v);
+  return m;
+}
+
+void FieldCalc::WriteGapResults(const std::string& folder) {
+  const int count = GapCurves.GetSize();
+  for (int m = 1; m <= count; ++m) {
+    if (AbortRequested()) return;
+    const SurfData& c = *GapCurves[m - 1];
+    const std::string name = GapFileName(m);
+    const std::string path = JoinPath(folder, name);
+    ResultFile file(path);
+    if (!file.IsOpen()) {
+      SetError(kFileOpen, path);
+      return;
+    }
+    if (progress) progress->ShowStage("Расчет в промежутке и запись рез-ов в файл " + name + text::Format(" :%2i/%2i", m, count));
+    file.Line(text::Format("%13s %13s %13s %13s %13s ", "X", "Y", "Fi", "Ex", "Ey"));
+    const long long n = c.PointCount();
+    if (progress) {
+      progress->SetRange(0, n + 1);
+      progress->SetPosition(0);
+    }
+    std::vector<std::string> lines(static_cast<size_t>(n + 2));
+    ParallelFor(n + 2, [&](long long begin, long long end) {
+      for (long long j = begin; j < end; ++j) {
+        double x, y, nx, ny, phi, ex, ey;
+        c.GetCalcPoint(x, y, nx, ny, static_cast<int>(j), 1.0f);
+        FieldAt(c.innerRegion, x, y, &phi, &ex, &ey);
+        lines[static_cast<size_t>(j)] = text::Format("%13.1f %13.1f %13.5f %13.5f %13.5f", x, y, phi, ex, ey);
+      }
+    });
+    for (const std::string& s : lines) {
+      file.Line(s);
+      if (progress) progress->StepForward();
+    }
+    if (!file.Close()) {
+      SetError(kFileOpen, "Ошибка записи файла " + path);
+      return;
+    }
+  }
+}

@@ -1,0 +1,166 @@
+// kalvor-calc end to end: options, exit codes, messages and the files it
+// writes.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/Options.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int exit = -1;
+  std::string out, err;
+};
+
+class Cli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("kalvor-cli-" + std::to_string(::getpid()) + "-" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  Result Run(const std::string& args) {
+    const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
+    const std::string cmd = std::string(KALVOR_CALC) + " " + args + " >" + out.string() + " 2>" + err.string();
+    const int status = std::system(cmd.c_str());
+    Result r;
+    r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = Read(out);
+    r.err = Read(err);
+    fs::remove(out);
+    fs::remove(err);
+    return r;
+  }
+
+  static std::string Read(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+
+  fs::path Write(const std::string& name, const std::string& text) {
+    std::ofstream(dir / name, std::ios::binary) << text;
+    return dir / name;
+  }
+
+  fs::path dir;
+};
+
+const char* const kSphere =
+    "Me; 1 ; 2 ;    ; 1.0 ;\t\tc; 0.000 ; 0.000 ; 5.000 ; 90.00000 ; -90.00000 ; 10.000 ; 40 ; 1.0000 ;\n";
+
+TEST_F(Cli, ConductorSphereWritesItsPotentialAndField) {
+  const fs::path sys = Write("sphere.txt", kSphere);
+  const Result r = Run(sys.string() + " --quiet --timings");
+  ASSERT_EQ(r.exit, 0) << r.err;
+  EXPECT_NE(r.out.find("Расчет завершен"), std::string::npos);
+  EXPECT_NE(r.out.find("Контурных точек: 40, зарядов: 40, неизвестных: 40"), std::string::npos);
+  for (const char* t : {"timing read ", "timing place ", "timing fill ", "timing solve ", "timing control ",
+                        "timing results ", "timing gap ", "timing total ", "peak_rss_mb "})
+    EXPECT_NE(r.out.find(t), std::string::npos) << t;
+  EXPECT_TRUE(fs::exists(dir / "ControlCalc.txt"));  // results go beside the system file
+
+  std::istringstream rows(Read(dir / "01.dat"));
+  std::string header;
+  std::getline(rows, header);
+  int j = 0;
+  for (std::string row; std::getline(rows, row); ++j) {
+    double alfa, x, y, fi, en;
+    ASSERT_EQ(std::sscanf(row.c_str(), "%lf %lf %lf %lf %lf", &alfa, &x, &y, &fi, &en), 5);
+    if (j >= 1 && j <= 40) {  // contour points: rows 1..n for one point per interval
+      EXPECT_NEAR(fi, 10.0, 1e-3) << row;
+      EXPECT_NEAR(en, 10.0 / 5.0, 0.03) << row;
+    }
+  }
+  EXPECT_EQ(j, 42);
+}
+
+TEST_F(Cli, FailuresExitWithTheirMessage) {
+  const fs::path sys = Write("sphere.txt", kSphere);
+  Result r = Run(sys.string() + " --quiet --results " + (dir / "missing").string());
+  EXPECT_EQ(r.exit, 1);
+  EXPECT_NE(r.err.find("Error: Невозможно открыть файл."), std::string::npos) << r.err;
+  EXPECT_EQ(r.out.find("Расчет завершен"), std::string::npos);
+
+  // A reading error names the line and nothing is calculated.
+  const fs::path bad = Write("bad.txt", std::string(kSphere) + "\n" + kSphere);
+  r = Run(bad.string() + " --quiet");
+  EXPECT_EQ(r.exit, 1);
+  EXPECT_NE(r.err.find("Неверный тип образующей поверхности. Допустимые типы или 'c' или 'l'"), std::string::npos);
+  EXPECT_NE(r.err.find("строка 2"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir / "01.dat"));
+
+  const fs::path empty = Write("empty.txt", "// nothing\n");
+  r = Run(empty.string());
+  EXPECT_EQ(r.exit, 1);
+  EXPECT_NE(r.err.find("В файле исходных данных не найдены строки."), std::string::npos);
+
+  r = Run((dir / "absent.txt").string());
+  EXPECT_EQ(r.exit, 1);
+
+  // Charges behind the axis are refused with the generatrix named.
+  const fs::path axis = Write("axis.txt", "Me; 1 ; 2 ; ; 1 ; c; 0 ; 0 ; 5 ; 90 ; -90 ; 5 ; 1 ; 0.8 ;\n");
+  r = Run(axis.string() + " --quiet");
+  EXPECT_EQ(r.exit, 1);
+  EXPECT_NE(r.err.find("Образующая 1"), std::string::npos) << r.err;
+}
+
+TEST_F(Cli, ClosureQuestionNeedsYes) {
+  const fs::path sys = Write("sphere.txt", kSphere);
+  Result r = Run(sys.string() + " --quiet --test-closure");
+  EXPECT_EQ(r.exit, 1);
+  EXPECT_NE(r.err.find("Найдены незамкнутые области поверхностей."), std::string::npos);
+  r = Run(sys.string() + " --quiet --test-closure --yes");
+  EXPECT_EQ(r.exit, 0) << r.err;
+}
+
+TEST_F(Cli, GapCurvesAreWrittenAfterTheCalculation) {
+  const fs::path sys = Write("sphere.txt", "Me; 1 ; 2 ; ; 1 ; c; 0 ; 20 ; 5 ; 90 ; -90 ; 10 ; 40 ; 1 ;\n");
+  const fs::path gap = Write("gap.txt", "Me; 2 ; -1 ; ; 0 ; l; 0 ; 6 ; 0 ; 12 ;~ ; 0 ; 0 ; 5 ; 0 ;\r\n");
+  const Result r = Run(sys.string() + " --quiet --earth --gap-curves " + gap.string());
+  ASSERT_EQ(r.exit, 0) << r.err;
+  EXPECT_TRUE(fs::exists(dir / "01space.dat"));
+}
+
+TEST(CliOptions, RangesAndUsage) {
+  std::string error;
+  EXPECT_TRUE(ParseOptions({"f.txt", "--external-field", "-1000", "--points-between", "100"}, error));
+  EXPECT_FALSE(ParseOptions({"f.txt", "--external-field", "1000.5"}, error));
+  EXPECT_NE(error.find("-1000"), std::string::npos);
+  EXPECT_FALSE(ParseOptions({"f.txt", "--external-field", "nan"}, error));
+  EXPECT_FALSE(ParseOptions({"f.txt", "--points-between", "1.5"}, error));
+  EXPECT_FALSE(ParseOptions({"f.txt", "--points-between"}, error));
+  EXPECT_FALSE(ParseOptions({"f.txt", "--bogus"}, error));
+  EXPECT_FALSE(ParseOptions({}, error));
+  auto help = ParseOptions({"--help"}, error);
+  ASSERT_TRUE(help);
+  EXPECT_TRUE(help->help);
+  for (const char* o : {"--results", "--external-field", "--earth", "--test-closure", "--control",
+                        "--control-potentials", "--dump-matrix", "--dump-inverse", "--control-file",
+                        "--points-between", "--no-surface-results", "--gap-curves", "--yes", "--quiet"})
+    EXPECT_NE(UsageText().find(o), std::string::npos) << o;
+}
+
+TEST_F(Cli, BadOptionsExitWithUsage) {
+  const Result r = Run("x.txt --points-between 101");
+  EXPECT_EQ(r.exit, 2);
+  EXPECT_NE(r.err.find("Использование"), std::string::npos);
+  EXPECT_EQ(Run("--help").exit, 0);
+}
+
+}  // namespace

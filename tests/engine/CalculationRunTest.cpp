@@ -1,0 +1,128 @@
+// The calculation command as every front end runs it: the summary, the
+// order of steps, the questions, reporting once, and discarding failures.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "engine/CalculationRun.h"
+#include "ScriptedProgress.h"
+#include "TestSystems.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Run : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("kalvor-run-" + std::to_string(::getpid()) + "-" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    settings.ResultsFolder = dir.string();
+    calc.ControlFilePath = (dir / "ControlCalc.txt").string();
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  fs::path dir;
+  FieldCalc calc;
+  CalcSettings settings;
+  ScriptedProgress ui;
+  bool changed = true;
+};
+
+TEST_F(Run, SummaryText) {
+  calc.ExternalField = 1.5;
+  settings.ControlCalc = true;
+  EXPECT_EQ(ParameterSummary(calc, settings),
+            "Расчет будет производиться со следующими параметрами: \r\n"
+            "Напряженность внешнего эл. поля = 1.500\r\n"
+            "Расчет проводиться с учетом отражения в земле: Нет\r\n"
+            "Расчет напряженностей во всех КТ: Да\r\n"
+            "Расчет потенциалов во всех КТ: Нет\r\n"
+            "Запись матрицы потециальных коэффициентов: Нет\r\n"
+            "Запись обращенной матрицы потециальных коэффициентов: Нет\r\n");
+}
+
+TEST_F(Run, SuccessKeepsResultsAndWritesFiles) {
+  testsys::Load(calc, testsys::Sphere(10, 10, 12));
+  calc.ControlFilePath = (dir / "ControlCalc.txt").string();
+  const RunReport r = RunCalculation(calc, settings, changed, ui);
+  EXPECT_TRUE(r.success);
+  EXPECT_FALSE(changed);
+  EXPECT_TRUE(calc.HasSolution());
+  EXPECT_EQ(calc.errorCode, 0);
+  EXPECT_EQ(ui.messages, (std::vector<std::string>{"|Расчет завершен"}));
+  EXPECT_TRUE(fs::exists(dir / "01.dat"));
+  EXPECT_EQ(fs::file_size(dir / "ControlCalc.txt"),
+            std::string(" Look our results:allocated 12 contour points and 12 charges in summary\r\n").size());
+}
+
+TEST_F(Run, FailuresAreReportedOnceAndDiscardEverything) {
+  // A successful run first, so that there are results to lose.
+  testsys::Load(calc, testsys::Sphere(10, 10, 12));
+  ASSERT_TRUE(RunCalculation(calc, settings, changed, ui).success);
+
+  ui.messages.clear();
+  calc.ControlFilePath = (dir / "no" / "ControlCalc.txt").string();
+  EXPECT_FALSE(RunCalculation(calc, settings, changed, ui).success);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].rfind("Error|" + FieldCalc::MessageFor(1), 0), 0u);
+  EXPECT_FALSE(calc.HasSolution());
+  EXPECT_TRUE(calc.charges.empty());
+  EXPECT_EQ(calc.errorCode, 0);
+
+  // Results folder missing: the control file is written, the run fails.
+  ui.messages.clear();
+  calc.ControlFilePath = (dir / "ControlCalc.txt").string();
+  settings.ResultsFolder = (dir / "missing").string();
+  EXPECT_FALSE(RunCalculation(calc, settings, changed, ui).success);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_NE(ui.messages[0].find("missing"), std::string::npos);
+  EXPECT_TRUE(fs::exists(dir / "ControlCalc.txt"));
+  EXPECT_FALSE(calc.HasSolution());
+
+  // A confirmed abort.
+  ui.messages.clear();
+  settings.ResultsFolder = dir.string();
+  ui.cancelQueries = 0;
+  ui.cancelAt = 4;
+  EXPECT_FALSE(RunCalculation(calc, settings, changed, ui).success);
+  EXPECT_EQ(ui.messages, (std::vector<std::string>{"Error|Расчет прерван пользователем."}));
+  EXPECT_TRUE(calc.points.empty());
+}
+
+TEST_F(Run, OpenSurfacesAsk) {
+  testsys::Load(calc, testsys::Sphere(10, 10, 12));  // one half circle: open by the rules
+  settings.TestClosure = true;
+  ui.answer = false;
+  EXPECT_FALSE(RunCalculation(calc, settings, changed, ui).success);
+  ASSERT_EQ(ui.questions.size(), 1u);
+  EXPECT_EQ(ui.questions[0], "May be late|" + FieldCalc::MessageFor(6));
+  EXPECT_TRUE(ui.messages.empty());  // No ends the run without another word
+  EXPECT_FALSE(calc.HasSolution());
+
+  ui.answer = true;
+  EXPECT_TRUE(RunCalculation(calc, settings, changed, ui).success);
+  EXPECT_EQ(calc.errorCode, 0);
+}
+
+TEST_F(Run, EditedModelIsRecounted) {
+  testsys::Load(calc, testsys::Sphere(10, 10, 12));
+  calc.Generatrices[0]->pointCount = 30;
+  changed = true;
+  ASSERT_TRUE(RunCalculation(calc, settings, changed, ui).success);
+  EXPECT_EQ(calc.totalPoints, 30);
+  EXPECT_EQ(calc.points.size(), 30u);
+}
+
+TEST_F(Run, GapCalculationNeedsResults) {
+  testsys::Load(calc, testsys::Sphere(10, 10, 12));
+  EXPECT_EQ(RunGapCalculation(calc, dir.string(), ui), -1);
+  EXPECT_TRUE(fs::is_empty(dir));
+}
+
+}  // namespace
