@@ -85,6 +85,7 @@ class CProgressDialog : public QDialog, public ProgressReporter {
   bool cancelRequested_ = false;
   bool ownerDisabled_ = false;
   bool minimisedWithOwner_ = false;
+  bool reenableOnRestore_ = false;
   QPointer<QWidget> owner_;
 
   QLabel* stage_;

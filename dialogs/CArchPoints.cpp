@@ -1,0 +1,58 @@
+#include "dialogs/CArchPoints.h"
+
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QShowEvent>
+
+#include "dialogs/CurveDialogLayout.h"
+#include "dialogs/NumberFields.h"
+
+using namespace curve_dialog;
+
+CArchPoints::CArchPoints(QWidget* parent) : QDialog(parent), fields_(std::make_unique<NumberFields>()) {
+  QLineEdit* regionEdit = NewEdit(this, "region");
+  QLineEdit* pointsEdit = NewEdit(this, "pointCount");
+  QLineEdit* radiusEdit = NewEdit(this, "radius");
+  QLineEdit* angle1Edit = NewEdit(this, "angle1Deg");
+  QLineEdit* angle2Edit = NewEdit(this, "angle2Deg");
+  QLineEdit* xcEdit = NewEdit(this, "xc");
+  QLineEdit* ycEdit = NewEdit(this, "yc");
+
+  auto* geometry = new QGroupBox(QString::fromUtf8(kGeometryTitle));
+  auto* h = new QHBoxLayout(geometry);
+  auto* left = new QFormLayout;
+  left->addRow(QStringLiteral("Центр X"), xcEdit);
+  left->addRow(QStringLiteral("Центр Y"), ycEdit);
+  left->addRow(QStringLiteral("Радиус R"), radiusEdit);
+  auto* right = new QFormLayout;
+  right->addRow(QStringLiteral("Начал. угол"), angle1Edit);
+  right->addRow(QStringLiteral("Конечн. угол"), angle2Edit);
+  h->addLayout(left);
+  h->addLayout(right);
+  Build(this, regionEdit, pointsEdit, geometry);
+
+  fields_->AddInteger(regionEdit, &region, 0, 65535, QString::fromUtf8(kRegionLabel));
+  fields_->AddInteger(pointsEdit, &pointCount, 1, 10000, QString::fromUtf8(kPointsLabel));
+  fields_->AddReal(radiusEdit, &radius, 0.1, 3276, QStringLiteral("Радиус R"));
+  fields_->AddReal(angle1Edit, &angle1Deg, -90, 360, QStringLiteral("Начал. угол"));
+  fields_->AddReal(angle2Edit, &angle2Deg, -180, 360, QStringLiteral("Конечн. угол"));
+  fields_->AddReal(xcEdit, &xc, -3276, 3276, QStringLiteral("Центр X"));
+  fields_->AddReal(ycEdit, &yc, -3276, 3276, QStringLiteral("Центр Y"));
+}
+
+CArchPoints::~CArchPoints() = default;
+
+QLineEdit* CArchPoints::EditFor(const char* fieldName) const {
+  return findChild<QLineEdit*>(QString::fromLatin1(fieldName));
+}
+
+void CArchPoints::showEvent(QShowEvent* event) {
+  if (!event->spontaneous()) fields_->Load();
+  QDialog::showEvent(event);
+}
+
+void CArchPoints::accept() {
+  if (fields_->Take(this)) QDialog::accept();
+}

@@ -1,0 +1,55 @@
+#include "dialogs/CLinePoints.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QShowEvent>
+
+#include "dialogs/CurveDialogLayout.h"
+#include "dialogs/NumberFields.h"
+
+using namespace curve_dialog;
+
+CLinePoints::CLinePoints(QWidget* parent) : QDialog(parent), fields_(std::make_unique<NumberFields>()) {
+  QLineEdit* regionEdit = NewEdit(this, "region");
+  QLineEdit* pointsEdit = NewEdit(this, "pointCount");
+  QLineEdit* x1Edit = NewEdit(this, "x1");
+  QLineEdit* y1Edit = NewEdit(this, "y1");
+  QLineEdit* x2Edit = NewEdit(this, "x2");
+  QLineEdit* y2Edit = NewEdit(this, "y2");
+
+  auto* geometry = new QGroupBox(QString::fromUtf8(kGeometryTitle));
+  auto* g = new QGridLayout(geometry);
+  g->addWidget(new QLabel(QStringLiteral("X1")), 0, 0);
+  g->addWidget(x1Edit, 0, 1);
+  g->addWidget(new QLabel(QStringLiteral("Y1")), 0, 2);
+  g->addWidget(y1Edit, 0, 3);
+  g->addWidget(new QLabel(QStringLiteral("X2")), 1, 0);
+  g->addWidget(x2Edit, 1, 1);
+  g->addWidget(new QLabel(QStringLiteral("Y2")), 1, 2);
+  g->addWidget(y2Edit, 1, 3);
+  Build(this, regionEdit, pointsEdit, geometry);
+
+  fields_->AddInteger(regionEdit, &region, 0, 65536, QString::fromUtf8(kRegionLabel));
+  fields_->AddInteger(pointsEdit, &pointCount, 1, 10000, QString::fromUtf8(kPointsLabel));
+  fields_->AddReal(x1Edit, &x1, 0, 1e64, QStringLiteral("X1"));
+  fields_->AddReal(x2Edit, &x2, 0, 1e64, QStringLiteral("X2"));
+  fields_->AddReal(y1Edit, &y1, -1e64, 1e64, QStringLiteral("Y1"));
+  fields_->AddReal(y2Edit, &y2, -1e64, 1e64, QStringLiteral("Y2"));
+}
+
+CLinePoints::~CLinePoints() = default;
+
+QLineEdit* CLinePoints::EditFor(const char* fieldName) const {
+  return findChild<QLineEdit*>(QString::fromLatin1(fieldName));
+}
+
+void CLinePoints::showEvent(QShowEvent* event) {
+  if (!event->spontaneous()) fields_->Load();
+  QDialog::showEvent(event);
+}
+
+void CLinePoints::accept() {
+  if (fields_->Take(this)) QDialog::accept();
+}
