@@ -11,17 +11,12 @@
 
 extern "C" {
 void dgetrf_(const int* m, const int* n, double* a, const int* lda, int* ipiv, int* info);
-void dlaswp_(const int* n, double* a, const int* lda, const int* k1, const int* k2, const int* ipiv,
-             const int* incx);
+void dgetrs_(const char* trans, const int* n, const int* nrhs, const double* a, const int* lda,
+             const int* ipiv, double* b, const int* ldb, int* info);
 }
 
 namespace blas {
 namespace {
-
-// Panel width: measured best for OpenBLAS on two cores.
-constexpr int kBlock = 256;
-// Upper bound of floating-point work between two ticks of the trailing update.
-constexpr double kFlopsPerTick = 1.5e9;
 
 void EnsureThreads() {
   static const bool once = [] {
@@ -65,53 +60,20 @@ void SelectBestKernel(int argc, char** argv) {
   // If the re-execution failed we simply go on with the slower kernel.
 }
 
-bool LuFactor(double* a, std::size_t nn, int* pivots, const std::function<void(std::size_t)>& tick) {
+bool LuFactor(double* a, std::size_t nn, int* pivots) {
   EnsureThreads();
   const int n = static_cast<int>(nn);
-  const int lda = n;
-  const int one = 1;
-  bool singular = false;
-  for (int j = 0; j < n; j += kBlock) {
-    const int jb = std::min(kBlock, n - j);
-    const int rows = n - j;
-    double* panel = a + static_cast<std::size_t>(j) * lda + j;
-    int info = 0;
-    dgetrf_(&rows, &jb, panel, &lda, pivots + j, &info);
-    if (info > 0) singular = true;
-    if (singular) return false;  // an exactly zero pivot: nothing more to do
-    for (int i = j; i < j + jb; ++i) pivots[i] += j;
-    const int k1 = j + 1, k2 = j + jb;
-    if (j > 0) dlaswp_(&j, a, &lda, &k1, &k2, pivots, &one);
-    const int right = n - j - jb;
-    if (right > 0) {
-      double* a12 = a + static_cast<std::size_t>(j + jb) * lda;
-      dlaswp_(&right, a12, &lda, &k1, &k2, pivots, &one);
-      cblas_dtrsm(CblasColMajor, CblasLeft, CblasLower, CblasNoTrans, CblasUnit, jb, right, 1.0,
-                  panel, lda, a12 + j, lda);
-      const int below = n - j - jb;
-      // Cut the trailing update into column slices of bounded work.
-      const double perColumn = 2.0 * below * jb;
-      const int slice = std::max(kBlock, static_cast<int>(kFlopsPerTick / std::max(1.0, perColumn)));
-      for (int c = 0; c < right; c += slice) {
-        const int w = std::min(slice, right - c);
-        cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, below, w, jb, -1.0, panel + jb, lda,
-                    a12 + static_cast<std::size_t>(c) * lda + j, lda, 1.0,
-                    a12 + static_cast<std::size_t>(c) * lda + j + jb, lda);
-        tick(static_cast<std::size_t>(j));
-      }
-    }
-    tick(static_cast<std::size_t>(j + jb));
-  }
-  return true;
+  int info = 0;
+  dgetrf_(&n, &n, a, &n, pivots, &info);
+  return info == 0;
 }
 
 void LuSolve(const double* lu, std::size_t nn, const int* pivots, double* b, std::size_t mm) {
   if (nn == 0 || mm == 0) return;
   const int n = static_cast<int>(nn), m = static_cast<int>(mm);
-  const int one = 1, k1 = 1;
-  dlaswp_(&m, b, &n, &k1, &n, pivots, &one);
-  cblas_dtrsm(CblasColMajor, CblasLeft, CblasLower, CblasNoTrans, CblasUnit, n, m, 1.0, lu, n, b, n);
-  cblas_dtrsm(CblasColMajor, CblasLeft, CblasUpper, CblasNoTrans, CblasNonUnit, n, m, 1.0, lu, n, b, n);
+  int info = 0;
+  const char notrans = 'N';
+  dgetrs_(&notrans, &n, &m, lu, &n, pivots, b, &n, &info);
 }
 
 }  // namespace blas

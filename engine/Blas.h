@@ -1,21 +1,17 @@
 #pragma once
-// Dense LU on top of OpenBLAS, blocked by hand so that the caller hears
-// from it regularly (the trailing update is cut into pieces of bounded work).
+// Dense LU through OpenBLAS's LAPACK, and the choice of its kernel and
+// threads.
 
 #include <cstddef>
-#include <functional>
 #include <string>
 
 namespace blas {
 
-// LU factorisation with partial pivoting (first row of largest magnitude)
-// of the column-major n x n matrix `a` (leading dimension n), in place.
-// `pivots` receives LAPACK-style 1-based row interchanges. `tick` is called
-// with the number of columns finished, often enough that no call is more
-// than a fraction of a second of work away. Returns false on an exactly
-// zero pivot.
-bool LuFactor(double* a, std::size_t n, int* pivots,
-              const std::function<void(std::size_t)>& tick);
+// LU factorisation with partial pivoting (the first row of largest
+// magnitude) of the column-major n x n matrix `a` (leading dimension n), in
+// place, by LAPACK's dgetrf. `pivots` receives its 1-based row interchanges.
+// Returns false on an exactly zero pivot.
+bool LuFactor(double* a, std::size_t n, int* pivots);
 
 // Solves with the factors of LuFactor for m right-hand sides in `b`
 // (column-major, leading dimension n), in place.

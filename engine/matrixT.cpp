@@ -1,6 +1,10 @@
 #include "engine/matrixT.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <system_error>
 #include <vector>
 
 #include "engine/Blas.h"
@@ -20,6 +24,33 @@ struct matrixT::Rep {
 };
 
 namespace {
+
+// LAPACK's factorisation reports nothing while it runs. With a progress
+// display it runs on a helper thread while this thread moves the bar by an
+// estimate from the speed of earlier solves and keeps the display alive;
+// nothing else touches the matrix meanwhile.
+bool FactorWithProgress(double* a, std::size_t n, int* pivots, ProgressReporter* progress) {
+  if (!progress || n < 256) return blas::LuFactor(a, n, pivots);
+  static std::atomic<double> flopsPerSecond{1.5e10};
+  const double flops = 2.0 / 3.0 * static_cast<double>(n) * static_cast<double>(n) * static_cast<double>(n);
+  const auto start = std::chrono::steady_clock::now();
+  std::future<bool> done;
+  try {
+    done = std::async(std::launch::async, [=] { return blas::LuFactor(a, n, pivots); });
+  } catch (const std::system_error&) {
+    return blas::LuFactor(a, n, pivots);  // no thread to be had: just factorise
+  }
+  while (done.wait_for(std::chrono::milliseconds(40)) != std::future_status::ready) {
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double fraction = std::min(0.99, seconds * flopsPerSecond.load() / flops);
+    progress->SetPosition(static_cast<long long>(n) + static_cast<long long>(fraction * static_cast<double>(n)));
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (seconds > 0.05) flopsPerSecond.store(flops / seconds);
+  progress->SetPosition(static_cast<long long>(2 * n));
+  return done.get();
+}
+
 const char* const kIndexError = "matrixT::operator(): Index out of range!";
 const char* const kInconsistent = "matrixT::Solve():Inconsistent matrices!";
 const char* const kSingular = "matrixT::Solve(): Singular matrix!";
@@ -89,7 +120,7 @@ matrixT matrixT::Solve(const matrixT& b) const {
   }
 
   // The one work copy of A, with leading dimension n.
-  std::vector<double> work(n * n);
+  std::unique_ptr<double[]> work(new double[n * n]);
   for (std::size_t j = 0; j < n; ++j) std::copy_n(&rep_->data[j * rep_->allocRows], n, &work[j * n]);
   matrixT x(n, m);
   for (std::size_t j = 0; j < m; ++j)
@@ -97,11 +128,8 @@ matrixT matrixT::Solve(const matrixT& b) const {
   if (progress) progress->SetPosition(static_cast<long long>(n));
 
   std::vector<int> pivots(n);
-  auto tick = [&](std::size_t columnsDone) {
-    if (progress) progress->SetPosition(static_cast<long long>(n + columnsDone));
-  };
-  if (!blas::LuFactor(work.data(), n, pivots.data(), tick)) throw matrix_error(kSingular);
-  blas::LuSolve(work.data(), n, pivots.data(), x.rep_->data.data(), m);
+  if (!FactorWithProgress(work.get(), n, pivots.data(), progress)) throw matrix_error(kSingular);
+  blas::LuSolve(work.get(), n, pivots.data(), x.rep_->data.data(), m);
 
   if (progress) progress->SetPosition(static_cast<long long>(m + 2 * n));
   return x;

@@ -1,0 +1,199 @@
+// Measures, in one run: the dense solve against a plain LAPACK dgesv on the
+// same matrices, the matrix fill against the bare ring kernel on one and on
+// all cores, and the stages of a whole calculation of a generated system.
+//
+//   kalvor-bench [--solve N,N,...] [--fill N] [--system FILE] [--quick]
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/Blas.h"
+#include "engine/CalculationRun.h"
+#include "engine/FieldCalc.h"
+#include "engine/Parallel.h"
+#include "engine/ProgressReporter.h"
+#include "engine/RingField.h"
+#include "engine/matrixT.h"
+
+extern "C" void dgesv_(const int* n, const int* nrhs, double* a, const int* lda, int* ipiv, double* b,
+                       const int* ldb, int* info);
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+
+template <class F>
+double Best(int repeats, F&& f) {
+  double best = 1e300;
+  for (int i = 0; i < repeats; ++i) {
+    const auto t = Clock::now();
+    f();
+    best = std::min(best, Since(t));
+  }
+  return best;
+}
+
+// A diagonally weighted random matrix, like the potential coefficients.
+matrixT RandomMatrix(size_t n, unsigned seed) {
+  matrixT a(n, n);
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<double> u(-1, 1);
+  double* d = a.Data();
+  for (size_t k = 0; k < n * n; ++k) d[k] = u(rng);
+  for (size_t i = 0; i < n; ++i) d[i * n + i] += static_cast<double>(n) * 0.01;
+  return a;
+}
+
+void BenchSolve(const std::vector<int>& sizes) {
+  std::printf("\n(a) Dense solve, GFLOP/s (2n^3/3), %d BLAS threads, kernel %s\n", blas::Threads(),
+              blas::CoreName().c_str());
+  std::printf("%8s %14s %14s %8s\n", "n", "matrixT::Solve", "LAPACK dgesv", "ratio");
+  for (int n : sizes) {
+    const matrixT a = RandomMatrix(static_cast<size_t>(n), 1);
+    matrixT b(static_cast<size_t>(n), 1);
+    for (int i = 0; i < n; ++i) b(static_cast<size_t>(i), 0) = 1.0;
+    const double flops = 2.0 / 3.0 * n * static_cast<double>(n) * n;
+    const int repeats = n <= 4000 ? 3 : 2;
+    std::vector<double> work(static_cast<size_t>(n) * n), rhs(static_cast<size_t>(n));
+    std::vector<int> piv(static_cast<size_t>(n));
+    // Interleave the two so that both see the same machine state.
+    double ours = 1e300, ref = 1e300;
+    for (int r = 0; r < repeats; ++r) {
+      ours = std::min(ours, Best(1, [&] { (void)a.Solve(b); }));
+      ref = std::min(ref, Best(1, [&] {
+                       std::memcpy(work.data(), a.Data(), work.size() * sizeof(double));
+                       std::fill(rhs.begin(), rhs.end(), 1.0);
+                       int info = 0, one = 1;
+                       dgesv_(&n, &one, work.data(), &n, piv.data(), rhs.data(), &n, &info);
+                     }));
+    }
+    std::printf("%8d %14.1f %14.1f %8.2f\n", n, flops / ours * 1e-9, flops / ref * 1e-9, ref / ours);
+  }
+}
+
+// A dielectric interface with earth images: the costliest kind of row.
+void LoadFillSystem(FieldCalc& calc, int points) {
+  std::ostringstream s;
+  s << "Me; 1 ; 2 ;    ; 1.0 ;\t\tc; 0 ; 30 ; 5 ; 90 ; -90 ; 20 ; " << points / 2 << " ; 1 ;\n";
+  s << "De; 3 ; 2 ; 4.0 ; 1.0 ;\t\tl; 12 ; 1 ; 12 ; 40 ; " << points / 4 << " ; 1 ;\n";
+  std::istringstream in(s.str());
+  calc.ReadSystem(in);
+  calc.UseEarth = true;
+}
+
+void BenchFill(int points) {
+  FieldCalc calc;
+  LoadFillSystem(calc, points);
+  calc.Place();
+  const double coefficients = static_cast<double>(calc.Unknowns()) * calc.Unknowns();
+  // Ring evaluations the fill makes: one per coefficient of a conductor row,
+  // one per charge side of a dielectric point (shared by its two rows), each
+  // doubled by the earth image.
+  std::printf("\n(b) Matrix fill, n = %lld (dielectric and conductor rows, earth images)\n", calc.Unknowns());
+  std::printf("%10s %16s %16s %10s\n", "threads", "fill ns/coef", "kernel ns/coef", "fill/kern");
+  double oneThread = 0.0;
+  const int cores = WorkerThreads();
+  for (int threads : {1, cores}) {
+    SetWorkerThreads(threads);
+    const double fill = Best(2, [&] { calc.FillMatrix(); });
+    // The bare kernel: the same coefficients through CoefficientRow into a
+    // scratch row, without the matrix.
+    const double kernel = Best(2, [&] {
+      ParallelFor(static_cast<long long>(calc.points.size()), [&](long long b, long long e) {
+        std::vector<double> p(calc.charges.size()), q(calc.charges.size());
+        for (long long i = b; i < e; ++i)
+          CoefficientRow(calc.points[i], calc.charges.data(), static_cast<long long>(calc.charges.size()),
+                         p.data(), calc.points[i].material == 1 ? nullptr : q.data());
+      });
+    });
+    if (threads == 1) oneThread = fill;
+    std::printf("%10d %16.2f %16.2f %10.2f\n", threads, fill / coefficients * 1e9, kernel / coefficients * 1e9,
+                fill / kernel);
+    if (threads == cores && cores > 1) std::printf("%10s speed-up on %d threads: %.2f\n", "", cores, oneThread / fill);
+    if (cores == 1) break;
+  }
+  SetWorkerThreads(0);
+}
+
+void BenchSystem(const std::string& path) {
+  FieldCalc calc;
+  const auto start = Clock::now();
+  std::ifstream in(path);
+  if (!in) {
+    std::printf("\n(c) cannot open %s\n", path.c_str());
+    return;
+  }
+  calc.ReadSystem(in);
+  const double read = Since(start);
+  CalcSettings settings;
+  settings.ResultsFolder = "/tmp";
+  calc.ControlFilePath = "/tmp/kalvor-bench-control.txt";
+  calc.UseEarth = true;
+  SilentProgress ui;
+  bool changed = true;
+  const RunReport r = RunCalculation(calc, settings, changed, ui);
+  const double total = Since(start);
+  double fill = 0, solve = 0;
+  std::printf("\n(c) Whole calculation of %s: %lld unknowns, %s\n", path.c_str(), calc.Unknowns(),
+              r.success ? "done" : "FAILED");
+  std::printf("%12s %10.3f s\n", "read", read);
+  for (const StageTiming& t : r.timings) {
+    std::printf("%12s %10.3f s\n", t.stage.c_str(), t.seconds);
+    if (t.stage == "fill") fill += t.seconds;
+    if (t.stage == "solve") solve += t.seconds;
+  }
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const double n = static_cast<double>(calc.Unknowns());
+  std::printf("%12s %10.3f s = %.2f x (fill + solve)\n", "total", total, total / (fill + solve));
+  std::printf("%12s %10.0f MB = %.2f x 8n^2\n", "peak RSS", usage.ru_maxrss / 1024.0,
+              usage.ru_maxrss * 1024.0 / (8.0 * n * n));
+}
+
+std::vector<int> ParseSizes(const char* s) {
+  std::vector<int> v;
+  for (std::istringstream in(s); in.good();) {
+    int n = 0;
+    char comma;
+    if (in >> n) v.push_back(n);
+    in >> comma;
+  }
+  return v;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  blas::SelectBestKernel(argc, argv);
+  std::vector<int> sizes = {2000, 4000, 8000};
+  int fillPoints = 4000;
+  std::string system;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--solve") && i + 1 < argc) sizes = ParseSizes(argv[++i]);
+    else if (!std::strcmp(argv[i], "--fill") && i + 1 < argc) fillPoints = std::atoi(argv[++i]);
+    else if (!std::strcmp(argv[i], "--system") && i + 1 < argc) system = argv[++i];
+    else if (!std::strcmp(argv[i], "--quick")) {
+      sizes = {500, 1000};
+      fillPoints = 1000;
+    } else {
+      std::fprintf(stderr, "usage: kalvor-bench [--solve N,N,...] [--fill N] [--system FILE] [--quick]\n");
+      return 2;
+    }
+  }
+  std::printf("Kalvor benchmark: %d cores\n", WorkerThreads());
+  if (!sizes.empty()) BenchSolve(sizes);
+  if (fillPoints > 0) BenchFill(fillPoints);
+  if (!system.empty()) BenchSystem(system);
+  return 0;
+}
