@@ -51,6 +51,8 @@ CProgressDialog::CProgressDialog(const QString& caption)
   stage_->setObjectName("stage");
   percent_->setObjectName("percent");
   bar_->setTextVisible(false);
+  bar_->setRange(0, kBarSteps);
+  bar_->setValue(0);
   bar_->setMinimumWidth(320);
   // Enter must not press it.
   cancel_->setAutoDefault(false);
@@ -87,7 +89,6 @@ bool CProgressDialog::CreateModeless(QWidget* owner) {
     if (owner_->isEnabled()) DisableOwner();
     owner_->installEventFilter(this);
   }
-  bar_->setRange(0, kBarSteps);
   UpdateBar();
   winId();  // creates the native window, so it can stand above its owner
   if (owner_ && windowHandle() && owner_->windowHandle())
