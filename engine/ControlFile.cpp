@@ -63,11 +63,10 @@ void FieldCalc::WriteControl(ControlStream& out) {
   auto compute = [&](long long begin, long long end) {
     for (long long j = begin; j < end; ++j) {
       const ContourPoint& p = points[j];
-      double pi, xi, yi, po, xo, yo;
-      FieldAt(p.region, p.x, p.y, &pi, &xi, &yi);
-      FieldAt(p.otherRegion, p.x, p.y, &po, &xo, &yo);
+      double in[3], outside[3];
+      FieldAtTwo(p.region, p.otherRegion, p.x, p.y, in, outside);
       const double c = p.NormalX(), s = p.NormalY();
-      values[j] = {c * xi + s * yi, c * xo + s * yo, pi, po};
+      values[j] = {c * in[1] + s * in[2], c * outside[1] + s * outside[2], in[0], outside[0]};
     }
   };
   auto emit = [&](long long j) {

@@ -231,12 +231,12 @@ bool FieldCalc::ReserveStorage() {
     points.reserve(static_cast<size_t>(totalPoints));
     charges.reserve(static_cast<size_t>(totalCharges));
     const size_t size = static_cast<size_t>(Unknowns());
-    if (rhs.RowNo() != size || rhs.ColNo() != 1) {
-      rhs.Resize(size, 1);
-      rhs.SetAll(0.0);
-    }
+    // A fresh allocation is zero already; only a carried-over one is cleared.
+    const bool rhsFresh = rhs.IsEmpty(), matrixFresh = coefficients.IsEmpty();
+    if (rhs.RowNo() != size || rhs.ColNo() != 1) rhs.Resize(size, 1);
+    if (!rhsFresh) rhs.SetAll(0.0);
     coefficients.Resize(size, size);
-    coefficients.SetAll(0.0);
+    if (!matrixFresh) coefficients.SetAll(0.0);
   } catch (const std::bad_alloc&) {
     Reset(false);
     return refuse();
@@ -333,6 +333,25 @@ double FieldCalc::RegionPermittivity(int region) const {
     if (p.otherRegion == region) return p.epsOuter;
   }
   return 0.0;
+}
+
+void FieldCalc::FieldAtTwo(int regionA, int regionB, double x, double y, double a[3], double b[3]) const {
+  const double epsA = RegionPermittivity(regionA), epsB = RegionPermittivity(regionB);
+  FieldSums sa, sb;
+  for (const Charge& c : charges)
+    AddPotentialAndFieldTwo(c, x, y, regionA, epsA, epsA == 0.0 ? nullptr : &sa, regionB, epsB,
+                            epsB == 0.0 ? nullptr : &sb);
+  auto finish = [&](double eps, const FieldSums& s, double out[3]) {
+    if (eps == 0.0) {
+      out[0] = out[1] = out[2] = 0.0;
+      return;
+    }
+    out[1] = s.x / eps;
+    out[2] = s.y / eps + ExternalField;
+    out[0] = s.phi - ExternalField * y;
+  };
+  finish(epsA, sa, a);
+  finish(epsB, sb, b);
 }
 
 void FieldCalc::FieldAt(int region, double x, double y, double* phi, double* Ex, double* Ey) const {

@@ -68,13 +68,19 @@ void FieldCalc::WriteSurfaceResults(const std::string& folder, int k) {
     const bool dielectric = e.material == 0;
     ParallelFor(rows, [&](long long begin, long long end) {
       for (long long j = begin; j < end; ++j) {
-        double x, y, nx, ny, phi, ex, ey, pin, exi, eyi;
+        double x, y, nx, ny, phi, ex, ey, exi = 0.0, eyi = 0.0;
         e.GetCalcPoint(x, y, nx, ny, static_cast<int>(j), static_cast<float>(k));
-        FieldAt(e.outerRegion, x, y, &phi, &ex, &ey);
+        if (dielectric) {
+          double out[3], in[3];  // the inner potential is not written
+          FieldAtTwo(e.outerRegion, e.innerRegion, x, y, out, in);
+          phi = out[0], ex = out[1], ey = out[2];
+          exi = in[1], eyi = in[2];
+        } else {
+          FieldAt(e.outerRegion, x, y, &phi, &ex, &ey);
+        }
         const double en = ex * nx + ey * ny;
         const double alfa = std::atan2(ny, nx) * 180.0 / 3.141592653589793;
         std::string& s = lines[static_cast<size_t>(j)];
-        if (dielectric) FieldAt(e.innerRegion, x, y, &pin, &exi, &eyi);
         if (isLine && !dielectric)
           s = text::Format("%13.1f %13.1f %13.5f %13.5f %13.5f %13.5f", x, y, phi, en, ex, ey);
         else if (!dielectric)
@@ -105,15 +111,10 @@ double FieldCalc::MaxSurfaceField(int index, int k) const {
   std::vector<double> best(static_cast<size_t>(rows), 0.0);
   ParallelFor(rows, [&](long long begin, long long end) {
     for (long long j = begin; j < end; ++j) {
-      double x, y, nx, ny, phi, ex, ey;
+      double x, y, nx, ny, out[3], in[3];
       e->GetCalcPoint(x, y, nx, ny, static_cast<int>(j), static_cast<float>(k));
-      FieldAt(e->outerRegion, x, y, &phi, &ex, &ey);
-      double m = std::hypot(ex, ey);
-      if (e->material == 0) {
-        FieldAt(e->innerRegion, x, y, &phi, &ex, &ey);
-        m = std::max(m, std::hypot(ex, ey));
-      }
-      best[static_cast<size_t>(j)] = m;
+      FieldAtTwo(e->outerRegion, e->material == 0 ? e->innerRegion : e->outerRegion, x, y, out, in);
+      best[static_cast<size_t>(j)] = std::max(std::hypot(out[1], out[2]), std::hypot(in[1], in[2]));
     }
   });
   double m = 0.0;

@@ -117,6 +117,26 @@ void AddPotentialAndField(const Charge& c, int region, double x, double y, doubl
   *accPhi += g.Potential(epsRel);
 }
 
+void AddPotentialAndFieldTwo(const Charge& c, double x, double y, int regionA, double epsA, FieldSums* a,
+                             int regionB, double epsB, FieldSums* b) {
+  const bool actsA = a && c.region != regionA, actsB = b && c.region != regionB;
+  if (!actsA && !actsB) return;
+  const ChargeGeometry g(c, x, y, true);
+  double er, ez;
+  if (actsA) {
+    g.Field(epsA, er, ez);
+    a->x += epsA * er;
+    a->y += epsA * ez;
+    a->phi += g.Potential(epsA);
+  }
+  if (actsB) {
+    g.Field(epsB, er, ez);
+    b->x += epsB * er;
+    b->y += epsB * ez;
+    b->phi += g.Potential(epsB);
+  }
+}
+
 void CoefficientRow(const ContourPoint& cp, const Charge* charges, long long count, double* potentialRow,
                     double* normalRow) {
   const bool dielectric = cp.material != 1;

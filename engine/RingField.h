@@ -120,6 +120,14 @@ void AddField(const Charge& c, int region, double x, double y, double* accX, dou
 void AddPotentialAndField(const Charge& c, int region, double x, double y, double* accPhi,
                           double* accX, double* accY, double epsRel);
 
+// The same for two regions at once (the ring geometry is shared); sums are
+// those of two separate calls. A null accumulator set skips that region.
+struct FieldSums {
+  double phi = 0.0, x = 0.0, y = 0.0;
+};
+void AddPotentialAndFieldTwo(const Charge& c, double x, double y, int regionA, double epsA, FieldSums* a,
+                             int regionB, double epsB, FieldSums* b);
+
 // One matrix row (two for a dielectric point) for all charges, each
 // coefficient exactly PotentialCoefficient / NormalFieldCoefficient with
 // q = 1. `normalRow` may be null for a conductor point.

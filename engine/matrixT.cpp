@@ -1,6 +1,9 @@
 #include "engine/matrixT.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <atomic>
 #include <chrono>
 #include <future>
@@ -13,12 +16,22 @@
 namespace math {
 
 struct matrixT::Rep {
-  std::vector<double> data;  // column-major, allocRows x allocCols
+  // Zeroed by calloc: for large matrices the system hands out zero pages
+  // lazily, so allocating costs nothing until the fill writes the rows.
+  struct Free {
+    void operator()(double* p) const { std::free(p); }
+  };
+  std::unique_ptr<double[], Free> data;
   std::size_t nRows = 0, nCols = 0, allocRows = 0, allocCols = 0;
 
   Rep() = default;
-  Rep(std::size_t rows, std::size_t cols)
-      : data(rows * cols, 0.0), nRows(rows), nCols(cols), allocRows(rows), allocCols(cols) {}
+  Rep(std::size_t rows, std::size_t cols) : nRows(rows), nCols(cols), allocRows(rows), allocCols(cols) {
+    if (rows && cols && rows > SIZE_MAX / sizeof(double) / cols) throw std::bad_alloc();
+    if (rows != 0 && cols != 0) {
+      data.reset(static_cast<double*>(std::calloc(rows * cols, sizeof(double))));
+      if (!data) throw std::bad_alloc();
+    }
+  }
   double& At(std::size_t i, std::size_t j) { return data[j * allocRows + i]; }
   double At(std::size_t i, std::size_t j) const { return data[j * allocRows + i]; }
 };
@@ -98,14 +111,14 @@ std::size_t matrixT::ColNo() const { return rep_->nCols; }
 
 void matrixT::SetAll(double v) {
   Detach();
-  std::fill(rep_->data.begin(), rep_->data.end(), v);
+  std::fill_n(rep_->data.get(), rep_->allocRows * rep_->allocCols, v);
 }
 
 double* matrixT::Data() {
   Detach();
-  return rep_->data.data();
+  return rep_->data.get();
 }
-const double* matrixT::Data() const { return rep_->data.data(); }
+const double* matrixT::Data() const { return rep_->data.get(); }
 std::size_t matrixT::Ld() const { return rep_->allocRows; }
 
 matrixT matrixT::Solve(const matrixT& b) const {
@@ -129,7 +142,7 @@ matrixT matrixT::Solve(const matrixT& b) const {
 
   std::vector<int> pivots(n);
   if (!FactorWithProgress(work.get(), n, pivots.data(), progress)) throw matrix_error(kSingular);
-  blas::LuSolve(work.get(), n, pivots.data(), x.rep_->data.data(), m);
+  blas::LuSolve(work.get(), n, pivots.data(), x.rep_->data.get(), m);
 
   if (progress) progress->SetPosition(static_cast<long long>(m + 2 * n));
   return x;

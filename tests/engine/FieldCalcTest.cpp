@@ -203,4 +203,24 @@ TEST(FieldCalc, FillIsBitIdenticalForAnyThreadCount) {
   SetWorkerThreads(0);
 }
 
+TEST(FieldCalc, FieldAtTwoRegionsIsTwoFieldAtCalls) {
+  FieldCalc calc;
+  testsys::Load(calc, testsys::Sphere(12, 3, 30) + "De; 5 ; 2 ; 3.0 ; 1.0 ;\t\tl; 8 ; 1 ; 8 ; 20 ; 20 ; 1 ;\n");
+  calc.UseEarth = true;
+  calc.ExternalField = 0.7;
+  ASSERT_EQ(testsys::Solve(calc), 0);
+  for (auto [ra, rb] : {std::pair{2, 5}, {5, 2}, {1, 2}, {2, 9}}) {
+    double a[3], b[3], pa, xa, ya, pb, xb, yb;
+    calc.FieldAtTwo(ra, rb, 7.5, 4.0, a, b);
+    calc.FieldAt(ra, 7.5, 4.0, &pa, &xa, &ya);
+    calc.FieldAt(rb, 7.5, 4.0, &pb, &xb, &yb);
+    EXPECT_EQ(a[0], pa);
+    EXPECT_EQ(a[1], xa);
+    EXPECT_EQ(a[2], ya);
+    EXPECT_EQ(b[0], pb);
+    EXPECT_EQ(b[1], xb);
+    EXPECT_EQ(b[2], yb);
+  }
+}
+
 }  // namespace

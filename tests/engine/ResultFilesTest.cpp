@@ -11,6 +11,7 @@
 
 #include "engine/FieldCalc.h"
 #include "engine/GapCurves.h"
+#include "engine/Parallel.h"
 #include "ScriptedProgress.h"
 #include "TestSystems.h"
 
@@ -86,6 +87,24 @@ TEST_F(ResultFiles, SurfaceHeadersRowsAndCounts) {
   EXPECT_EQ(empty.size(), 1u + 2u);  // n = 0: the two ends
 
   EXPECT_EQ(progress.stages.back(), "Расчет по пов-сти и запись рез-ов в файл 03.dat : 3/ 3");
+}
+
+TEST_F(ResultFiles, FilesDoNotDependOnTheNumberOfThreads) {
+  FieldCalc calc;
+  testsys::Load(calc, testsys::Sphere(12, 3, 50) + "De; 5 ; 2 ; 3.0 ; 1.0 ;\t\tl; 8 ; 1 ; 8 ; 20 ; 40 ; 1 ;\n");
+  calc.UseEarth = true;
+  ASSERT_EQ(testsys::Solve(calc), 0);
+  std::vector<std::string> texts;
+  for (int threads : {1, 2}) {
+    SetWorkerThreads(threads);
+    calc.WriteSurfaceResults(dir.string(), 3);
+    std::ifstream a(dir / "01.dat", std::ios::binary), b(dir / "02.dat", std::ios::binary);
+    std::stringstream ss;
+    ss << a.rdbuf() << b.rdbuf();
+    texts.push_back(ss.str());
+  }
+  SetWorkerThreads(0);
+  EXPECT_EQ(texts[0], texts[1]);
 }
 
 TEST_F(ResultFiles, UnwritableFolderIsCode1AndKeepsEarlierFiles) {
