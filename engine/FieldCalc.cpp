@@ -138,11 +138,11 @@ long long FieldCalc::ChunkFor(double evaluationsPerItem) {
 
 bool FieldCalc::ChunkedLoop(long long count, long long chunk,
                             const std::function<void(long long, long long)>& compute,
-                            const std::function<void(long long)>& emit) {
+                            const std::function<void(long long)>& emit, bool askCancel) {
   for (long long start = 0; start < count;) {
     long long stop = std::min(count, start + std::max<long long>(1, chunk));
     bool aborted = false;
-    for (long long i = start; i < stop; ++i)
+    for (long long i = start; askCancel && i < stop; ++i)
       if (AbortRequested()) {
         stop = i;
         aborted = true;

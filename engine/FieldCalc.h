@@ -123,13 +123,14 @@ class FieldCalc {
   bool AbortRequested();
 
  private:
-  // Items [0, count) in chunks: the cancel question item by item, then the
-  // chunk computed in parallel by compute(begin, end), then emit(i) for each
-  // item in order on this thread. Stops before the item at which an abort
-  // is confirmed; false after an abort.
+  // Items [0, count) in chunks: the cancel question item by item (unless
+  // askCancel is false), then the chunk computed in parallel by
+  // compute(begin, end), then emit(i) for each item in order on this
+  // thread. Stops before the item at which an abort is confirmed; false
+  // after an abort.
   bool ChunkedLoop(long long count, long long chunk,
                    const std::function<void(long long, long long)>& compute,
-                   const std::function<void(long long)>& emit);
+                   const std::function<void(long long)>& emit, bool askCancel = true);
   // Items per chunk for items costing `evaluationsPerItem` ring evaluations.
   static long long ChunkFor(double evaluationsPerItem);
 

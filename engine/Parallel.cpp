@@ -20,23 +20,28 @@ void SetWorkerThreads(int threads) { configuredThreads.store(std::max(0, threads
 
 void ParallelFor(long long count, const std::function<void(long long, long long)>& fn) {
   if (count <= 0) return;
-  const long long parts = std::min<long long>(WorkerThreads(), count);
-  if (parts <= 1) {
+  const long long threads = std::min<long long>(WorkerThreads(), count);
+  if (threads <= 1) {
     fn(0, count);
     return;
   }
-  std::vector<std::exception_ptr> errors(static_cast<size_t>(parts));
-  auto run = [&](long long part) {
-    const long long begin = count * part / parts, end = count * (part + 1) / parts;
+  // Items can differ in cost (a dielectric row costs twice a conductor row),
+  // so the threads take small blocks from a common counter instead of one
+  // fixed share each.
+  const long long block = std::max<long long>(1, count / (threads * 8));
+  std::atomic<long long> next{0};
+  std::vector<std::exception_ptr> errors(static_cast<size_t>(threads));
+  auto run = [&](long long t) {
     try {
-      fn(begin, end);
+      for (long long begin; (begin = next.fetch_add(block)) < count;) fn(begin, std::min(count, begin + block));
     } catch (...) {
-      errors[static_cast<size_t>(part)] = std::current_exception();
+      errors[static_cast<size_t>(t)] = std::current_exception();
+      next.store(count);  // the others stop at their next block
     }
   };
   std::vector<std::thread> workers;
-  workers.reserve(static_cast<size_t>(parts - 1));
-  for (long long p = 1; p < parts; ++p) workers.emplace_back(run, p);
+  workers.reserve(static_cast<size_t>(threads - 1));
+  for (long long t = 1; t < threads; ++t) workers.emplace_back(run, t);
   run(0);
   for (auto& w : workers) w.join();
   for (auto& e : errors)

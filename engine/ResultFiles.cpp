@@ -64,9 +64,14 @@ void FieldCalc::WriteSurfaceResults(const std::string& folder, int k) {
       progress->SetRange(0, rows);
       progress->SetPosition(0);
     }
-    std::vector<std::string> lines(static_cast<size_t>(rows));
     const bool dielectric = e.material == 0;
-    ParallelFor(rows, [&](long long begin, long long end) {
+    // Rows are evaluated chunk by chunk in parallel and written in order;
+    // the cancel question is asked only between files.
+    const long long chunk = ChunkFor(static_cast<double>(charges.size()) * (UseEarth ? 2 : 1));
+    // One chunk of rows at a time: row j lives in slot j % slots.
+    const long long slots = std::max<long long>(1, std::min(rows, chunk));
+    std::vector<std::string> lines(static_cast<size_t>(slots));
+    auto compute = [&](long long begin, long long end) {
       for (long long j = begin; j < end; ++j) {
         double x, y, nx, ny, phi, ex, ey, exi = 0.0, eyi = 0.0;
         e.GetCalcPoint(x, y, nx, ny, static_cast<int>(j), static_cast<float>(k));
@@ -80,7 +85,7 @@ void FieldCalc::WriteSurfaceResults(const std::string& folder, int k) {
         }
         const double en = ex * nx + ey * ny;
         const double alfa = std::atan2(ny, nx) * 180.0 / 3.141592653589793;
-        std::string& s = lines[static_cast<size_t>(j)];
+        std::string& s = lines[static_cast<size_t>(j % slots)];
         if (isLine && !dielectric)
           s = text::Format("%13.1f %13.1f %13.5f %13.5f %13.5f %13.5f", x, y, phi, en, ex, ey);
         else if (!dielectric)
@@ -92,11 +97,14 @@ void FieldCalc::WriteSurfaceResults(const std::string& folder, int k) {
           s = text::Format("%13.1f %13.1f %13.1f %13.5f %13.5f %13.5f %13.5f %13.5f %13.5f", alfa, x, y, phi,
                            en, ex, ey, exi, eyi);
       }
-    });
-    for (const std::string& s : lines) {
-      file.Line(s);
-      if (progress) progress->StepForward();
-    }
+    };
+    ChunkedLoop(
+        rows, slots, compute,
+        [&](long long j) {
+          file.Line(lines[static_cast<size_t>(j % slots)]);
+          if (progress) progress->StepForward();
+        },
+        false);
     if (!file.Close()) {
       SetError(kFileOpen, "Ошибка записи файла " + path);
       return;
@@ -141,19 +149,26 @@ void FieldCalc::WriteGapResults(const std::string& folder) {
       progress->SetRange(0, n + 1);
       progress->SetPosition(0);
     }
-    std::vector<std::string> lines(static_cast<size_t>(n + 2));
-    ParallelFor(n + 2, [&](long long begin, long long end) {
-      for (long long j = begin; j < end; ++j) {
-        double x, y, nx, ny, phi, ex, ey;
-        c.GetCalcPoint(x, y, nx, ny, static_cast<int>(j), 1.0f);
-        FieldAt(c.innerRegion, x, y, &phi, &ex, &ey);
-        lines[static_cast<size_t>(j)] = text::Format("%13.1f %13.1f %13.5f %13.5f %13.5f", x, y, phi, ex, ey);
-      }
-    });
-    for (const std::string& s : lines) {
-      file.Line(s);
-      if (progress) progress->StepForward();
-    }
+    const long long rows = n + 2;
+    const long long slots =
+        std::max<long long>(1, std::min(rows, ChunkFor(static_cast<double>(charges.size()) * (UseEarth ? 2 : 1))));
+    std::vector<std::string> lines(static_cast<size_t>(slots));
+    ChunkedLoop(
+        rows, slots,
+        [&](long long begin, long long end) {
+          for (long long j = begin; j < end; ++j) {
+            double x, y, nx, ny, phi, ex, ey;
+            c.GetCalcPoint(x, y, nx, ny, static_cast<int>(j), 1.0f);
+            FieldAt(c.innerRegion, x, y, &phi, &ex, &ey);
+            lines[static_cast<size_t>(j % slots)] =
+                text::Format("%13.1f %13.1f %13.5f %13.5f %13.5f", x, y, phi, ex, ey);
+          }
+        },
+        [&](long long j) {
+          file.Line(lines[static_cast<size_t>(j % slots)]);
+          if (progress) progress->StepForward();
+        },
+        false);
     if (!file.Close()) {
       SetError(kFileOpen, "Ошибка записи файла " + path);
       return;
