@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
 #include <cmath>
 #include <numbers>
 #include <sstream>
@@ -134,13 +136,28 @@ TEST(ElementText, WriteThenReadGivesTheSameElementsUpToRounding) {
   EXPECT_EQ(out.str().find('\r'), std::string::npos);
 }
 
+// The desktop toolkit switches the process to the user's locale; with a
+// decimal comma there, files must still say "1.500".
+bool UseDecimalCommaLocale() {
+  if (std::setlocale(LC_ALL, "ru_RU.UTF-8")) return true;
+  // Build one for the test when the system has the sources but no compiled locale.
+  const std::string dir = ::testing::TempDir() + "kalvor-locale";
+  const std::string cmd = "localedef -i ru_RU -f UTF-8 " + dir + "/ru_RU.UTF-8 >/dev/null 2>&1";
+  if (std::system(("mkdir -p " + dir).c_str()) != 0 || std::system(cmd.c_str()) != 0) return false;
+  setenv("LOCPATH", dir.c_str(), 1);
+  return std::setlocale(LC_ALL, "ru_RU.UTF-8") != nullptr;
+}
+
 TEST(ElementText, NumbersDoNotFollowTheUserLocale) {
-  if (!std::setlocale(LC_ALL, "ru_RU.UTF-8") && !std::setlocale(LC_ALL, "de_DE.UTF-8"))
-    GTEST_SKIP() << "no locale with a decimal comma installed";
+  if (!UseDecimalCommaLocale()) GTEST_SKIP() << "no locale with a decimal comma available";
+  char probe[16];
+  std::snprintf(probe, sizeof probe, "%.1f", 1.5);
   Line l(Conductor(1, 2, 1.0, 3, 0.5), 0, 0, 1.5, 2);
-  auto back = MakeElementFromLine(l.GetText());
+  const std::string written = l.GetText();
+  auto back = MakeElementFromLine(written);
   std::setlocale(LC_ALL, "C");
-  EXPECT_NE(l.GetText().find("1.500"), std::string::npos);
+  EXPECT_STREQ(probe, "1,5");  // the locale really has a decimal comma
+  EXPECT_NE(written.find("1.500"), std::string::npos) << written;
   EXPECT_DOUBLE_EQ(dynamic_cast<Line&>(*back).x2, 1.5);
 }
 
