@@ -138,5 +138,11 @@ class FieldCalc {
   bool ValidateSystem();
   bool ReserveStorage();
 
+  // One result file per element of `items` (gap curves when `gap`).
+  void WriteResultFiles(const CSurfColl& items, const std::string& folder, bool gap);
+  std::string SurfaceRow(const SurfData& e, long long j) const;
+  std::string GapRow(const SurfData& curve, long long j) const;
+
   bool solved_ = false;
+  int resultsPerInterval_ = 1;  // k of the surface results being written
 };

@@ -7,17 +7,9 @@
 
 int LogicalUnits(double v) { return text::TruncateToInt(10.0 * v); }
 
-SurfData::SurfData(const SurfParams& p) {
-  material = p.material;
-  innerRegion = p.innerRegion;
-  outerRegion = p.outerRegion;
-  epsInner = p.epsInner;
-  epsOuter = p.epsOuter;
-  fixedPotential = p.fixedPotential;
-  isFloating = p.material == 0 ? false : p.isFloating;
-  pointCount = p.pointCount;
-  ratioLd = p.ratioLd;
-}
+// Construction takes the parameters as SetParams does (a dielectric never
+// floats); the potential range starts at 0 and the element unmarked.
+SurfData::SurfData(const SurfParams& p) { SurfData::SetParams(p); }
 
 SurfParams SurfData::Params() const {
   SurfParams p;
