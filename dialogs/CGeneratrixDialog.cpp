@@ -3,7 +3,6 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -75,20 +74,9 @@ QLineEdit* CGeneratrixDialog::NewEdit(const char* fieldName) {
 }
 
 void CGeneratrixDialog::BuildLayout(QGroupBox* geometry, bool labelMaterial) {
-  auto* regions = new QFormLayout;
-  if (labelMaterial)
-    regions->addRow(QStringLiteral("Материал образующей"), materialList_);
-  else
-    regions->addRow(materialList_);
-  regions->addRow(QStringLiteral("Индентификатор внутренней области"), WithUpDown(innerRegionEdit_));
-  regions->addRow(QStringLiteral("Индентификатор внешней области"), WithUpDown(outerRegionEdit_));
-  regions->addRow(QStringLiteral("Диэлектрическая проницаемость внутренней области"), epsInnerEdit_);
-  regions->addRow(QStringLiteral("Диэлектрическая проницаемость внешней области"), epsOuterEdit_);
-
   auto* potential = new QGroupBox(QStringLiteral("Потенциал"));
   auto* pg = new QGridLayout(potential);
-  auto* valueHeading = new QLabel(QStringLiteral("Значение, [кВ]"));
-  pg->addWidget(valueHeading, 0, 1, 1, 4, Qt::AlignLeft);
+  pg->addWidget(new QLabel(QStringLiteral("Значение, [кВ]")), 0, 1, 1, 4, Qt::AlignLeft);
   pg->addWidget(radios_[kFloating], 1, 0);
   pg->addWidget(radios_[kVariable], 2, 0);
   pg->addWidget(new QLabel(QStringLiteral("от")), 2, 1, Qt::AlignRight);
@@ -100,16 +88,25 @@ void CGeneratrixDialog::BuildLayout(QGroupBox* geometry, bool labelMaterial) {
   pg->setColumnStretch(2, 1);
   pg->setColumnStretch(4, 1);
 
-  auto* counts = new QFormLayout;
-  counts->addRow(QStringLiteral("Количество расчетных точек"), WithUpDown(pointCountEdit_));
-  counts->addRow(QStringLiteral("Отношение L/d"), ratioLdEdit_);
-
+  // One grid, so that every label and every edit lines up.
   auto* outer = new QGroupBox(QStringLiteral("Параметры образующей поверхности"));
-  auto* v = new QVBoxLayout(outer);
-  v->addLayout(regions);
-  v->addWidget(potential);
-  v->addWidget(geometry);
-  v->addLayout(counts);
+  auto* g = new QGridLayout(outer);
+  int row = 0;
+  auto addRow = [&](const QString& label, QWidget* field) {
+    if (!label.isEmpty()) g->addWidget(new QLabel(label), row, 0);
+    g->addWidget(field, row, 1);
+    ++row;
+  };
+  addRow(labelMaterial ? QStringLiteral("Материал образующей") : QString(), materialList_);
+  addRow(QStringLiteral("Индентификатор внутренней области"), WithUpDown(innerRegionEdit_));
+  addRow(QStringLiteral("Индентификатор внешней области"), WithUpDown(outerRegionEdit_));
+  addRow(QStringLiteral("Диэлектрическая проницаемость внутренней области"), epsInnerEdit_);
+  addRow(QStringLiteral("Диэлектрическая проницаемость внешней области"), epsOuterEdit_);
+  g->addWidget(potential, row++, 0, 1, 2);
+  g->addWidget(geometry, row++, 0, 1, 2);
+  addRow(QStringLiteral("Количество расчетных точек"), WithUpDown(pointCountEdit_));
+  addRow(QStringLiteral("Отношение L/d"), ratioLdEdit_);
+  g->setColumnStretch(1, 1);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
   buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));

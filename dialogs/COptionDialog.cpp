@@ -18,6 +18,7 @@ COptionDialog::COptionDialog(QWidget* parent)
       controlPage_(new CSaveCtrlData),
       resultsPage_(new CFinalResult) {
   setWindowTitle(QStringLiteral("Параметры расчета"));
+  tabs_->setUsesScrollButtons(false);  // all three tabs always visible
   tabs_->addTab(calcPage_, QStringLiteral("Параметры расчета"));
   tabs_->addTab(controlPage_, QStringLiteral("Файл контр. расчета"));
   tabs_->addTab(resultsPage_, QStringLiteral("Файлы осн. расчета"));

@@ -11,6 +11,7 @@
 #include <QSaveFile>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <sstream>
 
 #include "dialogs/CArchPoints.h"
@@ -24,6 +25,9 @@
 #include "model/TextFormat.h"
 
 namespace {
+
+// The list's column widths at the least; wider when a font needs it.
+constexpr int kColumnWidths[4] = {100, 200, 50, 90};
 
 const QString kFilters[] = {QStringLiteral("Текстовые файлы (*.txt)"), QStringLiteral("Все файлы (*.*)")};
 
@@ -60,8 +64,7 @@ CPointsDialog::CPointsDialog(FieldCalc& calc, QWidget* parent)
   list_->setColumnCount(4);
   list_->setHeaderLabels({QStringLiteral("Вид образующей"), QStringLiteral("Параметры"),
                           QStringLiteral("№ области"), QStringLiteral("Кол-во точек")});
-  const int widths[4] = {100, 200, 50, 90};
-  for (int c = 0; c < 4; ++c) list_->setColumnWidth(c, widths[c]);
+  for (int c = 0; c < 4; ++c) list_->setColumnWidth(c, kColumnWidths[c]);
   list_->header()->setDefaultAlignment(Qt::AlignCenter);
   list_->header()->setSectionsClickable(false);
   list_->header()->setStretchLastSection(false);
@@ -70,7 +73,7 @@ CPointsDialog::CPointsDialog(FieldCalc& calc, QWidget* parent)
   list_->setUniformRowHeights(true);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setIconSize(QSize(16, 16));
-  list_->setMinimumSize(100 + 200 + 50 + 90 + 24, 220);
+  list_->setMinimumHeight(220);
   connect(list_, &QTreeWidget::currentItemChanged, this, &CPointsDialog::OnCurrentChanged);
   connect(list_, &QTreeWidget::itemSelectionChanged, this, &CPointsDialog::OnCurrentChanged);
   connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { Edit(); });
@@ -126,6 +129,19 @@ QString CPointsDialog::ParameterText(const SurfData& curve) {
 void CPointsDialog::FillList() {
   list_->clear();
   for (const auto& curve : calc_.GapCurves) AppendRow(*curve);
+  FitColumns();
+}
+
+// No text is cut off: a column grows beyond its width to fit its texts.
+void CPointsDialog::FitColumns() {
+  int total = 0;
+  for (int c = 0; c < 4; ++c) {
+    list_->resizeColumnToContents(c);
+    const int width = std::max(kColumnWidths[c], list_->columnWidth(c) + 8);
+    list_->setColumnWidth(c, width);
+    total += width;
+  }
+  list_->setMinimumWidth(total + 2 * list_->frameWidth() + 4);
 }
 
 void CPointsDialog::AppendRow(const SurfData& curve) {
@@ -181,6 +197,7 @@ void CPointsDialog::Add() {
   } else {
     return;
   }
+  FitColumns();
   UpdateButtons();
 }
 
@@ -214,6 +231,7 @@ void CPointsDialog::Edit() {
     return;
   }
   UpdateRow(selected_, *curve);
+  FitColumns();
 }
 
 void CPointsDialog::Delete() {

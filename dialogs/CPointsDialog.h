@@ -61,6 +61,7 @@ class CPointsDialog : public QDialog {
   void FillList();
   void AppendRow(const SurfData& curve);
   void UpdateRow(int index, const SurfData& curve);
+  void FitColumns();
   void UpdateButtons();
   void ShowSelected();
   void OnCurrentChanged();
