@@ -7,7 +7,15 @@
 
 namespace {
 
-void OnInterrupt(int) { ConsoleProgress::InterruptFlag().store(true); }
+// The calculation stops at its next check (the solver has none); a second
+// Ctrl+C ends the program at once.
+void OnInterrupt(int) {
+  ConsoleProgress::InterruptFlag().store(true);
+  std::signal(SIGINT, SIG_DFL);
+  static const char note[] = "\nПрерывание: расчет остановится на ближайшем шаге (Ctrl+C еще раз - выход сразу)\n";
+  const ssize_t ignored = write(STDERR_FILENO, note, sizeof note - 1);
+  (void)ignored;
+}
 
 }  // namespace
 

@@ -91,6 +91,18 @@ TEST(RingField, EarthImageCancelsOnTheGround) {
   EXPECT_NEAR(acc, 0.0, 1e-12);
 }
 
+TEST(FieldAt, FiniteAtTheChargesThemselves) {
+  FieldCalc calc;
+  calc.points.emplace_back(1, 1, 1, 1, 2, 0.0, 1.0, 0, 0, false);
+  calc.charges.emplace_back(2.0, 3.0, 1, 1, 2, true, 1e-9);
+  calc.charges.emplace_back(0.0, 4.0, 1, 1, 2, true, 1e-9);  // on the axis
+  for (auto [x, y] : {std::pair{2.0, 3.0}, {0.0, 4.0}, {0.0, 0.0}, {2.0, -3.0}}) {
+    double phi, ex, ey;
+    calc.FieldAt(2, x, y, &phi, &ex, &ey);
+    EXPECT_TRUE(std::isfinite(phi) && std::isfinite(ex) && std::isfinite(ey)) << x << "," << y;
+  }
+}
+
 TEST(FieldAt, RegionPermittivityAndEmptyRegions) {
   FieldCalc calc;
   calc.ExternalField = 2.0;
