@@ -1,9 +1,13 @@
+// kalvor [FILE]: the desktop program.
 #include <QApplication>
-#include <QLabel>
+
+#include "app/CKalvorApp.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
-  QLabel label("Kalvor");
-  label.show();
+  CKalvorApp kalvor;
+  QStringList args = QApplication::arguments();
+  args.removeFirst();
+  if (!kalvor.InitInstance(args)) return 1;
   return app.exec();
 }

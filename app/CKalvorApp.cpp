@@ -1,0 +1,37 @@
+#include "app/CKalvorApp.h"
+
+#include <QApplication>
+#include <QScreen>
+
+#include "app/CKalvorDoc.h"
+#include "app/CMainFrame.h"
+#include "app/RecentFileList.h"
+
+CKalvorApp::CKalvorApp() {
+  QCoreApplication::setOrganizationName(QString::fromUtf8(RecentFileList::kOrganisation));
+  QCoreApplication::setApplicationName(QString::fromUtf8(RecentFileList::kApplication));
+}
+
+CKalvorApp::~CKalvorApp() {
+  // The frame's panes refer to the document: they go first.
+  frame_.reset();
+  doc_.reset();
+}
+
+bool CKalvorApp::InitInstance(const QStringList& arguments, bool show) {
+  doc_ = std::make_unique<CKalvorDoc>();
+  frame_ = std::make_unique<CMainFrame>(*doc_);
+  if (arguments.isEmpty()) {
+    doc_->NewDocument();
+  } else if (!frame_->OpenFile(arguments.first())) {
+    return false;
+  }
+  if (show) {
+    // Without a window manager "maximised" means nothing; the frame then
+    // takes the screen's available area itself.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) frame_->setGeometry(screen->availableGeometry());
+    frame_->showMaximized();
+    frame_->repaint();
+  }
+  return true;
+}

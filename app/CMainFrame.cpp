@@ -1,0 +1,519 @@
+#include "app/CMainFrame.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QSplitter>
+#include <QSplitterHandle>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QWhatsThis>
+
+#include "app/CKalvorDoc.h"
+#include "app/FrameCommands.h"
+#include "dialogs/COptionDialog.h"
+#include "dialogs/CPointsDialog.h"
+#include "views/CKalvorView.h"
+#include "views/CLeftView_Arch.h"
+#include "views/CLeftView_Empty.h"
+#include "views/CLeftView_Line.h"
+#include "views/KalvorIcons.h"
+
+using namespace KalvorIcons;
+
+namespace {
+
+const QString kWindowTitle = QStringLiteral("Kalvor");
+
+const char* const kHelpText =
+    "Программа Kalvor рассчитывает осесимметричные электростатические поля методом эквивалентных зарядов.\n\n"
+    "Система описывается образующими поверхностей в меридиональной полуплоскости: отрезками прямых и дугами "
+    "окружностей (x - расстояние от оси симметрии, y - координата вдоль оси, см).\n\n"
+    "Правая панель показывает систему. Двойной щелчок на образующей открывает ее для редактирования в левой "
+    "панели, двойной щелчок на пустом месте возвращает дерево образующих. Правая кнопка мыши отмечает "
+    "образующую, клавиша Delete удаляет отмеченные, клавиша Insert создает новую.\n\n"
+    "Меню \"Расчет\": \"Параметры расчета\" задает параметры, \"Произвести расчет...\" выполняет расчет и "
+    "записывает файлы результатов 01.dat, 02.dat, ... в папку результатов; \"Точки в промежутке\" задает "
+    "расчетные кривые, \"Расчет в точках промежутка\" записывает файлы 01space.dat, 02space.dat, ...";
+
+}  // namespace
+
+CMainFrame::CMainFrame(CKalvorDoc& doc, QWidget* parent)
+    : QMainWindow(parent), doc_(doc), printer_(std::make_unique<QPrinter>()) {
+  setWindowIcon(ToolIcon(kMainIcon));
+  CreateActions();
+  CreateMenus();
+  CreateToolBar();
+  CreateStatusBar();
+  CreateSplitter();
+  recent_.Load();
+  RebuildRecentMenu();
+
+  connect(&doc_, &CKalvorDoc::documentReset, this, [this] { ReplaceLeftPane(LeftPaneKind::Tree); });
+  connect(&doc_, &CKalvorDoc::commandStateChanged, this, &CMainFrame::UpdateCommandUI);
+  connect(&doc_, &CKalvorDoc::modifiedChanged, this, &QWidget::setWindowModified);
+  connect(&doc_, &CKalvorDoc::titleChanged, this, &CMainFrame::UpdateTitle);
+  qApp->installEventFilter(this);
+  UpdateTitle();
+  UpdateCommandUI();
+}
+
+CMainFrame::~CMainFrame() { qApp->removeEventFilter(this); }
+
+QAction* CMainFrame::MakeAction(int id) {
+  const FrameCommand* c = FindCommand(id);
+  auto* action = new QAction(c->text, this);
+  action->setShortcuts(c->shortcuts);
+  action->setStatusTip(c->StatusTip());
+  action->setToolTip(c->ToolTip().isEmpty() ? c->StatusTip() : c->ToolTip());
+  action->setShortcutContext(Qt::WindowShortcut);
+  actions_.insert(id, action);
+  addAction(action);
+  return action;
+}
+
+void CMainFrame::Connect(int id, void (CMainFrame::*slot)()) {
+  connect(actions_.value(id), &QAction::triggered, this, slot);
+}
+
+void CMainFrame::CreateActions() {
+  for (const FrameCommand& c : FrameCommands()) MakeAction(c.id);
+  Connect(ID_FILE_NEW, &CMainFrame::OnFileNew);
+  Connect(ID_FILE_OPEN, &CMainFrame::OnFileOpen);
+  Connect(ID_FILE_SAVE, &CMainFrame::OnFileSave);
+  Connect(ID_FILE_SAVE_AS, &CMainFrame::OnFileSaveAs);
+  Connect(ID_FILE_PRINT, &CMainFrame::OnPrint);
+  Connect(ID_FILE_PRINT_PREVIEW, &CMainFrame::OnPrintPreview);
+  Connect(ID_FILE_PAGE_SETUP, &CMainFrame::OnPageSetup);
+  connect(actions_.value(ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
+  Connect(ID_WINDOW_SPLIT, &CMainFrame::OnSplit);
+  Connect(ID_SHOW_GAP_CURVES, &CMainFrame::OnToggleGapCurves);
+  Connect(ID_SHOW_CHARGES, &CMainFrame::OnToggleCharges);
+  Connect(ID_ZOOM_IN, &CMainFrame::OnZoomIn);
+  Connect(ID_ZOOM_OUT, &CMainFrame::OnZoomOut);
+  Connect(ID_CALC_PARAMETERS, &CMainFrame::OnCalcParameters);
+  Connect(ID_GAP_CURVES, &CMainFrame::OnGapCurves);
+  Connect(ID_CALCULATE, &CMainFrame::OnCalculate);
+  Connect(ID_GAP_CALCULATE, &CMainFrame::OnGapCalculate);
+  Connect(ID_HELP_FINDER, &CMainFrame::OnHelp);
+  Connect(ID_HELP, &CMainFrame::OnHelp);
+  Connect(ID_CONTEXT_HELP, &CMainFrame::OnContextHelp);
+  Connect(ID_APP_ABOUT, &CMainFrame::OnAbout);
+  Connect(ID_NEXT_PANE, &CMainFrame::OnNextPane);
+  Connect(ID_PREV_PANE, &CMainFrame::OnPrevPane);
+  Connect(ID_CREATE_ARC, &CMainFrame::OnCreateArc);
+  Connect(ID_CREATE_LINE, &CMainFrame::OnCreateLine);
+
+  // Nothing can be undone or moved through the clipboard.
+  for (int id : {ID_EDIT_UNDO, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE}) actions_.value(id)->setEnabled(false);
+  for (int id : {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_SHOW_GAP_CURVES, ID_SHOW_CHARGES})
+    actions_.value(id)->setCheckable(true);
+
+  const std::pair<int, ToolImage> icons[] = {
+      {ID_FILE_NEW, kNew},       {ID_FILE_OPEN, kOpen},     {ID_FILE_SAVE, kSave},
+      {ID_EDIT_CUT, kCut},       {ID_EDIT_COPY, kCopy},     {ID_EDIT_PASTE, kPaste},
+      {ID_FILE_PRINT_PREVIEW, kPrintPreview}, {ID_ZOOM_IN, kZoomIn}, {ID_ZOOM_OUT, kZoomOut},
+      {ID_FILE_PRINT, kPrint},   {ID_APP_ABOUT, kAbout},    {ID_CONTEXT_HELP, kContextHelp},
+      {ID_CREATE_ARC, kCreateArc}, {ID_CREATE_LINE, kCreateLine}};
+  for (const auto& [id, image] : icons) actions_.value(id)->setIcon(ToolIcon(image));
+}
+
+void CMainFrame::CreateMenus() {
+  fileMenu_ = menuBar()->addMenu(QStringLiteral("&Файл"));
+  for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS}) fileMenu_->addAction(Action(id));
+  fileMenu_->addSeparator();
+  for (int id : {ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PAGE_SETUP}) fileMenu_->addAction(Action(id));
+  fileMenu_->addSeparator();
+  fileMenu_->addAction(Action(ID_FILE_MRU_FILE1));
+  recentSeparator_ = fileMenu_->addSeparator();
+  fileMenu_->addAction(Action(ID_APP_EXIT));
+
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("&Правка"));
+  edit->addAction(Action(ID_EDIT_UNDO));
+  edit->addSeparator();
+  for (int id : {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE}) edit->addAction(Action(id));
+
+  QMenu* view = menuBar()->addMenu(QStringLiteral("&Вид"));
+  for (int id : {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_WINDOW_SPLIT}) view->addAction(Action(id));
+  view->addSeparator();
+  QMenu* show = view->addMenu(QStringLiteral("Отобразить"));
+  show->addAction(Action(ID_SHOW_GAP_CURVES));
+  show->addAction(Action(ID_SHOW_CHARGES));
+  view->addAction(Action(ID_ZOOM_IN));
+  view->addAction(Action(ID_ZOOM_OUT));
+
+  QMenu* calc = menuBar()->addMenu(QStringLiteral("Расчет"));
+  calc->addAction(Action(ID_CALC_PARAMETERS));
+  calc->addAction(Action(ID_GAP_CURVES));
+  calc->addSeparator();
+  calc->addAction(Action(ID_CALCULATE));
+  calc->addAction(Action(ID_GAP_CALCULATE));
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Помощь"));
+  help->addAction(Action(ID_HELP_FINDER));
+  help->addSeparator();
+  help->addAction(Action(ID_APP_ABOUT));
+
+  for (QMenu* menu : {fileMenu_, edit, view, show, calc, help})
+    connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+}
+
+void CMainFrame::CreateToolBar() {
+  toolBar_ = addToolBar(QStringLiteral("Стандартная"));
+  toolBar_->setObjectName(QStringLiteral("ToolBar128"));
+  toolBar_->setIconSize(QSize(16, 16));
+  toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
+  for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE}) toolBar_->addAction(Action(id));
+  toolBar_->addSeparator();
+  for (int id : {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_FILE_PRINT_PREVIEW, ID_ZOOM_IN, ID_ZOOM_OUT})
+    toolBar_->addAction(Action(id));
+  toolBar_->addSeparator();
+  for (int id : {ID_FILE_PRINT, ID_APP_ABOUT, ID_CONTEXT_HELP, ID_CREATE_ARC, ID_CREATE_LINE})
+    toolBar_->addAction(Action(id));
+  QAction* toggle = Action(ID_VIEW_TOOLBAR);
+  toggle->setChecked(true);
+  connect(toggle, &QAction::toggled, toolBar_, &QToolBar::setVisible);
+  connect(toolBar_, &QToolBar::visibilityChanged, toggle, &QAction::setChecked);
+}
+
+void CMainFrame::CreateStatusBar() {
+  QStatusBar* bar = statusBar();
+  const QString names[3] = {QStringLiteral("CAP"), QStringLiteral("NUM"), QStringLiteral("SCRL")};
+  for (int i = 0; i < 3; ++i) {
+    lockLabels_[i] = new QLabel(names[i], bar);
+    lockLabels_[i]->setFrameShape(QFrame::Panel);
+    lockLabels_[i]->setFrameShadow(QFrame::Sunken);
+    lockLabels_[i]->setAlignment(Qt::AlignCenter);
+    lockLabels_[i]->setMinimumWidth(lockLabels_[i]->fontMetrics().horizontalAdvance(names[i]) + 12);
+    lockLabels_[i]->setEnabled(false);
+    bar->addPermanentWidget(lockLabels_[i]);
+  }
+  QAction* toggle = Action(ID_VIEW_STATUS_BAR);
+  toggle->setChecked(true);
+  connect(toggle, &QAction::toggled, bar, &QStatusBar::setVisible);
+}
+
+void CMainFrame::CreateSplitter() {
+  splitter_ = new QSplitter(Qt::Horizontal, this);
+  splitter_->setChildrenCollapsible(true);
+  // The geometry view is created first, then the tree pane on its left.
+  view_ = new CKalvorView(doc_, splitter_);
+  view_->SetHost(this);
+  view_->resize(325, 125);
+  connect(view_, &CKalvorView::statusMessage, this, &CMainFrame::ShowStatusMessage);
+  auto* tree = new CLeftView_Empty(doc_, this, splitter_);
+  splitter_->insertWidget(0, tree);
+  splitter_->setStretchFactor(0, 0);
+  splitter_->setStretchFactor(1, 1);
+  splitter_->setSizes({kLeftPaneWidth, 325});
+  setCentralWidget(splitter_);
+}
+
+QWidget* CMainFrame::LeftPane() const { return splitter_->widget(0); }
+
+CLeftView_Empty* CMainFrame::TreePane() const { return qobject_cast<CLeftView_Empty*>(LeftPane()); }
+
+QWidget* CMainFrame::ReplaceLeftPane(LeftPaneKind kind) {
+  const QList<int> sizes = splitter_->sizes();
+  QWidget* pane = nullptr;
+  switch (kind) {
+    case LeftPaneKind::Tree:
+      pane = new CLeftView_Empty(doc_, this);
+      break;
+    case LeftPaneKind::Line:
+      pane = new CLeftView_Line(doc_, this);
+      break;
+    case LeftPaneKind::Arch:
+      pane = new CLeftView_Arch(doc_, this);
+      break;
+  }
+  QWidget* old = splitter_->replaceWidget(0, pane);
+  if (old) {
+    // The old pane may be the one whose button asked for the replacement.
+    old->hide();
+    old->deleteLater();
+  }
+  splitter_->setSizes(sizes);
+  return pane;
+}
+
+void CMainFrame::HideLeftPane() {
+  const QList<int> sizes = splitter_->sizes();
+  splitter_->setSizes({0, sizes.value(0) + sizes.value(1)});
+}
+
+void CMainFrame::OnSplit() {
+  const QList<int> sizes = splitter_->sizes();
+  const int total = sizes.value(0) + sizes.value(1);
+  if (sizes.value(0) == 0) {
+    splitter_->setSizes({kLeftPaneWidth, std::max(0, total - kLeftPaneWidth)});
+  } else if (QSplitterHandle* handle = splitter_->handle(1)) {
+    // Put the pointer on the bar so the user can drag it at once.
+    QCursor::setPos(handle->mapToGlobal(handle->rect().center()));
+  }
+}
+
+void CMainFrame::ShowStatusMessage(const QString& text) {
+  statusBar()->showMessage(text);
+  statusBar()->repaint();
+}
+
+void CMainFrame::UpdateTitle() {
+  setWindowTitle(doc_.Title() + QStringLiteral("[*] - ") + kWindowTitle);
+  setWindowModified(doc_.IsModified());
+}
+
+void CMainFrame::UpdateCommandUI() {
+  Action(ID_CALCULATE)->setEnabled(doc_.CanCalculate());
+  Action(ID_SHOW_GAP_CURVES)->setEnabled(doc_.CanShowGapCurves());
+  Action(ID_SHOW_CHARGES)->setEnabled(doc_.CanShowCharges());
+  Action(ID_GAP_CALCULATE)->setEnabled(doc_.CanGapCalculate());
+  Action(ID_SHOW_GAP_CURVES)->setChecked(doc_.ShowGapCurves());
+  Action(ID_SHOW_CHARGES)->setChecked(doc_.ShowCharges());
+  Action(ID_VIEW_STATUS_BAR)->setChecked(statusBar()->isVisible() || !isVisible());
+}
+
+// ---- File ----
+
+bool CMainFrame::MaybeSave() {
+  if (!doc_.IsModified()) return true;
+  const auto answer = QMessageBox::warning(
+      this, kWindowTitle, QStringLiteral("Сохранить изменения в %1?").arg(doc_.Title()),
+      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+  if (answer == QMessageBox::Yes) return Save();
+  return answer == QMessageBox::No;
+}
+
+bool CMainFrame::Save() {
+  if (doc_.FilePath().isEmpty()) return SaveAs();
+  const QString error = doc_.SaveDocument(doc_.FilePath());
+  if (!error.isEmpty()) {
+    QMessageBox::warning(this, kWindowTitle, error);
+    return false;
+  }
+  return true;
+}
+
+bool CMainFrame::SaveAs() {
+  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить как"), doc_.FilePath(),
+                                                    QStringLiteral("Все файлы (*)"));
+  if (path.isEmpty()) return false;
+  const QString error = doc_.SaveDocument(path);
+  if (!error.isEmpty()) {
+    QMessageBox::warning(this, kWindowTitle, error);
+    return false;
+  }
+  recent_.Add(path);
+  recent_.Store();
+  RebuildRecentMenu();
+  return true;
+}
+
+bool CMainFrame::OpenFile(const QString& path) {
+  const CKalvorDoc::OpenResult result = doc_.OpenDocument(path);
+  if (!result.opened) {
+    QMessageBox::warning(this, kWindowTitle, result.error);
+    recent_.Remove(path);
+    recent_.Store();
+    RebuildRecentMenu();
+    return false;
+  }
+  recent_.Add(path);
+  recent_.Store();
+  RebuildRecentMenu();
+  if (!result.warning.isEmpty()) QMessageBox::warning(this, kWindowTitle, result.warning);
+  return true;
+}
+
+void CMainFrame::OnFileNew() {
+  if (MaybeSave()) doc_.NewDocument();
+}
+
+void CMainFrame::OnFileOpen() {
+  if (!MaybeSave()) return;
+  const QString start = doc_.FilePath().isEmpty() ? QString() : QFileInfo(doc_.FilePath()).absolutePath();
+  const QString path =
+      QFileDialog::getOpenFileName(this, QStringLiteral("Открыть"), start, QStringLiteral("Все файлы (*)"));
+  if (!path.isEmpty()) OpenFile(path);
+}
+
+void CMainFrame::OnFileSave() { Save(); }
+
+void CMainFrame::OnFileSaveAs() { SaveAs(); }
+
+void CMainFrame::RebuildRecentMenu() {
+  for (QAction* a : recentActions_) {
+    fileMenu_->removeAction(a);
+    a->deleteLater();
+  }
+  recentActions_.clear();
+  QAction* placeholder = Action(ID_FILE_MRU_FILE1);
+  const QStringList& files = recent_.Files();
+  placeholder->setVisible(files.isEmpty());
+  placeholder->setEnabled(false);
+  for (int i = 0; i < files.size(); ++i) {
+    const QString path = files[i];
+    auto* a = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(path)), this);
+    a->setStatusTip(FindCommand(ID_FILE_MRU_FILE1)->prompt);
+    connect(a, &QAction::triggered, this, [this, path] {
+      if (MaybeSave()) OpenFile(path);
+    });
+    fileMenu_->insertAction(recentSeparator_, a);
+    recentActions_ << a;
+  }
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (shownOnce_) return;
+  shownOnce_ = true;
+  // The left column starts 400 pixels wide; the geometry view takes the rest.
+  const int total = splitter_->width() - splitter_->handleWidth();
+  splitter_->setSizes({kLeftPaneWidth, std::max(1, total - kLeftPaneWidth)});
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  if (!isEnabled() || !MaybeSave()) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
+
+// ---- Printing ----
+
+void CMainFrame::OnPrint() {
+  QPrintDialog dialog(printer_.get(), this);
+  if (dialog.exec() == QDialog::Accepted) view_->PrintOn(*printer_);
+}
+
+void CMainFrame::OnPrintPreview() {
+  QPrintPreviewDialog preview(printer_.get(), this);
+  connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { view_->PrintOn(*p); });
+  preview.exec();
+}
+
+void CMainFrame::OnPageSetup() {
+  QPageSetupDialog dialog(printer_.get(), this);
+  dialog.exec();
+}
+
+// ---- View and calculation ----
+
+void CMainFrame::OnZoomIn() { view_->ZoomIn(); }
+void CMainFrame::OnZoomOut() { view_->ZoomOut(); }
+void CMainFrame::OnCreateArc() { view_->CreateArcGeneratrix(); }
+void CMainFrame::OnCreateLine() { view_->CreateLineGeneratrix(); }
+
+void CMainFrame::OnToggleGapCurves() {
+  if (doc_.CanShowGapCurves()) doc_.ToggleGapCurves();
+  UpdateCommandUI();
+}
+
+void CMainFrame::OnToggleCharges() {
+  if (doc_.CanShowCharges()) doc_.ToggleCharges();
+  UpdateCommandUI();
+}
+
+void CMainFrame::OnCalcParameters() {
+  FieldCalc& calc = doc_.Calc();
+  CalcSettings& s = doc_.Settings();
+  COptionDialog dlg(this);
+  dlg.ExternalField = calc.ExternalField;
+  dlg.UseEarth = calc.UseEarth;
+  dlg.TestClosure = s.TestClosure;
+  dlg.DumpMatrix = s.DumpMatrix;
+  dlg.DumpInverseMatrix = s.DumpInverseMatrix;
+  dlg.SkipControlCalc = !s.ControlCalc;
+  dlg.ControlPotentials = s.ControlPotentials;
+  dlg.ControlFilePath = QString::fromStdString(calc.ControlFilePath);
+  dlg.SkipFinalResults = !s.SurfaceResults;
+  dlg.PointsBetweenCPs = s.PointsBetweenCPs;
+  dlg.ResultsFolder = QString::fromStdString(s.ResultsFolder);
+  if (dlg.exec() != QDialog::Accepted) return;
+  calc.ExternalField = dlg.ExternalField;
+  calc.UseEarth = dlg.UseEarth;
+  s.TestClosure = dlg.TestClosure;
+  s.DumpMatrix = dlg.DumpMatrix;
+  s.DumpInverseMatrix = dlg.DumpInverseMatrix;
+  s.ControlCalc = !dlg.SkipControlCalc;
+  s.ControlPotentials = dlg.ControlPotentials;
+  calc.ControlFilePath = dlg.ControlFilePath.toStdString();
+  s.SurfaceResults = !dlg.SkipFinalResults;
+  s.PointsBetweenCPs = dlg.PointsBetweenCPs;
+  s.ResultsFolder = dlg.ResultsFolder.toStdString();
+}
+
+void CMainFrame::OnGapCurves() {
+  CPointsDialog dlg(doc_.Calc(), this);
+  dlg.exec();
+  UpdateCommandUI();
+  view_->viewport()->update();
+}
+
+void CMainFrame::OnCalculate() {
+  doc_.OnCalculate(this);
+  UpdateCommandUI();
+}
+
+void CMainFrame::OnGapCalculate() {
+  doc_.OnGapCalculate(this);
+  UpdateCommandUI();
+}
+
+// ---- Help and panes ----
+
+void CMainFrame::OnHelp() { QMessageBox::information(this, QStringLiteral("Справка"), QString::fromUtf8(kHelpText)); }
+
+void CMainFrame::OnContextHelp() {
+  statusBar()->showMessage(QStringLiteral("Выберите элемент, для которого Вы хотите получить справку"));
+  QWhatsThis::enterWhatsThisMode();
+}
+
+void CMainFrame::OnAbout() {
+  QMessageBox box(this);
+  box.setWindowTitle(QStringLiteral("О программе Kalvor"));
+  box.setIconPixmap(ToolIcon(kMainIcon).pixmap(32, 32));
+  box.setText(QStringLiteral("Kalvor, version 1.3"));
+  box.setInformativeText(QStringLiteral(
+      "Расчет осесимметричных электростатических полей методом эквивалентных зарядов."));
+  box.exec();
+}
+
+void CMainFrame::OnNextPane() {
+  QWidget* focus = focusWidget();
+  if (focus == view_ || view_->isAncestorOf(focus)) {
+    LeftPane()->setFocus(Qt::TabFocusReason);
+    if (QWidget* first = LeftPane()->nextInFocusChain(); first && LeftPane()->isAncestorOf(first))
+      first->setFocus(Qt::TabFocusReason);
+  } else {
+    view_->setFocus(Qt::TabFocusReason);
+  }
+}
+
+void CMainFrame::OnPrevPane() { OnNextPane(); }
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+  // The lock indicators follow the lock keys pressed while the program runs.
+  if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    const int index = key == Qt::Key_CapsLock ? 0 : key == Qt::Key_NumLock ? 1 : key == Qt::Key_ScrollLock ? 2 : -1;
+    if (index >= 0 && !static_cast<QKeyEvent*>(event)->isAutoRepeat() && watched == QApplication::focusWidget()) {
+      lockState_[index] = !lockState_[index];
+      lockLabels_[index]->setEnabled(lockState_[index]);
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}

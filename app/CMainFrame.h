@@ -1,0 +1,111 @@
+#pragma once
+// The main window: menus, toolbar, status bar and the two-column splitter
+// with the generatrix pane on the left and the geometry view on the right.
+// It handles the calculation parameters, zoom and create commands, and routes
+// file, document and help commands.
+
+#include <QHash>
+#include <QMainWindow>
+#include <QStringList>
+#include <memory>
+
+#include "app/RecentFileList.h"
+#include "views/LeftPaneHost.h"
+
+class CKalvorDoc;
+class CKalvorView;
+class QAction;
+class QLabel;
+class QMenu;
+class QPrinter;
+class QSplitter;
+class QToolBar;
+
+class CMainFrame : public QMainWindow, public LeftPaneHost {
+  Q_OBJECT
+
+ public:
+  explicit CMainFrame(CKalvorDoc& doc, QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  // LeftPaneHost
+  QWidget* ReplaceLeftPane(LeftPaneKind kind) override;
+  QWidget* LeftPane() const override;
+  CLeftView_Empty* TreePane() const override;
+  CKalvorView* GeometryView() const override { return view_; }
+  void HideLeftPane() override;
+  void ShowStatusMessage(const QString& text) override;
+
+  QAction* Action(int id) const { return actions_.value(id); }
+  QSplitter* Splitter() const { return splitter_; }
+  QToolBar* ToolBar() const { return toolBar_; }
+  QStringList RecentFiles() const { return recent_.Files(); }
+  QList<QAction*> RecentFileActions() const { return recentActions_; }
+
+  // Opens a file with the document's reports; false when nothing was opened.
+  bool OpenFile(const QString& path);
+  // Asks whether to save a modified document; false when the user cancels.
+  bool MaybeSave();
+  bool Save();
+  bool SaveAs();
+  // Enables and checks every command by the document's state.
+  void UpdateCommandUI();
+  // The calculation-parameters command.
+  void OnCalcParameters();
+
+  static constexpr int kLeftPaneWidth = 400;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  void CreateStatusBar();
+  void CreateSplitter();
+  QAction* MakeAction(int id);
+  void Connect(int id, void (CMainFrame::*slot)());
+
+  void OnFileNew();
+  void OnFileOpen();
+  void OnFileSave();
+  void OnFileSaveAs();
+  void OnPrint();
+  void OnPrintPreview();
+  void OnPageSetup();
+  void OnSplit();
+  void OnZoomIn();
+  void OnZoomOut();
+  void OnCreateArc();
+  void OnCreateLine();
+  void OnToggleGapCurves();
+  void OnToggleCharges();
+  void OnGapCurves();
+  void OnCalculate();
+  void OnGapCalculate();
+  void OnHelp();
+  void OnContextHelp();
+  void OnAbout();
+  void OnNextPane();
+  void OnPrevPane();
+  void UpdateTitle();
+
+  void RebuildRecentMenu();
+
+  CKalvorDoc& doc_;
+  QHash<int, QAction*> actions_;
+  QMenu* fileMenu_ = nullptr;
+  QAction* recentSeparator_ = nullptr;
+  QList<QAction*> recentActions_;
+  RecentFileList recent_;
+  QToolBar* toolBar_ = nullptr;
+  QSplitter* splitter_ = nullptr;
+  CKalvorView* view_ = nullptr;
+  QLabel* lockLabels_[3] = {};
+  bool lockState_[3] = {};
+  bool shownOnce_ = false;
+  std::unique_ptr<QPrinter> printer_;
+};

@@ -1,0 +1,322 @@
+#include "views/CKalvorView.h"
+
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPrinter>
+#include <QScrollBar>
+#include <cmath>
+
+#include "app/CKalvorDoc.h"
+#include "dialogs/CArchDialog.h"
+#include "dialogs/CDialogCreateGeneratrix.h"
+#include "dialogs/CLineDialog.h"
+#include "model/Arch.h"
+#include "model/Line.h"
+#include "views/CLeftView_Arch.h"
+#include "views/CLeftView_Empty.h"
+#include "views/CLeftView_Line.h"
+#include "views/LeftPaneHost.h"
+#include "views/QtDrawSurface.h"
+
+namespace {
+
+QPen SolidPen(int r, int g, int b) {
+  QPen pen(QColor(r, g, b));
+  pen.setWidth(1);  // one pixel on screen; scales with the page when printing
+  return pen;
+}
+
+// Keeps the canvas well inside the int range however often the user zooms in.
+constexpr int kMaxCanvas = 1 << 20;
+
+}  // namespace
+
+CKalvorView::CKalvorView(CKalvorDoc& doc, QWidget* parent)
+    : QAbstractScrollArea(parent),
+      doc_(doc),
+      dielectricPen_(SolidPen(0, 255, 0)),
+      unknownPotentialPen_(SolidPen(220, 80, 181)),
+      fixedPotentialPen_(SolidPen(128, 128, 128)),
+      variablePotentialPen_(SolidPen(27, 21, 242)),
+      blackPen_(SolidPen(0, 0, 0)),
+      gapCurvePen_(SolidPen(67, 248, 252)) {
+  gapCurvePen_.setStyle(Qt::DotLine);
+  viewport()->setMouseTracking(true);
+  viewport()->setAutoFillBackground(true);
+  QPalette pal = viewport()->palette();
+  pal.setColor(QPalette::Base, Qt::white);
+  pal.setColor(QPalette::Window, Qt::white);
+  viewport()->setPalette(pal);
+  setFocusPolicy(Qt::StrongFocus);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  UpdateScrollBars();
+  connect(&doc_, &CKalvorDoc::viewsChanged, viewport(), qOverload<>(&QWidget::update));
+  connect(&doc_, &CKalvorDoc::documentReset, this, &CKalvorView::OnInitialUpdate);
+}
+
+QPen CKalvorView::PenFor(const SurfData& g) const {
+  if (g.material == 0) return dielectricPen_;
+  if (g.isFloating) return unknownPotentialPen_;
+  if (g.isFixed) return fixedPotentialPen_;
+  return variablePotentialPen_;
+}
+
+QPoint CKalvorView::ScrollPosition() const {
+  return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
+}
+
+ViewMapping CKalvorView::Mapping(bool forPaint) {
+  const QSize client = viewport()->size();
+  if (canvas_.isEmpty() && canvas_.width() == 0 && canvas_.height() == 0) canvas_ = client;
+  if (forPaint) canvas_ = canvas_.expandedTo(client);
+  return ViewMapping(doc_.Xmax(), doc_.Ymax(), canvas_, ScrollPosition());
+}
+
+void CKalvorView::PaintSystem(QPainter& painter, const ViewMapping& mapping) const {
+  const FieldCalc& calc = doc_.Calc();
+  const CSurfColl& gens = calc.Generatrices;
+  QtDrawSurface dc(painter, mapping);
+  painter.save();
+  if (!gens.IsEmpty()) {
+    QPen axisPen = blackPen_;
+    axisPen.setStyle(Qt::DashDotLine);
+    painter.setPen(axisPen);
+    dc.MoveTo(0, 0);
+    dc.LineTo(0, 10 * doc_.Ymax() + 5);
+    painter.setPen(blackPen_);
+    dc.MoveTo(0, 0);
+    dc.LineTo(10 * (doc_.Xmax() + 2), 0);
+  }
+  // From the last to the first, so the earlier generatrix ends up on top.
+  for (int i = gens.GetSize() - 1; i >= 0; --i) {
+    const SurfData* g = gens.At(i);
+    painter.setPen(PenFor(*g));
+    g->Draw(dc);
+  }
+  if (doc_.ShowCharges() && doc_.ResultsPresent()) {
+    for (const Charge& q : calc.charges) q.Draw(dc);
+  }
+  if (doc_.ShowGapCurves() && !calc.GapCurves.IsEmpty()) {
+    painter.setPen(gapCurvePen_);
+    for (int i = calc.GapCurves.GetSize() - 1; i >= 0; --i) calc.GapCurves.At(i)->Draw(dc);
+  }
+  painter.restore();
+}
+
+void CKalvorView::paintEvent(QPaintEvent*) {
+  const ViewMapping mapping = Mapping(true);
+  QPainter painter(viewport());
+  painter.fillRect(viewport()->rect(), Qt::white);
+  PaintSystem(painter, mapping);
+}
+
+void CKalvorView::PrintOn(QPrinter& printer) {
+  const ViewMapping mapping = Mapping(false);
+  const QSize client = viewport()->size();
+  QPainter painter;
+  if (!painter.begin(&printer)) return;
+  const QRect page = painter.viewport();
+  const double s = std::min(page.width() / std::max(1.0, double(client.width())),
+                            page.height() / std::max(1.0, double(client.height())));
+  painter.scale(s, s);
+  painter.setClipRect(QRect(QPoint(0, 0), client));
+  PaintSystem(painter, mapping);
+  painter.end();
+}
+
+void CKalvorView::Zoom(double factor) {
+  if (canvas_.width() == 0 && canvas_.height() == 0) canvas_ = viewport()->size();
+  const int w = static_cast<int>(std::min<double>(canvas_.width() * factor, kMaxCanvas));
+  const int h = static_cast<int>(std::min<double>(canvas_.height() * factor, kMaxCanvas));
+  canvas_ = QSize(w, h);
+  const QSize client = viewport()->size();
+  scrollTotal_ = (w <= client.width() && h <= client.height()) ? QSize(0, 0) : canvas_;
+  UpdateScrollBars();
+  viewport()->update();
+}
+
+void CKalvorView::ZoomIn() { Zoom(1.1); }
+
+void CKalvorView::ZoomOut() { Zoom(0.8333333333333334); }
+
+void CKalvorView::OnInitialUpdate() {
+  scrollTotal_ = QSize(0, 0);
+  UpdateScrollBars();
+  viewport()->update();
+}
+
+void CKalvorView::UpdateScrollBars() {
+  const QSize client = viewport()->size();
+  const int rangeX = std::max(0, scrollTotal_.width() - client.width());
+  const int rangeY = std::max(0, scrollTotal_.height() - client.height());
+  horizontalScrollBar()->setRange(0, rangeX);
+  horizontalScrollBar()->setPageStep(std::max(1, client.width()));
+  horizontalScrollBar()->setSingleStep(std::max(1, client.width() / 100));
+  verticalScrollBar()->setRange(0, rangeY);
+  verticalScrollBar()->setPageStep(std::max(1, client.height()));
+  verticalScrollBar()->setSingleStep(std::max(1, client.height() / 100));
+}
+
+void CKalvorView::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  UpdateScrollBars();
+}
+
+void CKalvorView::scrollContentsBy(int, int) { viewport()->update(); }
+
+int CKalvorView::HitGeneratrix(QPointF model) const {
+  const CSurfColl& gens = doc_.Calc().Generatrices;
+  for (int i = gens.GetSize() - 1; i >= 0; --i)
+    if (gens.At(i)->HitTest(model.x(), model.y())) return i;
+  return -1;
+}
+
+void CKalvorView::DoubleClickAt(QPoint pos) {
+  if (!host_) return;
+  const QPointF model = Mapping(false).ToModel(pos);
+  CSurfColl& gens = doc_.Generatrices();
+  const int hit = HitGeneratrix(model);
+  if (hit < 0) {
+    host_->ReplaceLeftPane(LeftPaneKind::Tree);
+    return;
+  }
+  SurfData* g = gens.At(hit);
+  if (auto* line = dynamic_cast<Line*>(g)) {
+    gens.current = hit;
+    if (auto* pane = qobject_cast<CLeftView_Line*>(host_->ReplaceLeftPane(LeftPaneKind::Line)))
+      pane->Fill(*line);
+  } else if (auto* arch = dynamic_cast<Arch*>(g)) {
+    gens.current = hit;
+    if (auto* pane = qobject_cast<CLeftView_Arch*>(host_->ReplaceLeftPane(LeftPaneKind::Arch)))
+      pane->Fill(*arch);
+  }
+}
+
+void CKalvorView::MarkAt(QPoint pos) {
+  const QPointF model = Mapping(false).ToModel(pos);
+  const int hit = HitGeneratrix(model);
+  if (hit >= 0) {
+    SurfData* g = doc_.Generatrices().At(hit);
+    g->SetMarked(!g->marked);
+  }
+  viewport()->update();
+}
+
+void CKalvorView::ShowPositionAt(QPoint pos) {
+  if (doc_.Calc().Generatrices.IsEmpty()) return;
+  const QPointF model = Mapping(false).ToModel(pos);
+  const QString text = QString::asprintf("Point=[%4.1f,%4.1f]", model.x(), model.y());
+  emit statusMessage(text);
+}
+
+void CKalvorView::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton)
+    DoubleClickAt(event->position().toPoint());
+  else
+    QAbstractScrollArea::mouseDoubleClickEvent(event);
+}
+
+void CKalvorView::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::RightButton)
+    MarkAt(event->position().toPoint());
+  else
+    QAbstractScrollArea::mouseReleaseEvent(event);
+}
+
+void CKalvorView::mouseMoveEvent(QMouseEvent* event) {
+  ShowPositionAt(event->position().toPoint());
+  QAbstractScrollArea::mouseMoveEvent(event);
+}
+
+void CKalvorView::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Insert:
+      CreateGeneratrix();
+      return;
+    case Qt::Key_Delete:
+      DeleteMarked();
+      return;
+    default:
+      QAbstractScrollArea::keyPressEvent(event);
+  }
+}
+
+bool CKalvorView::event(QEvent* e) {
+  switch (static_cast<int>(e->type())) {
+    case kCreateArcEvent:
+      CreateArcGeneratrix();
+      return true;
+    case kCreateLineEvent:
+      CreateLineGeneratrix();
+      return true;
+    case kZoomInEvent:
+      ZoomIn();
+      return true;
+    case kZoomOutEvent:
+      ZoomOut();
+      return true;
+    default:
+      return QAbstractScrollArea::event(e);
+  }
+}
+
+void CKalvorView::CreateGeneratrix() {
+  CDialogCreateGeneratrix chooser(window());
+  if (chooser.exec() != QDialog::Accepted) return;
+  if (chooser.kind == CDialogCreateGeneratrix::kArc)
+    CreateArcGeneratrix();
+  else
+    CreateLineGeneratrix();
+}
+
+void CKalvorView::DeleteMarked() {
+  CSurfColl& gens = doc_.Generatrices();
+  if (gens.IsEmpty()) return;
+  bool deleted = false;
+  for (int i = gens.GetSize() - 1; i >= 0; --i) {
+    if (!gens.At(i)->marked) continue;
+    const QString question =
+        QString::asprintf("Вы действительно хотите удалить выбранную образующую?\n Номер образующей - %2i", i + 1);
+    if (QMessageBox::question(window(), QStringLiteral("Ты, чо, серьезно"), question,
+                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+      continue;
+    gens.RemoveElement(i);
+    deleted = true;
+    doc_.MarkEdited();
+  }
+  // An editor pane would otherwise keep the index of a generatrix that has
+  // gone or moved; the tree takes its place, as after every deletion.
+  if (host_ && (host_->TreePane() || deleted)) host_->ReplaceLeftPane(LeftPaneKind::Tree);
+  viewport()->update();
+}
+
+void CKalvorView::AppendGeneratrix(std::unique_ptr<SurfData> g) {
+  doc_.DiscardResults();
+  doc_.MarkEdited();
+  FieldCalc& calc = doc_.Calc();
+  bool newFloating = g->isFloating;
+  for (const auto& other : calc.Generatrices) newFloating = newFloating && !other->SameInnerRegion(*g);
+  calc.totalPoints += g->PointCount();
+  calc.totalCharges += g->ChargeCount();
+  if (newFloating) ++calc.totalFloating;
+  const int index = calc.Generatrices.Append(std::move(g));
+  if (host_)
+    if (CLeftView_Empty* tree = host_->TreePane()) tree->AppendItems(*calc.Generatrices.At(index));
+  doc_.ComputeExtents();
+  doc_.UpdateAllViews();
+}
+
+void CKalvorView::CreateLineGeneratrix() {
+  CLineDialog dlg(window());
+  if (dlg.exec() != QDialog::Accepted) return;
+  AppendGeneratrix(dlg.MakeElement());
+}
+
+void CKalvorView::CreateArcGeneratrix() {
+  CArchDialog dlg(window());
+  if (dlg.exec() != QDialog::Accepted) return;
+  AppendGeneratrix(dlg.MakeElement());
+}

@@ -1,0 +1,107 @@
+#pragma once
+// What the two editor panes share: a form with every value of one
+// generatrix, kept consistent with the chosen material and kind of
+// potential, written back into the generatrix at the collection's `current`
+// index by "Внести Изменения". The line and arc panes add their coordinate
+// fields and the element-specific writing.
+
+#include <QWidget>
+
+#include "dialogs/NumberFields.h"
+
+class CKalvorDoc;
+class LeftPaneHost;
+class QButtonGroup;
+class QComboBox;
+class QGridLayout;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class SurfData;
+struct SurfParams;
+
+class GeneratrixPane : public QWidget {
+  Q_OBJECT
+
+ public:
+  enum Material { kNoMaterial = -1, kDielectric = 0, kConductor = 1 };
+  enum Potential { kNoChoice = -1, kFloating = 0, kVariable = 1, kFixed = 2 };
+
+  double epsInner = 0.0;
+  double epsOuter = 0.0;
+  double fixedValue = 0.0;
+  int innerRegion = 0;
+  int outerRegion = 0;
+  double ratioLd = 0.0;
+  int material = kNoMaterial;
+  int pointCount = 0;
+  double rangeFrom = 0.0;
+  double rangeTo = 0.0;
+  int potentialChoice = kNoChoice;
+
+  // Fields into controls, then the enabling rules.
+  void LoadControls();
+  // Controls into fields with validation (message and focus on the first
+  // failure), then the enabling rules. False when a value was refused.
+  bool TakeControls();
+  // "Внести Изменения".
+  bool Apply();
+
+  QComboBox* MaterialList() const { return materialList_; }
+  QRadioButton* PotentialButton(int choice) const;
+  QLineEdit* EpsInnerEdit() const { return epsInnerEdit_; }
+  QLineEdit* EpsOuterEdit() const { return epsOuterEdit_; }
+  QLineEdit* FixedValueEdit() const { return fixedValueEdit_; }
+  QLineEdit* InnerRegionEdit() const { return innerRegionEdit_; }
+  QLineEdit* OuterRegionEdit() const { return outerRegionEdit_; }
+  QLineEdit* RatioLdEdit() const { return ratioLdEdit_; }
+  QLineEdit* PointCountEdit() const { return pointCountEdit_; }
+  QLineEdit* RangeFromEdit() const { return rangeFromEdit_; }
+  QLineEdit* RangeToEdit() const { return rangeToEdit_; }
+  QPushButton* ApplyButton() const { return applyButton_; }
+
+ protected:
+  GeneratrixPane(CKalvorDoc& doc, LeftPaneHost* host, QWidget* parent);
+
+  // Lays out the whole form around the derived pane's coordinate group and
+  // registers every field in the checking order.
+  void BuildForm(QGroupBox* coordinates);
+  virtual void RegisterCoordinates(NumberFields& fields) = 0;
+  // Writes the fields into `g` through SetAll; false when `g` is of the
+  // other kind.
+  virtual bool WriteInto(SurfData& g, const SurfParams& params) = 0;
+  // The common values of a generatrix, as the geometry view fills them.
+  void FillCommon(const SurfData& g);
+
+  QLineEdit* NewEdit();
+  QLineEdit* CoordinateEdit(QGridLayout* grid, int row, int column, const QString& label);
+
+  CKalvorDoc& doc_;
+  LeftPaneHost* host_;
+
+ private:
+  void ApplyEnabling();
+  void ApplyConductorRule(int choice);
+  void OnMaterialChanged(int index);
+  void OnPotentialClicked(int choice);
+  void SetValueEditsFor(int choice);
+  void SetRadiosEnabled(bool on);
+  void UncheckRadios();
+  void CheckRadio(int choice);
+
+  NumberFields fields_;
+  QComboBox* materialList_;
+  QLineEdit* epsInnerEdit_;
+  QLineEdit* epsOuterEdit_;
+  QLineEdit* fixedValueEdit_;
+  QLineEdit* innerRegionEdit_;
+  QLineEdit* outerRegionEdit_;
+  QLineEdit* ratioLdEdit_;
+  QLineEdit* pointCountEdit_;
+  QLineEdit* rangeFromEdit_;
+  QLineEdit* rangeToEdit_;
+  QButtonGroup* potentialGroup_;
+  QRadioButton* radios_[3];
+  QPushButton* applyButton_;
+};

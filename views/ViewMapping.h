@@ -1,0 +1,31 @@
+#pragma once
+// The geometry view's mapping between logical units (0.1 cm, y up) and
+// device pixels: isotropic, the model box [0, Xmax] x [0, Ymax] fitted into
+// the canvas less a 10-pixel margin on every side, the model origin 10 pixels
+// from the left and bottom edges of the canvas, shifted by the scroll
+// position. Painting, printing and every mouse handler use this one mapping.
+
+#include <QPoint>
+#include <QPointF>
+#include <QSize>
+
+class ViewMapping {
+ public:
+  ViewMapping(int xmax, int ymax, QSize canvas, QPoint scroll);
+
+  // Logical point (0.1 cm) to device pixel.
+  QPointF ToDevice(double lx, double ly) const;
+  // Device pixel to the nearest logical point.
+  QPoint ToLogical(QPoint device) const;
+  // Device pixel to model cm, in steps of 0.1 cm.
+  QPointF ToModel(QPoint device) const;
+
+  double Scale() const { return scale_; }  // pixels per logical unit
+  QPointF Origin() const { return origin_; }
+
+  static constexpr int kMargin = 10;
+
+ private:
+  double scale_ = 1.0;
+  QPointF origin_;
+};
