@@ -235,4 +235,26 @@ TEST_F(MainFrameTest, ParametersCancelChangesNothing) {
   EXPECT_TRUE(doc().Settings().SurfaceResults);
 }
 
+TEST_F(MainFrameTest, AModifiedDocumentIsOnlyReplacedWhenTheUserAgrees) {
+  Start({WriteFile(dir, "four.txt", kFourGeneratrices)});
+  doc().MarkEdited();
+  EXPECT_TRUE(frame()->isWindowModified());
+  {
+    ModalDriver cancel([](QWidget* w) {
+      qobject_cast<QMessageBox*>(w)->button(QMessageBox::Cancel)->click();
+      return true;
+    });
+    frame()->Action(ID_FILE_NEW)->trigger();
+    EXPECT_EQ(cancel.boxes.size(), 1);
+  }
+  EXPECT_EQ(doc().Generatrices().GetSize(), 4);
+  {
+    ModalDriver discard({}, false);
+    frame()->Action(ID_FILE_NEW)->trigger();
+  }
+  EXPECT_TRUE(doc().Generatrices().IsEmpty());
+  EXPECT_FALSE(frame()->isWindowModified());
+  EXPECT_TRUE(frame()->windowTitle().startsWith("Kalvor"));
+}
+
 }  // namespace

@@ -3,7 +3,11 @@
 // cursor position in the status bar.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QFileInfo>
 #include <QImage>
+#include <QLineEdit>
+#include <QPrinter>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTreeWidget>
@@ -11,6 +15,7 @@
 
 #include "app/GuiTestSupport.h"
 #include "app/ModalDriver.h"
+#include "dialogs/CLineDialog.h"
 #include "model/Arch.h"
 #include "model/Line.h"
 #include "views/CKalvorView.h"
@@ -243,6 +248,45 @@ TEST_F(GeometryViewTest, DeletingUnderAnOpenEditorPaneBringsBackTheTree) {
   ModalDriver driver;
   view()->DeleteMarked();
   EXPECT_NE(frame()->TreePane(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(GeometryViewTest, CreatingALineAppendsItEverywhereAndDiscardsTheResults) {
+  Start({WriteFile(dir, "four.txt", kFourGeneratrices)});
+  const long long points = doc().Calc().totalPoints, charges = doc().Calc().totalCharges;
+  ModalDriver driver([](QWidget* w) {
+    auto* dlg = qobject_cast<CLineDialog*>(w);
+    if (!dlg) return false;
+    dlg->MaterialList()->setCurrentIndex(1);  // a conductor, floating
+    dlg->EditFor("innerRegion")->setText("9");
+    dlg->EditFor("pointCount")->setText("7");
+    dlg->EditFor("x2")->setText("30");
+    dlg->EditFor("y2")->setText("3.5");
+    static_cast<QDialog*>(dlg)->accept();
+    return true;
+  });
+  view()->CreateLineGeneratrix();
+  ASSERT_EQ(doc().Generatrices().GetSize(), 5);
+  EXPECT_EQ(doc().Calc().totalPoints, points + 7);
+  EXPECT_EQ(doc().Calc().totalCharges, charges + 7);
+  EXPECT_EQ(doc().Xmax(), 30);
+  EXPECT_TRUE(doc().IsModified());
+  EXPECT_FALSE(doc().ResultsPresent());
+  ASSERT_EQ(frame()->TreePane()->Tree()->topLevelItemCount(), 5);
+  EXPECT_EQ(frame()->TreePane()->Tree()->topLevelItem(4)->text(0),
+            " 5: Отрезок прямой, ( 0.0,  0.0) - (30.0,  3.5)");
+}
+
+TEST_F(GeometryViewTest, PrintingDrawsThePictureOntoThePage) {
+  Start({WriteFile(dir, "four.txt", kFourGeneratrices)});
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(dir.filePath("out.pdf"));
+  view()->PrintOn(printer);
+  EXPECT_GT(QFileInfo(dir.filePath("out.pdf")).size(), 500);
 }
 
 }  // namespace
