@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QStandardPaths>
+#include <QSettings>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTest>
@@ -42,11 +42,14 @@ inline QByteArray ReadFile(const QString& path) {
   return f.readAll();
 }
 
-// Settings go to a test location; validation messages are recorded.
+// Settings go to a folder of the test process; validation messages are recorded.
 class GuiTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    QStandardPaths::setTestModeEnabled(true);
+    // Settings of this process only: tests may run in parallel.
+    static QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
     ASSERT_TRUE(dir.isValid());
     NumberFields::SetMessageHandler([this](QWidget*, const QString& text) { messages << text; });
   }
