@@ -1,9 +1,10 @@
 #include "model/Circle.h"
 
 #include "model/DrawSurface.h"
-#include "model/TextFormat.h"
+#include "model/SurfData.h"
 
 void Circle::Draw(DrawSurface& dc) const {
-  // Truncate first, then scale: the picture shows whole centimetres.
-  dc.SetPixel(text::TruncateToInt(std::trunc(x) * 10.0), text::TruncateToInt(std::trunc(y) * 10.0));
+  // Same 0.1 cm units as the generatrices, so a charge is shown where it is
+  // (rounding to whole centimetres first put a rod's charges on the axis).
+  dc.SetPixel(LogicalUnits(x), LogicalUnits(y));
 }

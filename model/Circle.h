@@ -16,7 +16,7 @@ class Circle {
   Circle(const Circle&) = default;
   Circle& operator=(const Circle&) = default;
 
-  // One black pixel at the truncated coordinates times ten (1.95 cm -> 10).
+  // One black pixel at the position in logical units of 0.1 cm (1.95 cm -> 19).
   virtual void Draw(DrawSurface& dc) const;
 
   double x = 0.0;

@@ -4,6 +4,8 @@
 // the gap calculation writes one file per curve.
 #include <gtest/gtest.h>
 
+#include "model/SurfData.h"
+
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
@@ -67,7 +69,7 @@ TEST_F(CalculationCommandTest, AFullRunEndsWithTheMessageAndChargesThatCanBeShow
   const ViewMapping m(doc().Xmax(), doc().Ymax(), client, QPoint());
   int black = 0;
   for (const Charge& q : doc().Calc().charges) {
-    const QPointF p = m.ToDevice(std::trunc(q.x) * 10, std::trunc(q.y) * 10);
+    const QPointF p = m.ToDevice(LogicalUnits(q.x), LogicalUnits(q.y));
     black += image.pixel(qRound(p.x()), qRound(p.y())) == qRgb(0, 0, 0);
   }
   EXPECT_EQ(black, 20);

@@ -224,7 +224,7 @@ TEST(Drawing, LogicalUnitsAndFullCircles) {
   r.calls.clear();
   Charge q(1.95, 2.5, 1, 1, 2, false, 1.0);
   q.Draw(r);
-  EXPECT_EQ(r.calls.front(), "pixel 10,20");
+  EXPECT_EQ(r.calls.front(), "pixel 19,25");
 }
 
 }  // namespace
