@@ -80,7 +80,7 @@ RunReport RunCalculation(FieldCalc& calc, const CalcSettings& s, bool& changedSi
     if (s.DumpMatrix) calc.WriteMatrix(control);
     if (calc.errorCode) return true;
     clock.Next("solve");
-    calc.SolveCharges();
+    calc.SolveCharges(s.DumpInverseMatrix);
     if (calc.errorCode) return true;
     clock.Next("control");
     if (s.DumpInverseMatrix) calc.WriteMatrix(control);

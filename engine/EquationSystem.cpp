@@ -15,13 +15,6 @@
 #include "engine/ProgressReporter.h"
 #include "engine/RingField.h"
 
-namespace {
-
-// Points whose rows a worker assembles before writing them into the
-// column-major matrix in one pass.
-constexpr long long kRowsPerBlock = 16;
-
-}  // namespace
 
 void FieldCalc::FillMatrix() {
   const long long nc = totalCharges;
@@ -51,23 +44,24 @@ void FieldCalc::FillMatrix() {
   double* b = rhs.Data();
   const Charge* q = charges.data();
 
-  auto fillPoints = [&](long long begin, long long end) {
-    std::vector<double> buffer;
-    for (long long p0 = begin; p0 < end; p0 += kRowsPerBlock) {
-      const long long p1 = std::min(end, p0 + kRowsPerBlock);
-      const long long row0 = rowOf[p0], rows = rowOf[p1] - row0;
-      buffer.assign(static_cast<size_t>(rows * nc), 0.0);
-      for (long long p = p0; p < p1; ++p) {
-        double* pot = buffer.data() + (rowOf[p] - row0) * nc;
-        double* nor = points[p].material == 1 ? nullptr : pot + nc;
-        CoefficientRow(points[p], q, nc, pot, nor);
-      }
-      // Transposed write: consecutive rows of one column are adjacent.
-      for (long long j = 0; j < nc; ++j) {
-        double* column = a + j * ld + row0;
-        for (long long r = 0; r < rows; ++r) column[r] = buffer[r * nc + j];
-      }
+  // Rows of one chunk of points are computed in parallel into a row-major
+  // buffer, then copied into the column-major matrix in parallel by
+  // columns, so that no two threads ever write to the same cache line.
+  std::vector<double> buffer;
+  long long chunkRow0 = 0;
+  auto computePoints = [&](long long begin, long long end) {
+    for (long long p = begin; p < end; ++p) {
+      double* pot = buffer.data() + (rowOf[p] - chunkRow0) * nc;
+      CoefficientRow(points[p], q, nc, pot, points[p].material == 1 ? nullptr : pot + nc);
     }
+  };
+  auto storeRows = [&](long long rows) {
+    ParallelFor(nc, [&](long long j0, long long j1) {
+      for (long long j = j0; j < j1; ++j) {
+        double* column = a + j * ld + chunkRow0;
+        for (long long r = 0; r < rows; ++r) column[r] = buffer[static_cast<size_t>(r * nc + j)];
+      }
+    });
   };
 
   const long long chunk = ChunkFor(static_cast<double>(nc) * (UseEarth ? 2 : 1));
@@ -102,19 +96,38 @@ void FieldCalc::FillMatrix() {
     if (progress) progress->StepForward();
   };
   try {
-    ChunkedLoop(np, chunk, fillPoints, finishRow);
+    for (long long start = 0; start < np;) {
+      // The cancel question point by point first, so that an abort stops
+      // the fill before the point at which it was confirmed.
+      long long stop = std::min(np, start + chunk);
+      bool aborted = false;
+      for (long long p = start; p < stop; ++p)
+        if (AbortRequested()) {
+          stop = p;
+          aborted = true;
+          break;
+        }
+      chunkRow0 = rowOf[start];
+      const long long rows = rowOf[stop] - chunkRow0;
+      buffer.resize(static_cast<size_t>(rows * nc));
+      ParallelFor(stop - start, [&](long long b0, long long b1) { computePoints(start + b0, start + b1); });
+      storeRows(rows);
+      for (long long p = start; p < stop; ++p) finishRow(p);
+      if (aborted) return;
+      start = stop;
+    }
   } catch (const std::bad_alloc&) {
     SetError(kNoMemory);
   }
 }
 
-void FieldCalc::SolveCharges() {
+void FieldCalc::SolveCharges(bool keepMatrix) {
   solved_ = false;
   const long long n = Unknowns();
   matrixT solution;
   try {
     coefficients.progress = progress;
-    solution = coefficients.Solve(rhs);
+    solution = keepMatrix ? coefficients.Solve(rhs) : coefficients.SolveReleasing(rhs);
     coefficients.progress = nullptr;
   } catch (const math::matrix_error&) {
     coefficients.progress = nullptr;

@@ -132,7 +132,7 @@ long long FieldCalc::ChunkFor(double evaluationsPerItem) {
   // Large enough to amortise starting the threads, small enough that the
   // progress display and the cancel button answer within a fraction of a
   // second.
-  constexpr double kEvaluationsPerChunk = 4e6;
+  constexpr double kEvaluationsPerChunk = 2e6;
   return std::max<long long>(1, static_cast<long long>(kEvaluationsPerChunk / std::max(1.0, evaluationsPerItem)));
 }
 
@@ -215,8 +215,9 @@ bool FieldCalc::ValidateSystem() {
 
 bool FieldCalc::ReserveStorage() {
   const double n = static_cast<double>(Unknowns());
-  // The matrix and the solver's one work copy dominate everything else.
-  const double need = 16.0 * n * n + 200.0 * static_cast<double>(totalPoints + totalCharges);
+  // The matrix dominates everything else (the solver factorises it in
+  // place unless it is to be dumped again afterwards).
+  const double need = 8.0 * n * n + 200.0 * static_cast<double>(totalPoints + totalCharges);
   const double have = static_cast<double>(sysconf(_SC_PHYS_PAGES)) * sysconf(_SC_PAGE_SIZE);
   auto refuse = [&] {
     SetError(kNoMemory, text::Format("Система из %lld неизвестных требует около %.1f ГБ памяти, "

@@ -99,7 +99,10 @@ class FieldCalc {
 
   // The system of equations.
   void FillMatrix();
-  void SolveCharges();
+  // With keepMatrix false the matrix is factorised in its own storage and
+  // released (nothing reads it after the solution unless it is dumped
+  // again), which halves the memory of the largest step.
+  void SolveCharges(bool keepMatrix = true);
 
   // Control file: the matrix with its right-hand side, the contour-point
   // potentials, and the charges with the recalculated potential and normal

@@ -144,9 +144,13 @@ void CoefficientRow(const ContourPoint& cp, const Charge* charges, long long cou
   for (long long j = 0; j < count; ++j) {
     const Charge& c = charges[j];
     if (!dielectric) {
-      potentialRow[j] = ActsOnConductorPoint(c, cp)
-                            ? ChargeGeometry(c, cp.x, cp.y, false).Potential(cp.epsOuter)
-                            : 0.0;
+      double p = 0.0;
+      if (ActsOnConductorPoint(c, cp)) {
+        const double eps = cp.epsOuter * kEps0;
+        p = RingPotentialOnly(c.q, c.x, cp.x, cp.y - c.y, eps);
+        if (c.earthImage) p += RingPotentialOnly(-c.q, c.x, cp.x, cp.y + c.y, eps);
+      }
+      potentialRow[j] = p;
       continue;
     }
     const ChargeGeometry g(c, cp.x, cp.y, true);

@@ -11,14 +11,34 @@
 constexpr double kEps0 = 8.85e-12;
 constexpr double kPi = 3.141592653589793;
 
-// Abramowitz & Stegun 17.3.34 / 17.3.36 in the complementary parameter m1 = 1 - k^2.
-inline double EllipticK(double m1) {
-  const double L = std::log(m1);
+// Abramowitz & Stegun 17.3.34 / 17.3.36 in the complementary parameter
+// m1 = 1 - k^2, with L = ln(m1) given (K and E share it).
+inline double EllipticKWithLog(double m1, double L) {
   return ((0.0725296 - 0.0288729 * L) * m1 + 0.1119723 - 0.1213478 * L) * m1 + 1.3862944 - 0.5 * L;
 }
-inline double EllipticE(double m1) {
-  const double L = std::log(m1);
+inline double EllipticEWithLog(double m1, double L) {
   return ((0.1077812 - 0.0412496 * L) * m1 + 0.4630151 - 0.2452727 * L) * m1 + 1.0;
+}
+inline double EllipticK(double m1) { return EllipticKWithLog(m1, std::log(m1)); }
+inline double EllipticE(double m1) { return EllipticEWithLog(m1, std::log(m1)); }
+
+// Modulus k^2 = 4h/o of the ring formula, clamped to 0.9999 so that the
+// logarithm stays finite next to the ring.
+inline double RingModulus(double h, double o) {
+  const double k2 = 4.0 * h / o;
+  return k2 > 0.9999 ? 0.9999 : k2;
+}
+
+// The potential alone: what RingPotential(MakeRingGeometry(...)) gives, bit
+// for bit, with the field's work left out (the fill's conductor rows).
+inline double RingPotentialOnly(double Q, double R, double r, double dz, double eps) {
+  const double h = r * R;
+  const double o = (r + R) * (r + R) + dz * dz;
+  if (o == 0.0) return 0.0;
+  const double m1 = 1.0 - RingModulus(h, o);
+  const double qk = Q * EllipticK(m1);
+  const double B = 2.0 * kPi * kPi * eps;
+  return qk / B / std::sqrt(o);
 }
 
 // The part of the ring formula that does not depend on the permittivity.
@@ -43,15 +63,14 @@ inline RingGeometry MakeRingGeometry(bool wantField, double Q, double R, double 
     return g;
   }
   const double t = (R - r) * (R - r) + dz * dz;
-  double k2 = 4.0 * h / o;
-  if (k2 > 0.9999) k2 = 0.9999;
+  const double k2 = RingModulus(h, o);
   const double m1 = 1.0 - k2;
   const double L = std::log(m1);
-  const double K = ((0.0725296 - 0.0288729 * L) * m1 + 0.1119723 - 0.1213478 * L) * m1 + 1.3862944 - 0.5 * L;
+  const double K = EllipticKWithLog(m1, L);
   g.qk = Q * K;
   g.so = std::sqrt(o);
   if (!wantField) return g;
-  const double E = ((0.1077812 - 0.0412496 * L) * m1 + 0.4630151 - 0.2452727 * L) * m1 + 1.0;
+  const double E = EllipticEWithLog(m1, L);
   if (r < 0.0001 * R || r == 0.0) {
     g.erForm = 0;  // on the axis the radial field vanishes by symmetry
   } else if (h == 0.0) {

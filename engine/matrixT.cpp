@@ -122,28 +122,39 @@ const double* matrixT::Data() const { return rep_->data.get(); }
 std::size_t matrixT::Ld() const { return rep_->allocRows; }
 
 matrixT matrixT::Solve(const matrixT& b) const {
+  matrixT work = *this;
+  work.progress = progress;
+  work.Detach();  // the one work copy; this matrix stays as it is
+  return work.SolveReleasing(b);
+}
+
+matrixT matrixT::SolveReleasing(const matrixT& b) {
   const std::size_t n = RowNo();
   if (n != ColNo() || ColNo() != b.RowNo()) throw matrix_error(kInconsistent);
   const std::size_t m = b.ColNo();
-
   if (progress) {
     progress->ShowStage("Решение системы алгебраических уравнений");
     progress->SetRange(0, static_cast<long long>(m + 2 * n));
     progress->SetPosition(0);
   }
-
-  // The one work copy of A, with leading dimension n.
-  std::unique_ptr<double[]> work(new double[n * n]);
-  for (std::size_t j = 0; j < n; ++j) std::copy_n(&rep_->data[j * rep_->allocRows], n, &work[j * n]);
+  Detach();
+  // LAPACK wants the leading dimension n: restore the in-use size first.
+  if (rep_->allocRows != n || rep_->allocCols != n) {
+    matrixT packed(n, n);
+    for (std::size_t j = 0; j < n; ++j)
+      std::copy_n(&rep_->data[j * rep_->allocRows], n, &packed.rep_->data[j * n]);
+    rep_ = std::move(packed.rep_);
+  }
   matrixT x(n, m);
   for (std::size_t j = 0; j < m; ++j)
     std::copy_n(&b.rep_->data[j * b.rep_->allocRows], n, &x.rep_->data[j * n]);
   if (progress) progress->SetPosition(static_cast<long long>(n));
 
   std::vector<int> pivots(n);
-  if (!FactorWithProgress(work.get(), n, pivots.data(), progress)) throw matrix_error(kSingular);
-  blas::LuSolve(work.get(), n, pivots.data(), x.rep_->data.get(), m);
-
+  const bool regular = FactorWithProgress(rep_->data.get(), n, pivots.data(), progress);
+  if (regular) blas::LuSolve(rep_->data.get(), n, pivots.data(), x.rep_->data.get(), m);
+  rep_ = std::make_shared<Rep>();
+  if (!regular) throw matrix_error(kSingular);
   if (progress) progress->SetPosition(static_cast<long long>(m + 2 * n));
   return x;
 }

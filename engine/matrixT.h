@@ -48,6 +48,10 @@ class matrixT {
   // shapes and "matrixT::Solve(): Singular matrix!" for an exactly zero pivot.
   // Reports to `progress` when set: range 0 .. m + 2n.
   matrixT Solve(const matrixT& b) const;
+  // The same solution, but factorised in this matrix's own storage, which
+  // is released afterwards (the matrix is left 0 x 0, also on failure): no
+  // second n x n block is needed.
+  matrixT SolveReleasing(const matrixT& b);
 
   // Whether two handles share one representation (for tests).
   bool SharesWith(const matrixT& other) const { return rep_ == other.rep_; }

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "engine/CalculationRun.h"
 #include "ScriptedProgress.h"
@@ -93,6 +95,21 @@ TEST_F(Run, FailuresAreReportedOnceAndDiscardEverything) {
   EXPECT_FALSE(RunCalculation(calc, settings, changed, ui).success);
   EXPECT_EQ(ui.messages, (std::vector<std::string>{"Error|Расчет прерван пользователем."}));
   EXPECT_TRUE(calc.points.empty());
+}
+
+TEST_F(Run, SecondDumpRepeatsTheFirst) {
+  testsys::Load(calc, testsys::Sphere(10, 10, 6));
+  settings.DumpMatrix = settings.DumpInverseMatrix = true;
+  ASSERT_TRUE(RunCalculation(calc, settings, changed, ui).success);
+  std::ifstream in(dir / "ControlCalc.txt", std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  std::vector<std::string> rows;
+  for (std::string line; std::getline(ss, line);)
+    if (line.find("::") == 4) rows.push_back(line);
+  ASSERT_EQ(rows.size(), 12u);
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(rows[i], rows[i + 6]);
+  EXPECT_EQ(calc.coefficients.RowNo(), 6u);  // kept for the second dump
 }
 
 TEST_F(Run, OpenSurfacesAsk) {

@@ -101,6 +101,27 @@ TEST(Matrix, LargeSystemAcrossBlocksAndProgress) {
     }
 }
 
+TEST(Matrix, SolvingInPlaceGivesTheSameAndReleasesTheMatrix) {
+  const size_t n = 300;
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<double> u(-1, 1);
+  matrixT a(n, n), b(n, 1);
+  for (size_t i = 0; i < n; ++i) {
+    for (size_t j = 0; j < n; ++j) a(i, j) = u(rng);
+    b(i, 0) = u(rng);
+  }
+  const matrixT x = a.Solve(b);
+  matrixT shared = a;  // the original must survive a release through a copy
+  const matrixT y = shared.SolveReleasing(b);
+  EXPECT_TRUE(shared.IsEmpty());
+  EXPECT_EQ(a.RowNo(), n);
+  for (size_t i = 0; i < n; ++i) EXPECT_EQ(x(i, 0), y(i, 0));
+
+  matrixT singular(2, 2), rhs(2, 1);
+  EXPECT_EQ(ErrorOf([&] { singular.SolveReleasing(rhs); }), "matrixT::Solve(): Singular matrix!");
+  EXPECT_TRUE(singular.IsEmpty());
+}
+
 TEST(Progress, PercentRules) {
   EXPECT_EQ(ProgressPercent(37, 0, 100), 37);
   EXPECT_EQ(ProgressPercent(50, 0, 200), 25);
