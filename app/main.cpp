@@ -2,8 +2,10 @@
 #include <QApplication>
 
 #include "app/CKalvorApp.h"
+#include "engine/Blas.h"
 
 int main(int argc, char* argv[]) {
+  blas::SelectBestKernel(argc, argv);  // before anything else: it may restart the program
   QApplication app(argc, argv);
   CKalvorApp kalvor;
   QStringList args = QApplication::arguments();
