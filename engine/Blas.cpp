@@ -34,11 +34,6 @@ int Threads() {
   return openblas_get_num_threads();
 }
 
-void SetThreads(int threads) {
-  EnsureThreads();
-  openblas_set_num_threads(std::max(1, threads));
-}
-
 std::string CoreName() {
   const char* name = openblas_get_corename();
   return name ? name : "";

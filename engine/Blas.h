@@ -19,7 +19,6 @@ void LuSolve(const double* lu, std::size_t n, const int* pivots, double* b, std:
 
 // Threads BLAS uses (set once, explicitly, to the machine's cores).
 int Threads();
-void SetThreads(int threads);
 // Name of the kernel OpenBLAS chose for this processor.
 std::string CoreName();
 
