@@ -5,10 +5,10 @@
 #include <QShowEvent>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "dialogs/OkCancelButtons.h"
 #include "dialogs/Pictures.h"
 
 CDialogCreateGeneratrix::CDialogCreateGeneratrix(QWidget* parent)
@@ -31,11 +31,7 @@ CDialogCreateGeneratrix::CDialogCreateGeneratrix(QWidget* parent)
   grid->addWidget(linePicture, 1, 1);
   grid->setColumnStretch(2, 1);
 
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* buttons = OkCancelButtons(this);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(box);

@@ -8,12 +8,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "dialogs/NumberFields.h"
+#include "dialogs/OkCancelButtons.h"
 #include "dialogs/UpDownControl.h"
 
 namespace {
@@ -108,11 +108,7 @@ void CGeneratrixDialog::BuildLayout(QGroupBox* geometry, bool labelMaterial) {
   addRow(QStringLiteral("Отношение L/d"), ratioLdEdit_);
   g->setColumnStretch(1, 1);
 
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* buttons = OkCancelButtons(this);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(outer);

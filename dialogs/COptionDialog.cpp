@@ -1,7 +1,6 @@
 #include "dialogs/COptionDialog.h"
 
 #include <QDialogButtonBox>
-#include <QPushButton>
 #include <QShowEvent>
 #include <QTabBar>
 #include <QTabWidget>
@@ -10,6 +9,7 @@
 #include "dialogs/CCalcParam.h"
 #include "dialogs/CFinalResult.h"
 #include "dialogs/CSaveCtrlData.h"
+#include "dialogs/OkCancelButtons.h"
 
 COptionDialog::COptionDialog(QWidget* parent)
     : QDialog(parent),
@@ -24,11 +24,7 @@ COptionDialog::COptionDialog(QWidget* parent)
   tabs_->addTab(resultsPage_, QStringLiteral("Файлы осн. расчета"));
   connect(tabs_, &QTabWidget::currentChanged, this, &COptionDialog::OnTabChanged);
 
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* buttons = OkCancelButtons(this);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(tabs_);

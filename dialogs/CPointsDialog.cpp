@@ -17,6 +17,7 @@
 #include "dialogs/CArchPoints.h"
 #include "dialogs/CDialogCreateGeneratrix.h"
 #include "dialogs/CLinePoints.h"
+#include "dialogs/OkCancelButtons.h"
 #include "dialogs/Pictures.h"
 #include "engine/FieldCalc.h"
 #include "engine/GapCurves.h"
@@ -96,11 +97,7 @@ CPointsDialog::CPointsDialog(FieldCalc& calc, QWidget* parent)
   inner->addLayout(commands);
 
   // Every operation changes the curves at once: OK and Отмена only close.
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* buttons = OkCancelButtons(this);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(box, 1);

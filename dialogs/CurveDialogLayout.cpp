@@ -6,9 +6,9 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
 
+#include "dialogs/OkCancelButtons.h"
 #include "dialogs/UpDownControl.h"
 
 namespace curve_dialog {
@@ -44,11 +44,7 @@ void Build(QDialog* dialog, QLineEdit* region, QLineEdit* points, QGroupBox* geo
   form->addRow(QString::fromUtf8(kRegionLabel), WithUpDown(region));
   form->addRow(QString::fromUtf8(kPointsLabel), WithUpDown(points));
 
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
-  QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-  QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+  auto* buttons = OkCancelButtons(dialog);
 
   auto* layout = new QVBoxLayout(dialog);
   layout->addLayout(form);
