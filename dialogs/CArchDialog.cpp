@@ -5,15 +5,16 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 
+#include "dialogs/FieldEdits.h"
 #include "dialogs/NumberFields.h"
 
 CArchDialog::CArchDialog(QWidget* parent)
     : CGeneratrixDialog(parent),
-      radiusEdit_(NewEdit("radius")),
-      angle1Edit_(NewEdit("angle1Deg")),
-      angle2Edit_(NewEdit("angle2Deg")),
-      xcEdit_(NewEdit("xc")),
-      ycEdit_(NewEdit("yc")) {
+      radiusEdit_(NewFieldEdit("radius")),
+      angle1Edit_(NewFieldEdit("angle1Deg")),
+      angle2Edit_(NewFieldEdit("angle2Deg")),
+      xcEdit_(NewFieldEdit("xc")),
+      ycEdit_(NewFieldEdit("yc")) {
   auto* geometry = new QGroupBox(QStringLiteral("Координаты начала и конца образующей [см]"));
   auto* h = new QHBoxLayout(geometry);
   auto* left = new QFormLayout;

@@ -7,18 +7,19 @@
 #include <QShowEvent>
 
 #include "dialogs/CurveDialogLayout.h"
+#include "dialogs/FieldEdits.h"
 #include "dialogs/NumberFields.h"
 
 using namespace curve_dialog;
 
 CArchPoints::CArchPoints(QWidget* parent) : QDialog(parent), fields_(std::make_unique<NumberFields>()) {
-  QLineEdit* regionEdit = NewEdit(this, "region");
-  QLineEdit* pointsEdit = NewEdit(this, "pointCount");
-  QLineEdit* radiusEdit = NewEdit(this, "radius");
-  QLineEdit* angle1Edit = NewEdit(this, "angle1Deg");
-  QLineEdit* angle2Edit = NewEdit(this, "angle2Deg");
-  QLineEdit* xcEdit = NewEdit(this, "xc");
-  QLineEdit* ycEdit = NewEdit(this, "yc");
+  QLineEdit* regionEdit = NewFieldEdit("region", this);
+  QLineEdit* pointsEdit = NewFieldEdit("pointCount", this);
+  QLineEdit* radiusEdit = NewFieldEdit("radius", this);
+  QLineEdit* angle1Edit = NewFieldEdit("angle1Deg", this);
+  QLineEdit* angle2Edit = NewFieldEdit("angle2Deg", this);
+  QLineEdit* xcEdit = NewFieldEdit("xc", this);
+  QLineEdit* ycEdit = NewFieldEdit("yc", this);
 
   auto* geometry = new QGroupBox(QString::fromUtf8(kGeometryTitle));
   auto* h = new QHBoxLayout(geometry);

@@ -5,46 +5,27 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include "dialogs/FieldEdits.h"
 #include "dialogs/NumberFields.h"
 #include "dialogs/OkCancelButtons.h"
-#include "dialogs/UpDownControl.h"
-
-namespace {
-
-// An integer edit with its up-down control beside it.
-QWidget* WithUpDown(QLineEdit* edit) {
-  auto* row = new QWidget;
-  auto* h = new QHBoxLayout(row);
-  h->setContentsMargins(0, 0, 0, 0);
-  h->setSpacing(1);
-  h->addWidget(edit);
-  auto* upDown = new UpDownControl(edit, row);
-  upDown->setObjectName(edit->objectName() + "UpDown");
-  h->addWidget(upDown);
-  h->addStretch(1);
-  return row;
-}
-
-}  // namespace
 
 CGeneratrixDialog::CGeneratrixDialog(QWidget* parent)
     : QDialog(parent),
-      epsInnerEdit_(NewEdit("epsInner")),
-      epsOuterEdit_(NewEdit("epsOuter")),
-      innerRegionEdit_(NewEdit("innerRegion")),
-      outerRegionEdit_(NewEdit("outerRegion")),
-      ratioLdEdit_(NewEdit("ratioLd")),
-      pointCountEdit_(NewEdit("pointCount")),
-      fixedValueEdit_(NewEdit("fixedValue")),
-      rangeFromEdit_(NewEdit("rangeFrom")),
-      rangeToEdit_(NewEdit("rangeTo")),
+      epsInnerEdit_(NewFieldEdit("epsInner")),
+      epsOuterEdit_(NewFieldEdit("epsOuter")),
+      innerRegionEdit_(NewFieldEdit("innerRegion")),
+      outerRegionEdit_(NewFieldEdit("outerRegion")),
+      ratioLdEdit_(NewFieldEdit("ratioLd")),
+      pointCountEdit_(NewFieldEdit("pointCount")),
+      fixedValueEdit_(NewFieldEdit("fixedValue")),
+      rangeFromEdit_(NewFieldEdit("rangeFrom")),
+      rangeToEdit_(NewFieldEdit("rangeTo")),
       materialList_(new QComboBox),
       potentialGroup_(new QButtonGroup(this)) {
   setWindowTitle(QStringLiteral("Новая образующая поверхности"));
@@ -61,17 +42,9 @@ CGeneratrixDialog::CGeneratrixDialog(QWidget* parent)
     potentialGroup_->addButton(radios_[i], i);
     connect(radios_[i], &QRadioButton::clicked, this, [this, i] { OnPotentialChosen(i); });
   }
-  for (QLineEdit* e : {innerRegionEdit_, outerRegionEdit_, pointCountEdit_}) e->setMaximumWidth(80);
 }
 
 CGeneratrixDialog::~CGeneratrixDialog() = default;
-
-QLineEdit* CGeneratrixDialog::NewEdit(const char* fieldName) {
-  auto* e = new QLineEdit;
-  e->setObjectName(QString::fromLatin1(fieldName));
-  e->setMinimumWidth(70);
-  return e;
-}
 
 void CGeneratrixDialog::BuildLayout(QGroupBox* geometry, bool labelMaterial) {
   auto* potential = new QGroupBox(QStringLiteral("Потенциал"));

@@ -73,8 +73,6 @@ class CGeneratrixDialog : public QDialog {
   void showEvent(QShowEvent* event) override;
   void accept() override;
 
-  QLineEdit* NewEdit(const char* fieldName);
-
   QLineEdit* epsInnerEdit_;
   QLineEdit* epsOuterEdit_;
   QLineEdit* innerRegionEdit_;

@@ -5,14 +5,15 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "dialogs/FieldEdits.h"
 #include "dialogs/NumberFields.h"
 
 CLineDialog::CLineDialog(QWidget* parent)
     : CGeneratrixDialog(parent),
-      x1Edit_(NewEdit("x1")),
-      y1Edit_(NewEdit("y1")),
-      x2Edit_(NewEdit("x2")),
-      y2Edit_(NewEdit("y2")) {
+      x1Edit_(NewFieldEdit("x1")),
+      y1Edit_(NewFieldEdit("y1")),
+      x2Edit_(NewFieldEdit("x2")),
+      y2Edit_(NewFieldEdit("y2")) {
   auto* geometry = new QGroupBox(QStringLiteral("Координаты начала и конца образующей [см]"));
   auto* g = new QGridLayout(geometry);
   g->addWidget(new QLabel(QStringLiteral("X1")), 0, 0);

@@ -7,17 +7,18 @@
 #include <QShowEvent>
 
 #include "dialogs/CurveDialogLayout.h"
+#include "dialogs/FieldEdits.h"
 #include "dialogs/NumberFields.h"
 
 using namespace curve_dialog;
 
 CLinePoints::CLinePoints(QWidget* parent) : QDialog(parent), fields_(std::make_unique<NumberFields>()) {
-  QLineEdit* regionEdit = NewEdit(this, "region");
-  QLineEdit* pointsEdit = NewEdit(this, "pointCount");
-  QLineEdit* x1Edit = NewEdit(this, "x1");
-  QLineEdit* y1Edit = NewEdit(this, "y1");
-  QLineEdit* x2Edit = NewEdit(this, "x2");
-  QLineEdit* y2Edit = NewEdit(this, "y2");
+  QLineEdit* regionEdit = NewFieldEdit("region", this);
+  QLineEdit* pointsEdit = NewFieldEdit("pointCount", this);
+  QLineEdit* x1Edit = NewFieldEdit("x1", this);
+  QLineEdit* y1Edit = NewFieldEdit("y1", this);
+  QLineEdit* x2Edit = NewFieldEdit("x2", this);
+  QLineEdit* y2Edit = NewFieldEdit("y2", this);
 
   auto* geometry = new QGroupBox(QString::fromUtf8(kGeometryTitle));
   auto* g = new QGridLayout(geometry);

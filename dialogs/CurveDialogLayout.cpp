@@ -4,39 +4,13 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include "dialogs/FieldEdits.h"
 #include "dialogs/OkCancelButtons.h"
-#include "dialogs/UpDownControl.h"
 
 namespace curve_dialog {
-
-namespace {
-
-QWidget* WithUpDown(QLineEdit* edit) {
-  auto* row = new QWidget;
-  auto* h = new QHBoxLayout(row);
-  h->setContentsMargins(0, 0, 0, 0);
-  h->setSpacing(1);
-  edit->setMaximumWidth(80);
-  h->addWidget(edit);
-  auto* upDown = new UpDownControl(edit, row);
-  upDown->setObjectName(edit->objectName() + "UpDown");
-  h->addWidget(upDown);
-  h->addStretch(1);
-  return row;
-}
-
-}  // namespace
-
-QLineEdit* NewEdit(QDialog* dialog, const char* fieldName) {
-  auto* e = new QLineEdit(dialog);
-  e->setObjectName(QString::fromLatin1(fieldName));
-  e->setMinimumWidth(70);
-  return e;
-}
 
 void Build(QDialog* dialog, QLineEdit* region, QLineEdit* points, QGroupBox* geometry) {
   dialog->setWindowTitle(QString::fromUtf8(kTitle));

@@ -13,7 +13,6 @@ constexpr const char* kRegionLabel = "Индентификатор расчет�
 constexpr const char* kPointsLabel = "Количество расчетных точек";
 constexpr const char* kGeometryTitle = "Координаты начала и конца образующей [см]";
 
-QLineEdit* NewEdit(QDialog* dialog, const char* fieldName);
 // Lays the dialog out around `geometry`.
 void Build(QDialog* dialog, QLineEdit* region, QLineEdit* points, QGroupBox* geometry);
 
