@@ -1,11 +1,9 @@
 #include "dialogs/CArchDialog.h"
 
-#include <QFormLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLineEdit>
 
 #include "dialogs/FieldEdits.h"
+#include "dialogs/GeometryBoxes.h"
 #include "dialogs/NumberFields.h"
 
 CArchDialog::CArchDialog(QWidget* parent)
@@ -15,18 +13,7 @@ CArchDialog::CArchDialog(QWidget* parent)
       angle2Edit_(NewFieldEdit("angle2Deg")),
       xcEdit_(NewFieldEdit("xc")),
       ycEdit_(NewFieldEdit("yc")) {
-  auto* geometry = new QGroupBox(QStringLiteral("Координаты начала и конца образующей [см]"));
-  auto* h = new QHBoxLayout(geometry);
-  auto* left = new QFormLayout;
-  left->addRow(QStringLiteral("Центр X"), xcEdit_);
-  left->addRow(QStringLiteral("Центр Y"), ycEdit_);
-  left->addRow(QStringLiteral("Радиус R"), radiusEdit_);
-  auto* right = new QFormLayout;
-  right->addRow(QStringLiteral("Начал. угол"), angle1Edit_);
-  right->addRow(QStringLiteral("Конечн. угол"), angle2Edit_);
-  h->addLayout(left);
-  h->addLayout(right);
-  BuildLayout(geometry, false);
+  BuildLayout(ArcGeometryBox(xcEdit_, ycEdit_, radiusEdit_, angle1Edit_, angle2Edit_), false);
 }
 
 void CArchDialog::RegisterFields(NumberFields& f) {

@@ -1,13 +1,11 @@
 #include "dialogs/CArchPoints.h"
 
-#include <QFormLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QShowEvent>
 
 #include "dialogs/CurveDialogLayout.h"
 #include "dialogs/FieldEdits.h"
+#include "dialogs/GeometryBoxes.h"
 #include "dialogs/NumberFields.h"
 
 using namespace curve_dialog;
@@ -21,18 +19,7 @@ CArchPoints::CArchPoints(QWidget* parent) : QDialog(parent), fields_(std::make_u
   QLineEdit* xcEdit = NewFieldEdit("xc", this);
   QLineEdit* ycEdit = NewFieldEdit("yc", this);
 
-  auto* geometry = new QGroupBox(QString::fromUtf8(kGeometryTitle));
-  auto* h = new QHBoxLayout(geometry);
-  auto* left = new QFormLayout;
-  left->addRow(QStringLiteral("Центр X"), xcEdit);
-  left->addRow(QStringLiteral("Центр Y"), ycEdit);
-  left->addRow(QStringLiteral("Радиус R"), radiusEdit);
-  auto* right = new QFormLayout;
-  right->addRow(QStringLiteral("Начал. угол"), angle1Edit);
-  right->addRow(QStringLiteral("Конечн. угол"), angle2Edit);
-  h->addLayout(left);
-  h->addLayout(right);
-  Build(this, regionEdit, pointsEdit, geometry);
+  Build(this, regionEdit, pointsEdit, ArcGeometryBox(xcEdit, ycEdit, radiusEdit, angle1Edit, angle2Edit));
 
   fields_->AddInteger(regionEdit, &region, 0, 65535, QString::fromUtf8(kRegionLabel));
   fields_->AddInteger(pointsEdit, &pointCount, 1, 10000, QString::fromUtf8(kPointsLabel));

@@ -1,11 +1,9 @@
 #include "dialogs/CLineDialog.h"
 
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 
 #include "dialogs/FieldEdits.h"
+#include "dialogs/GeometryBoxes.h"
 #include "dialogs/NumberFields.h"
 
 CLineDialog::CLineDialog(QWidget* parent)
@@ -14,17 +12,7 @@ CLineDialog::CLineDialog(QWidget* parent)
       y1Edit_(NewFieldEdit("y1")),
       x2Edit_(NewFieldEdit("x2")),
       y2Edit_(NewFieldEdit("y2")) {
-  auto* geometry = new QGroupBox(QStringLiteral("Координаты начала и конца образующей [см]"));
-  auto* g = new QGridLayout(geometry);
-  g->addWidget(new QLabel(QStringLiteral("X1")), 0, 0);
-  g->addWidget(x1Edit_, 0, 1);
-  g->addWidget(new QLabel(QStringLiteral("Y1")), 0, 2);
-  g->addWidget(y1Edit_, 0, 3);
-  g->addWidget(new QLabel(QStringLiteral("X2")), 1, 0);
-  g->addWidget(x2Edit_, 1, 1);
-  g->addWidget(new QLabel(QStringLiteral("Y2")), 1, 2);
-  g->addWidget(y2Edit_, 1, 3);
-  BuildLayout(geometry, true);
+  BuildLayout(LineGeometryBox(x1Edit_, y1Edit_, x2Edit_, y2Edit_), true);
 }
 
 void CLineDialog::RegisterFields(NumberFields& f) {

@@ -1,13 +1,11 @@
 #include "dialogs/CLinePoints.h"
 
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QShowEvent>
 
 #include "dialogs/CurveDialogLayout.h"
 #include "dialogs/FieldEdits.h"
+#include "dialogs/GeometryBoxes.h"
 #include "dialogs/NumberFields.h"
 
 using namespace curve_dialog;
@@ -20,17 +18,7 @@ CLinePoints::CLinePoints(QWidget* parent) : QDialog(parent), fields_(std::make_u
   QLineEdit* x2Edit = NewFieldEdit("x2", this);
   QLineEdit* y2Edit = NewFieldEdit("y2", this);
 
-  auto* geometry = new QGroupBox(QString::fromUtf8(kGeometryTitle));
-  auto* g = new QGridLayout(geometry);
-  g->addWidget(new QLabel(QStringLiteral("X1")), 0, 0);
-  g->addWidget(x1Edit, 0, 1);
-  g->addWidget(new QLabel(QStringLiteral("Y1")), 0, 2);
-  g->addWidget(y1Edit, 0, 3);
-  g->addWidget(new QLabel(QStringLiteral("X2")), 1, 0);
-  g->addWidget(x2Edit, 1, 1);
-  g->addWidget(new QLabel(QStringLiteral("Y2")), 1, 2);
-  g->addWidget(y2Edit, 1, 3);
-  Build(this, regionEdit, pointsEdit, geometry);
+  Build(this, regionEdit, pointsEdit, LineGeometryBox(x1Edit, y1Edit, x2Edit, y2Edit));
 
   fields_->AddInteger(regionEdit, &region, 0, 65536, QString::fromUtf8(kRegionLabel));
   fields_->AddInteger(pointsEdit, &pointCount, 1, 10000, QString::fromUtf8(kPointsLabel));

@@ -11,7 +11,6 @@ namespace curve_dialog {
 constexpr const char* kTitle = "Параметры обраующей расчетной поверхности";
 constexpr const char* kRegionLabel = "Индентификатор расчетной области";
 constexpr const char* kPointsLabel = "Количество расчетных точек";
-constexpr const char* kGeometryTitle = "Координаты начала и конца образующей [см]";
 
 // Lays the dialog out around `geometry`.
 void Build(QDialog* dialog, QLineEdit* region, QLineEdit* points, QGroupBox* geometry);
