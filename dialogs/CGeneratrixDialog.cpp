@@ -194,15 +194,7 @@ void CGeneratrixDialog::FillCommonFrom(const SurfData& e) {
   epsOuter = e.epsOuter;
   ratioLd = e.ratioLd;
   pointCount = e.pointCount;
-  if (e.isFloating) {
-    potentialChoice = kFloating;
-  } else if (e.isFixed) {
-    potentialChoice = kFixed;
-    fixedValue = e.fixedPotential;
-  } else {
-    potentialChoice = kVariable;
-    e.GetVariablePotential(rangeFrom, rangeTo);
-  }
+  potentialChoice = potential_choice::Read(e, fixedValue, rangeFrom, rangeTo);
 }
 
 SurfParams CGeneratrixDialog::NewParams() const {
@@ -226,9 +218,5 @@ SurfParams CGeneratrixDialog::EditParams() const {
 }
 
 void CGeneratrixDialog::ApplyPotential(SurfData& e) const {
-  if (e.material == 0) return;
-  if (potentialChoice == kVariable)
-    e.SetVariablePotential(rangeFrom, rangeTo);
-  else if (potentialChoice == kFixed)
-    e.SetFixedPotential(fixedValue);
+  potential_choice::Apply(potentialChoice, fixedValue, rangeFrom, rangeTo, e);
 }

@@ -15,6 +15,7 @@
 #include <QDialog>
 #include <memory>
 
+#include "dialogs/PotentialChoice.h"
 #include "model/SurfData.h"
 
 class QButtonGroup;
@@ -30,7 +31,12 @@ class CGeneratrixDialog : public QDialog {
   Q_OBJECT
  public:
   enum Material { kNoMaterial = -1, kDielectric = 0, kConductor = 1 };
-  enum Potential { kNoChoice = -1, kFloating = 0, kVariable = 1, kFixed = 2 };
+  enum Potential {
+    kNoChoice = potential_choice::kNone,
+    kFloating = potential_choice::kFloating,
+    kVariable = potential_choice::kVariable,
+    kFixed = potential_choice::kFixed
+  };
 
   double epsInner = 1.0;
   double epsOuter = 1.0;

@@ -157,9 +157,7 @@ void GeneratrixPane::FillCommon(const SurfData& g) {
   innerRegion = g.innerRegion;
   outerRegion = g.outerRegion;
   ratioLd = g.ratioLd;
-  potentialChoice = g.isFloating ? kFloating : g.isFixed ? kFixed : kVariable;
-  if (potentialChoice == kFixed) fixedValue = g.fixedPotential;
-  if (potentialChoice == kVariable) g.GetVariablePotential(rangeFrom, rangeTo);
+  potentialChoice = potential_choice::Read(g, fixedValue, rangeFrom, rangeTo);
   material = g.material == 0 ? kDielectric : kConductor;
   pointCount = g.pointCount;
 }
@@ -259,12 +257,7 @@ bool GeneratrixPane::Apply() {
     if (host_) host_->ReplaceLeftPane(LeftPaneKind::Tree);
     return false;
   }
-  if (g->IsConductor()) {
-    if (potentialChoice == kVariable)
-      g->SetVariablePotential(rangeFrom, rangeTo);
-    else if (potentialChoice == kFixed)
-      g->SetFixedPotential(fixedValue);
-  }
+  potential_choice::Apply(potentialChoice, fixedValue, rangeFrom, rangeTo, *g);
   doc_.MarkEdited();
   doc_.UpdateAllViews();
   return true;

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "dialogs/NumberFields.h"
+#include "dialogs/PotentialChoice.h"
 
 class CKalvorDoc;
 class LeftPaneHost;
@@ -26,7 +27,12 @@ class GeneratrixPane : public QWidget {
 
  public:
   enum Material { kNoMaterial = -1, kDielectric = 0, kConductor = 1 };
-  enum Potential { kNoChoice = -1, kFloating = 0, kVariable = 1, kFixed = 2 };
+  enum Potential {
+    kNoChoice = potential_choice::kNone,
+    kFloating = potential_choice::kFloating,
+    kVariable = potential_choice::kVariable,
+    kFixed = potential_choice::kFixed
+  };
 
   double epsInner = 0.0;
   double epsOuter = 0.0;
