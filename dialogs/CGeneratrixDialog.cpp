@@ -130,10 +130,7 @@ void CGeneratrixDialog::ApplyOpeningEnabling() {
     epsInnerEdit_->setEnabled(false);
     if (potentialChoice >= kFloating && potentialChoice <= kFixed) EnableValueEdits(potentialChoice);
   } else if (index == kDielectric) {
-    SetRadiosEnabled(false);
-    UncheckRadios();
-    EnableValueEdits(kFloating);
-    epsInnerEdit_->setEnabled(true);
+    ApplyDielectricRule();
   } else {
     SetRadiosEnabled(true);
     UncheckRadios();
@@ -149,11 +146,16 @@ void CGeneratrixDialog::OnMaterialChosen(int index) {
     EnableValueEdits(kFloating);
     epsInnerEdit_->setEnabled(false);
   } else if (index == kDielectric) {
-    SetRadiosEnabled(false);
-    UncheckRadios();
-    EnableValueEdits(kFloating);
-    epsInnerEdit_->setEnabled(true);
+    ApplyDielectricRule();
   }
+}
+
+// A dielectric has no potential to choose and its own permittivity.
+void CGeneratrixDialog::ApplyDielectricRule() {
+  SetRadiosEnabled(false);
+  UncheckRadios();
+  EnableValueEdits(kFloating);
+  epsInnerEdit_->setEnabled(true);
 }
 
 void CGeneratrixDialog::OnPotentialChosen(int choice) { EnableValueEdits(choice); }

@@ -93,6 +93,7 @@ class CGeneratrixDialog : public QDialog {
   void LoadControls();
   void ApplyOpeningEnabling();
   void OnMaterialChosen(int index);
+  void ApplyDielectricRule();
   void OnPotentialChosen(int choice);
   void EnableValueEdits(int choice);
   void SetRadiosEnabled(bool on);

@@ -181,9 +181,7 @@ void GeneratrixPane::ApplyEnabling() {
   if (material == kConductor) {
     ApplyConductorRule(potentialChoice);
   } else if (material == kDielectric) {
-    SetRadiosEnabled(false);
-    SetValueEditsFor(kNoChoice);
-    epsInnerEdit_->setEnabled(true);
+    ApplyDielectricRule();
     UncheckRadios();
   }
 }
@@ -197,13 +195,17 @@ void GeneratrixPane::ApplyConductorRule(int choice) {
   epsInnerEdit_->setEnabled(false);
 }
 
+void GeneratrixPane::ApplyDielectricRule() {
+  SetRadiosEnabled(false);
+  SetValueEditsFor(kNoChoice);
+  epsInnerEdit_->setEnabled(true);
+}
+
 void GeneratrixPane::OnMaterialChanged(int index) {
   if (index == kConductor) {
     ApplyConductorRule(potentialChoice);
   } else if (index == kDielectric) {
-    SetRadiosEnabled(false);
-    SetValueEditsFor(kNoChoice);
-    epsInnerEdit_->setEnabled(true);
+    ApplyDielectricRule();
   }
 }
 

@@ -89,6 +89,7 @@ class GeneratrixPane : public QWidget {
  private:
   void ApplyEnabling();
   void ApplyConductorRule(int choice);
+  void ApplyDielectricRule();
   void OnMaterialChanged(int index);
   void OnPotentialClicked(int choice);
   void SetValueEditsFor(int choice);
