@@ -5,8 +5,14 @@
 
 #include <QIcon>
 #include <QPixmap>
+#include <functional>
+
+class QPainter;
 
 namespace pictures {
+
+// A w x h pixmap, transparent, that `paint` draws on with antialiasing.
+QPixmap Drawn(int w, int h, const std::function<void(QPainter&)>& paint);
 
 QPixmap ArcPicture();    // kind chooser, "Окружности"
 QPixmap LinePicture();   // kind chooser, "Прямой"

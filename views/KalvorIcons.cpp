@@ -2,20 +2,15 @@
 
 #include <QPainter>
 #include <QPainterPath>
-#include <QPixmap>
 #include <functional>
+
+#include "dialogs/Pictures.h"
 
 namespace KalvorIcons {
 namespace {
 
 QIcon Draw(int size, const std::function<void(QPainter&)>& paint) {
-  QPixmap pixmap(size, size);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing, true);
-  paint(p);
-  p.end();
-  return QIcon(pixmap);
+  return QIcon(pictures::Drawn(size, size, paint));
 }
 
 void Letter(QPainter& p, const QString& text, const QColor& color, int size = 16) {
