@@ -7,7 +7,7 @@
 
 CLeftView_Arch::CLeftView_Arch(CKalvorDoc& doc, LeftPaneHost* host, QWidget* parent)
     : GeneratrixPane(doc, host, parent) {
-  auto* box = new QGroupBox(QStringLiteral("Координаты начала и конца образующей [см]"), this);
+  QGroupBox* box = NewCoordinateBox();
   auto* grid = new QGridLayout(box);
   xEdit_ = CoordinateEdit(grid, 0, 0, QStringLiteral("X"));
   yEdit_ = CoordinateEdit(grid, 0, 1, QStringLiteral("Y"));

@@ -7,7 +7,7 @@
 
 CLeftView_Line::CLeftView_Line(CKalvorDoc& doc, LeftPaneHost* host, QWidget* parent)
     : GeneratrixPane(doc, host, parent) {
-  auto* box = new QGroupBox(QStringLiteral("Координаты начала и конца образующей [см]"), this);
+  QGroupBox* box = NewCoordinateBox();
   auto* grid = new QGridLayout(box);
   x1Edit_ = CoordinateEdit(grid, 0, 0, QStringLiteral("X1"));
   y1Edit_ = CoordinateEdit(grid, 0, 1, QStringLiteral("Y1"));

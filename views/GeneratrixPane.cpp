@@ -54,6 +54,10 @@ QLineEdit* GeneratrixPane::NewEdit() {
   return edit;
 }
 
+QGroupBox* GeneratrixPane::NewCoordinateBox() {
+  return new QGroupBox(QStringLiteral("Координаты начала и конца образующей [см]"), this);
+}
+
 QLineEdit* GeneratrixPane::CoordinateEdit(QGridLayout* grid, int row, int column, const QString& label) {
   grid->addWidget(new QLabel(label, this), row, column);
   QLineEdit* edit = NewEdit();

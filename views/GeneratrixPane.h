@@ -81,6 +81,8 @@ class GeneratrixPane : public QWidget {
   void FillCommon(const SurfData& g);
 
   QLineEdit* NewEdit();
+  // The titled group box the derived pane lays its coordinate edits out in.
+  QGroupBox* NewCoordinateBox();
   QLineEdit* CoordinateEdit(QGridLayout* grid, int row, int column, const QString& label);
 
   CKalvorDoc& doc_;
