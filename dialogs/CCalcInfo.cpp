@@ -29,8 +29,9 @@ CCalcInfo::CCalcInfo(QWidget* parent)
   textField_->setObjectName("summary");
   textField_->setReadOnly(true);
   textField_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  textField_->setLineWrapMode(QPlainTextEdit::NoWrap);
-  textField_->setMinimumSize(420, 260);
+  // Long summary lines wrap: only a vertical scroll bar, and nothing hidden.
+  textField_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  textField_->setMinimumSize(460, 260);
   auto* state = new QVBoxLayout;
   state->addWidget(new QLabel(QStringLiteral("Состояние:")));
   state->addWidget(textField_, 1);
