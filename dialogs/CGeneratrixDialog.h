@@ -27,17 +27,9 @@ class QRadioButton;
 class NumberFields;
 class UpDownControl;
 
-class CGeneratrixDialog : public QDialog {
+class CGeneratrixDialog : public QDialog, public GeneratrixChoices {
   Q_OBJECT
  public:
-  enum Material { kNoMaterial = -1, kDielectric = 0, kConductor = 1 };
-  enum Potential {
-    kNoChoice = potential_choice::kNone,
-    kFloating = potential_choice::kFloating,
-    kVariable = potential_choice::kVariable,
-    kFixed = potential_choice::kFixed
-  };
-
   double epsInner = 1.0;
   double epsOuter = 1.0;
   int innerRegion = 1;

@@ -18,3 +18,15 @@ int Read(const SurfData& e, double& fixedValue, double& from, double& to);
 void Apply(int choice, double fixedValue, double from, double to, SurfData& e);
 
 }  // namespace potential_choice
+
+// The material list and the potential radio buttons as the generatrix
+// dialogs and the editor panes both name them (list index = material code).
+struct GeneratrixChoices {
+  enum Material { kNoMaterial = -1, kDielectric = 0, kConductor = 1 };
+  enum Potential {
+    kNoChoice = potential_choice::kNone,
+    kFloating = potential_choice::kFloating,
+    kVariable = potential_choice::kVariable,
+    kFixed = potential_choice::kFixed
+  };
+};

@@ -22,18 +22,10 @@ class QRadioButton;
 class SurfData;
 struct SurfParams;
 
-class GeneratrixPane : public QWidget {
+class GeneratrixPane : public QWidget, public GeneratrixChoices {
   Q_OBJECT
 
  public:
-  enum Material { kNoMaterial = -1, kDielectric = 0, kConductor = 1 };
-  enum Potential {
-    kNoChoice = potential_choice::kNone,
-    kFloating = potential_choice::kFloating,
-    kVariable = potential_choice::kVariable,
-    kFixed = potential_choice::kFixed
-  };
-
   double epsInner = 0.0;
   double epsOuter = 0.0;
   double fixedValue = 0.0;
