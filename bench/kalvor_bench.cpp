@@ -95,7 +95,7 @@ void LoadFillSystem(FieldCalc& calc, int points) {
   s << "De; 3 ; 2 ; 4.0 ; 1.0 ;\t\tl; 12 ; 1 ; 12 ; 40 ; " << points / 4 << " ; 1 ;\n";
   std::istringstream in(s.str());
   calc.ReadSystem(in);
-  calc.UseEarth = true;
+  { CalcParameters p = calc.Parameters(); p.UseEarth = true; calc.SetParameters(p); }
 }
 
 void BenchFill(int points) {
@@ -141,11 +141,11 @@ void BenchFill(int points) {
     // scratch row, without the matrix. Interleaved with the fill so that
     // both see the same machine state.
     auto kernelRun = [&] {
-      ParallelFor(static_cast<long long>(calc.points.size()), [&](long long b, long long e) {
-        std::vector<double> p(calc.charges.size()), q(calc.charges.size());
+      ParallelFor(static_cast<long long>(calc.Points().size()), [&](long long b, long long e) {
+        std::vector<double> p(calc.Charges().size()), q(calc.Charges().size());
         for (long long i = b; i < e; ++i)
-          CoefficientRow(calc.points[i], calc.charges.data(), static_cast<long long>(calc.charges.size()),
-                         p.data(), calc.points[i].material == 1 ? nullptr : q.data());
+          CoefficientRow(calc.Points()[i], calc.Charges().data(), static_cast<long long>(calc.Charges().size()),
+                         p.data(), calc.Points()[i].material == 1 ? nullptr : q.data());
       });
     };
     double fill = 1e300, kernel = 1e300;
@@ -174,8 +174,8 @@ void BenchSystem(const std::string& path) {
   const double read = Since(start);
   CalcSettings settings;
   settings.ResultsFolder = "/tmp";
-  calc.ControlFilePath = "/tmp/kalvor-bench-control.txt";
-  calc.UseEarth = true;
+  { CalcParameters p = calc.Parameters(); p.ControlFilePath = "/tmp/kalvor-bench-control.txt"; calc.SetParameters(p); }
+  { CalcParameters p = calc.Parameters(); p.UseEarth = true; calc.SetParameters(p); }
   SilentProgress ui;
   bool changed = true;
   const RunReport r = RunCalculation(calc, settings, changed, ui);

@@ -98,11 +98,11 @@ long long ConsoleProgress::StepForward() {
 
 bool ConsoleProgress::CancelRequested() { return InterruptFlag().exchange(false); }
 
-bool ConsoleProgress::AskYesNo(const std::string& text, const std::string& caption, Icon) {
+bool ConsoleProgress::AskYesNo(Question kind, const std::string& text, const std::string& caption, Icon) {
   EndLine();
   // Ctrl+C is the user's confirmed wish to stop; every other question is
   // answered by --yes or else with No.
-  const bool isAbort = text == "Вы действительно хотите прервать расчет?";
+  const bool isAbort = kind == Question::ConfirmAbort;
   const bool answer = isAbort || answerYes_;
   std::fprintf(stderr, "%s%s%s\n%s\n", caption.c_str(), caption.empty() ? "" : ": ", text.c_str(),
                answer ? "Да" : "Нет (запустите с --yes, чтобы продолжить)");

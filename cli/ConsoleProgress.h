@@ -19,7 +19,7 @@ class ConsoleProgress : public ProgressReporter {
   long long SetPosition(long long position) override;
   long long StepForward() override;
   bool CancelRequested() override;
-  bool AskYesNo(const std::string& text, const std::string& caption, Icon icon) override;
+  bool AskYesNo(Question kind, const std::string& text, const std::string& caption, Icon icon) override;
   void ShowMessage(const std::string& text, const std::string& caption, Icon icon) override;
 
   // Installs the Ctrl+C handler for the lifetime of this object.

@@ -28,12 +28,10 @@ std::string ConsoleText(std::string s) {
   return s;
 }
 
-const char* YesNo(bool v) { return v ? "Да" : "Нет"; }
-
-void PrintReadError(const FieldCalc& calc, const std::string& path) {
-  std::fprintf(stderr, "%s\n", FieldCalc::MessageFor(calc.errorCode).c_str());
-  if (calc.errorLine > 0)
-    std::fprintf(stderr, "%s: строка %d\n", path.c_str(), calc.errorLine);
+void PrintReadError(int code, int line, const std::string& path) {
+  std::fprintf(stderr, "%s\n", FieldCalc::MessageFor(code).c_str());
+  if (line > 0)
+    std::fprintf(stderr, "%s: строка %d\n", path.c_str(), line);
   else
     std::fprintf(stderr, "%s\n", path.c_str());
 }
@@ -74,26 +72,26 @@ int main(int argc, char** argv) {
       return 1;
     }
     calc.ReadSystem(in);
-    if (calc.errorCode == FieldCalc::kNoLines || calc.errorCode == FieldCalc::kBadKindLetter) {
-      PrintReadError(calc, opt.systemFile);
+    if (calc.ErrorCode() == FieldCalc::kNoLines || calc.ErrorCode() == FieldCalc::kBadKindLetter) {
+      PrintReadError(calc.ErrorCode(), calc.ErrorLine(), opt.systemFile);
       return 1;
     }
   }
   const double readSeconds = seconds(start);
 
-  CalcSettings settings;
-  settings.ResultsFolder = opt.resultsFolder.value_or(fs::absolute(opt.systemFile).parent_path().string());
-  settings.TestClosure = opt.testClosure;
-  settings.ControlCalc = opt.control;
-  settings.ControlPotentials = opt.controlPotentials;
-  settings.DumpMatrix = opt.dumpMatrix;
-  settings.DumpInverseMatrix = opt.dumpInverse;
-  settings.SurfaceResults = opt.surfaceResults;
-  settings.PointsBetweenCPs = opt.pointsBetween;
-  calc.ExternalField = opt.externalField;
-  calc.UseEarth = opt.earth;
-  calc.ControlFilePath = opt.controlFile.value_or(
-      (fs::path(settings.ResultsFolder) / "ControlCalc.txt").string());
+  CalcParameters params;
+  params.ResultsFolder = opt.resultsFolder.value_or(fs::absolute(opt.systemFile).parent_path().string());
+  params.TestClosure = opt.testClosure;
+  params.ControlCalc = opt.control;
+  params.ControlPotentials = opt.controlPotentials;
+  params.DumpMatrix = opt.dumpMatrix;
+  params.DumpInverseMatrix = opt.dumpInverse;
+  params.SurfaceResults = opt.surfaceResults;
+  params.PointsBetweenCPs = opt.pointsBetween;
+  params.ExternalField = opt.externalField;
+  params.UseEarth = opt.earth;
+  params.ControlFilePath = opt.controlFile.value_or(ControlFileIn(params.ResultsFolder));
+  calc.SetParameters(params);
 
   if (opt.gapCurves) {
     std::ifstream in(*opt.gapCurves, std::ios::binary);
@@ -102,32 +100,29 @@ int main(int argc, char** argv) {
                    opt.gapCurves->c_str());
       return 1;
     }
-    LoadGapCurves(calc, in);
-    if (calc.errorCode) {
-      PrintReadError(calc, *opt.gapCurves);
+    CSurfColl curves;
+    const ElementReadResult r = LoadGapCurves(curves, in);
+    if (r.errorCode) {
+      PrintReadError(r.errorCode, r.errorLine, *opt.gapCurves);
       return 1;
     }
+    calc.SetGapCurves(std::move(curves));
   }
 
-  std::printf("%s", ConsoleText(ParameterSummary(calc, settings)).c_str());
-  std::printf("Проверка замкнутости областей: %s\n", YesNo(settings.TestClosure));
-  std::printf("Расчетных точек между КТ: %d\n", settings.PointsBetweenCPs);
-  std::printf("Запись результатов по поверхностям: %s\n", YesNo(settings.SurfaceResults));
-  std::printf("Папка результатов: %s\n", settings.ResultsFolder.c_str());
-  std::printf("Контрольный файл: %s\n", calc.ControlFilePath.c_str());
-  std::printf("Образующих: %d, кривых в промежутке: %d\n", calc.Generatrices.GetSize(),
-              calc.GapCurves.GetSize());
+  std::printf("%s", ConsoleText(ParameterSummary(calc.Parameters())).c_str());
+  std::printf("Образующих: %d, кривых в промежутке: %d\n", calc.Generatrices().GetSize(),
+              calc.GapCurves().GetSize());
   std::fflush(stdout);
 
   ConsoleProgress console(opt.quiet, opt.yes);
   bool changed = true;
-  const RunReport report = RunCalculation(calc, settings, changed, console);
+  const RunReport report = RunCalculation(calc, changed, console);
   if (!report.success) return 1;
 
   double gapSeconds = 0.0;
-  if (!calc.GapCurves.IsEmpty()) {
+  if (!calc.GapCurves().IsEmpty()) {
     const auto gapStart = std::chrono::steady_clock::now();
-    if (RunGapCalculation(calc, settings.ResultsFolder, console) != 0) {
+    if (RunGapCalculation(calc, console) != 0) {
       std::fprintf(stderr, "Error: %s\n", calc.FullErrorText().c_str());
       return 1;
     }
@@ -137,14 +132,14 @@ int main(int argc, char** argv) {
 
   std::map<std::string, double> stage;
   for (const StageTiming& t : report.timings) stage[t.stage] += t.seconds;
-  std::printf("Контурных точек: %lld, зарядов: %lld, неизвестных: %lld\n", calc.totalPoints,
-              calc.totalCharges, calc.Unknowns());
+  std::printf("Контурных точек: %lld, зарядов: %lld, неизвестных: %lld\n", calc.TotalPoints(),
+              calc.TotalCharges(), calc.Unknowns());
   std::printf("Время, с: размещение %.3f, матрица %.3f, решение %.3f, контроль %.3f, результаты %.3f, "
               "промежуток %.3f\n",
               stage["place"], stage["fill"], stage["solve"], stage["control"], stage["results"], gapSeconds);
   std::printf("Наибольшая напряженность на образующих, кВ/см:\n");
-  for (int i = 0; i < calc.Generatrices.GetSize(); ++i)
-    std::printf("  %2d: %.5g\n", i + 1, calc.MaxSurfaceField(i, settings.PointsBetweenCPs));
+  for (int i = 0; i < calc.Generatrices().GetSize(); ++i)
+    std::printf("  %2d: %.5g\n", i + 1, calc.MaxSurfaceField(i, report.parameters.PointsBetweenCPs));
   if (opt.timings) {
     std::printf("timing read %.6f\n", readSeconds);
     for (const char* s : {"place", "fill", "solve", "control", "results"})

@@ -8,8 +8,6 @@
 
 namespace {
 
-const char* YesNo(bool v) { return v ? "Да\r\n" : "Нет\r\n"; }
-
 class StageClock {
  public:
   explicit StageClock(RunReport& report) : report_(report) {}
@@ -29,31 +27,20 @@ class StageClock {
 
 }  // namespace
 
-std::string ParameterSummary(const FieldCalc& calc, const CalcSettings& s) {
-  std::string t = "Расчет будет производиться со следующими параметрами: \r\n";
-  t += "Напряженность внешнего эл. поля = " + text::Format("%1.3f\r\n", calc.ExternalField);
-  t += std::string("Расчет проводиться с учетом отражения в земле: ") + YesNo(calc.UseEarth);
-  t += std::string("Расчет напряженностей во всех КТ: ") + YesNo(s.ControlCalc);
-  t += std::string("Расчет потенциалов во всех КТ: ") + YesNo(s.ControlPotentials);
-  t += std::string("Запись матрицы потециальных коэффициентов: ") + YesNo(s.DumpMatrix);
-  t += std::string("Запись обращенной матрицы потециальных коэффициентов: ") + YesNo(s.DumpInverseMatrix);
-  return t;
-}
-
-RunReport RunCalculation(FieldCalc& calc, const CalcSettings& s, bool& changedSinceCalculation,
-                         ProgressReporter& ui) {
+RunReport RunCalculation(FieldCalc& calc, bool& changedSinceCalculation, ProgressReporter& ui) {
   RunReport report;
+  const CalcParameters& s = calc.Parameters();
+  report.parameters = s;
   StageClock clock(report);
   calc.Reset(false);
-  calc.SetProgress(&ui);
+  const FieldCalc::ProgressScope attached(calc, ui);
   ControlStream control;
 
-  // Each step either succeeds or leaves its code in calc.errorCode; the
+  // Each step either succeeds or leaves its error code in calc; the
   // first failure is reported once and everything is discarded.
   auto run = [&]() -> bool {  // false: ended without a message (closure question answered No)
-    if (!control.Open(calc.ControlFilePath)) {
-      calc.errorCode = FieldCalc::kFileOpen;
-      calc.errorDetail = calc.ControlFilePath;
+    if (!control.Open(s.ControlFilePath)) {
+      calc.SetError(FieldCalc::kFileOpen, s.ControlFilePath);
       return true;
     }
     if (changedSinceCalculation) {
@@ -62,35 +49,36 @@ RunReport RunCalculation(FieldCalc& calc, const CalcSettings& s, bool& changedSi
     }
     clock.Next("place");
     calc.Place();
-    if (calc.errorCode) return true;
+    if (calc.ErrorCode()) return true;
     if (s.TestClosure) calc.CheckClosure();
-    if (calc.errorCode) {
+    if (calc.ErrorCode()) {
       std::string question;
       calc.ErrorText(question);
-      if (!ui.AskYesNo(question, "May be late", ProgressReporter::Icon::Information)) return false;
+      if (!ui.AskYesNo(ProgressReporter::Question::ContinueWithOpenRegions, question, "May be late",
+                       ProgressReporter::Icon::Information))
+        return false;
     }
     calc.ClearError();
-    control.Text(" Look our results:").Text("allocated ").Int(calc.totalPoints);
-    control.Text(" contour points and ").Int(calc.totalCharges).Text(" charges in summary").EndLine();
+    control.Text(" Look our results:").Text("allocated ").Int(calc.TotalPoints());
+    control.Text(" contour points and ").Int(calc.TotalCharges()).Text(" charges in summary").EndLine();
 
     clock.Next("fill");
     calc.FillMatrix();
-    if (calc.errorCode) return true;
+    if (calc.ErrorCode()) return true;
     clock.Next("control");
     if (s.DumpMatrix) calc.WriteMatrix(control);
-    if (calc.errorCode) return true;
+    if (calc.ErrorCode()) return true;
     clock.Next("solve");
     calc.SolveCharges(s.DumpInverseMatrix);
-    if (calc.errorCode) return true;
+    if (calc.ErrorCode()) return true;
     clock.Next("control");
     if (s.DumpInverseMatrix) calc.WriteMatrix(control);
-    if (calc.errorCode) return true;
+    if (calc.ErrorCode()) return true;
     if (s.ControlPotentials) calc.WritePotentials(control);
     if (s.ControlCalc) calc.WriteControl(control);
-    if (calc.errorCode) return true;
+    if (calc.ErrorCode()) return true;
     if (!control.Close()) {
-      calc.errorCode = FieldCalc::kFileOpen;
-      calc.errorDetail = "Ошибка записи контрольного файла " + calc.ControlFilePath;
+      calc.SetError(FieldCalc::kFileOpen, "Ошибка записи контрольного файла " + s.ControlFilePath);
       return true;
     }
     clock.Next("results");
@@ -101,24 +89,23 @@ RunReport RunCalculation(FieldCalc& calc, const CalcSettings& s, bool& changedSi
   const bool reportable = run();
   clock.Next(nullptr);
   control.Close();
-  if (reportable && calc.errorCode == 0 && calc.HasSolution()) {
+  report.errorCode = calc.ErrorCode();
+  if (reportable && calc.ErrorCode() == 0 && calc.HasSolution()) {
     ui.ShowMessage("Расчет завершен", "", ProgressReporter::Icon::Information);
     report.success = true;
   } else {
-    if (reportable && calc.errorCode != 0)
+    if (reportable && calc.ErrorCode() != 0)
       ui.ShowMessage(calc.FullErrorText(), "Error", ProgressReporter::Icon::Stop);
     calc.ClearError();
     calc.Reset(false);
   }
-  calc.SetProgress(nullptr);
   return report;
 }
 
-int RunGapCalculation(FieldCalc& calc, const std::string& resultsFolder, ProgressReporter& ui) {
+int RunGapCalculation(FieldCalc& calc, ProgressReporter& ui) {
   if (!calc.HasSolution()) return -1;
   calc.ClearError();
-  calc.SetProgress(&ui);
-  calc.WriteGapResults(resultsFolder);
-  calc.SetProgress(nullptr);
-  return calc.errorCode;
+  const FieldCalc::ProgressScope attached(calc, ui);
+  calc.WriteGapResults(calc.Parameters().ResultsFolder);
+  return calc.ErrorCode();
 }

@@ -14,27 +14,27 @@ void FieldCalc::WriteMatrix(ControlStream& out) {
   out.EndLine();
   for (long long k = 1; k <= n; ++k) out.Int(k, 13).Text(" ");
   out.Text("Column", 13).EndLine();
-  if (progress) {
-    progress->ShowStage("Запись матрицы в файл");
-    progress->SetRange(0, n);
-    progress->SetPosition(0);
+  if (progress_) {
+    progress_->ShowStage("Запись матрицы в файл");
+    progress_->SetRange(0, n);
+    progress_->SetPosition(0);
   }
   out.SetScientific();
   out.SetPrecision(3);
   for (long long i = 0; i < n; ++i) {
     if (AbortRequested()) return;
     out.Int(i + 1, 4).Text("::");
-    for (long long k = 0; k < n; ++k) out.Double(coefficients(i, k), 13).Text(" ");
-    out.Text(" ||\t").Double(rhs(i, 0)).EndLine();
-    if (progress) progress->StepForward();
+    for (long long k = 0; k < n; ++k) out.Double(coefficients_(i, k), 13).Text(" ");
+    out.Text(" ||\t").Double(rhs_(i, 0)).EndLine();
+    if (progress_) progress_->StepForward();
   }
 }
 
 void FieldCalc::WritePotentials(ControlStream& out) {
   out.SetScientific();
   out.SetPrecision(7);
-  for (size_t i = 0; i < points.size(); ++i) {
-    const ContourPoint& p = points[i];
+  for (size_t i = 0; i < points_.size(); ++i) {
+    const ContourPoint& p = points_[i];
     out.Text("Potential in CP[").Int(static_cast<long long>(i));
     if (p.isFloating)
       out.Text("] is Flow").Text(" ").EndLine();
@@ -46,23 +46,23 @@ void FieldCalc::WritePotentials(ControlStream& out) {
 void FieldCalc::WriteControl(ControlStream& out) {
   out.SetScientific();
   out.SetPrecision(7);
-  for (size_t i = 0; i < charges.size(); ++i)
-    out.Text("Charges[").Int(static_cast<long long>(i)).Text("]= ").Double(charges[i].q).Text(" ").EndLine();
+  for (size_t i = 0; i < charges_.size(); ++i)
+    out.Text("Charges[").Int(static_cast<long long>(i)).Text("]= ").Double(charges_[i].q).Text(" ").EndLine();
   out.EndLine();
-  if (progress) {
-    progress->ShowStage("Запись в файл контрольных расчетов Е и Fi в КТ");
-    progress->SetRange(0, totalPoints);
-    progress->SetPosition(0);
+  if (progress_) {
+    progress_->ShowStage("Запись в файл контрольных расчетов Е и Fi в КТ");
+    progress_->SetRange(0, totalPoints_);
+    progress_->SetPosition(0);
   }
   out.SetFixed();
 
   struct Values {
     double eIn, eOut, phiIn, phiOut;
   };
-  std::vector<Values> values(points.size());
+  std::vector<Values> values(points_.size());
   auto compute = [&](long long begin, long long end) {
     for (long long j = begin; j < end; ++j) {
-      const ContourPoint& p = points[j];
+      const ContourPoint& p = points_[j];
       double in[3], outside[3];
       FieldAtTwo(p.region, p.otherRegion, p.x, p.y, in, outside);
       const double c = p.NormalX(), s = p.NormalY();
@@ -70,18 +70,18 @@ void FieldCalc::WriteControl(ControlStream& out) {
     }
   };
   auto emit = [&](long long j) {
-    const ContourPoint& p = points[j];
+    const ContourPoint& p = points_[j];
     const Values& v = values[j];
     const int jj = static_cast<int>(j);
     out.Text(text::Format("\nE  in internal surface in %3i point [x= %4.2f,y= %4.2f] is %7.4f", jj, p.x, p.y, v.eIn));
     out.Text(text::Format("\nE  in external surface in %3i point [x= %4.2f,y= %4.2f] is %7.4f\n", jj, p.x, p.y, v.eOut));
     out.Text(text::Format("\nfi in internal surface in %3i point [x= %4.2f,y= %4.2f] is %7.4f", jj, p.x, p.y, v.phiIn));
     out.Text(text::Format("\nfi in external surface in %3i point [x= %4.2f,y= %4.2f] is %7.4f\n", jj, p.x, p.y, v.phiOut));
-    if (progress) progress->StepForward();
+    if (progress_) progress_->StepForward();
   };
-  ChunkedLoop(static_cast<long long>(points.size()), ChunkFor(2.0 * static_cast<double>(charges.size())),
+  ChunkedLoop(static_cast<long long>(points_.size()), ChunkFor(2.0 * static_cast<double>(charges_.size())),
               compute, emit);
   out.Text("\n-------------------------------------------").EndLine();
-  if (!out.Close() && errorCode == 0)
-    SetError(kFileOpen, "Ошибка записи контрольного файла " + ControlFilePath);
+  if (!out.Close() && errorCode_ == 0)
+    SetError(kFileOpen, "Ошибка записи контрольного файла " + parameters_.ControlFilePath);
 }

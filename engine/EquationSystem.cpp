@@ -17,32 +17,30 @@
 
 
 void FieldCalc::FillMatrix() {
-  const long long nc = totalCharges;
+  const long long nc = totalCharges_;
   const long long n = Unknowns();
-  const long long np = static_cast<long long>(points.size());
-  if (progress) {
-    progress->ShowStage("Заполнение матрицы");
-    progress->SetRange(0, totalPoints);
-    progress->SetPosition(0);
+  const long long np = static_cast<long long>(points_.size());
+  if (progress_) {
+    progress_->ShowStage("Заполнение матрицы");
+    progress_->SetRange(0, totalPoints_);
+    progress_->SetPosition(0);
   }
-  if (static_cast<long long>(charges.size()) != nc || np != totalPoints ||
-      static_cast<long long>(coefficients.RowNo()) != n || static_cast<long long>(rhs.RowNo()) != n) {
+  if (static_cast<long long>(charges_.size()) != nc || np != totalPoints_ ||
+      static_cast<long long>(coefficients_.RowNo()) != n || static_cast<long long>(rhs_.RowNo()) != n) {
     // Only possible when Place did not run or failed; the solver would
     // then meet zero rows.
-    if (progress)
-      progress->ShowMessage("matrixT::operator(): Index out of range!", "error",
-                            ProgressReporter::Icon::Warning);
+    SetError(kBadElement, "matrixT::operator(): Index out of range!");
     return;
   }
 
   // Row of each contour point's first equation.
   std::vector<long long> rowOf(static_cast<size_t>(np) + 1, 0);
-  for (long long p = 0; p < np; ++p) rowOf[p + 1] = rowOf[p] + (points[p].material == 1 ? 1 : 2);
+  for (long long p = 0; p < np; ++p) rowOf[p + 1] = rowOf[p] + (points_[p].material == 1 ? 1 : 2);
 
-  double* a = coefficients.Data();
-  const long long ld = static_cast<long long>(coefficients.Ld());
-  double* b = rhs.Data();
-  const Charge* q = charges.data();
+  double* a = coefficients_.Data();
+  const long long ld = static_cast<long long>(coefficients_.Ld());
+  double* b = rhs_.Data();
+  const Charge* q = charges_.data();
 
   // Rows of one chunk of points are computed in parallel into a row-major
   // buffer, then copied into the column-major matrix in parallel by
@@ -52,7 +50,7 @@ void FieldCalc::FillMatrix() {
   auto computePoints = [&](long long begin, long long end) {
     for (long long p = begin; p < end; ++p) {
       double* pot = buffer.data() + (rowOf[p] - chunkRow0) * nc;
-      CoefficientRow(points[p], q, nc, pot, points[p].material == 1 ? nullptr : pot + nc);
+      CoefficientRow(points_[p], q, nc, pot, points_[p].material == 1 ? nullptr : pot + nc);
     }
   };
   auto storeRows = [&](long long rows) {
@@ -64,36 +62,36 @@ void FieldCalc::FillMatrix() {
     });
   };
 
-  const long long chunk = ChunkFor(static_cast<double>(nc) * (UseEarth ? 2 : 1));
+  const long long chunk = ChunkFor(static_cast<double>(nc) * (parameters_.UseEarth ? 2 : 1));
   long long groups = 0;
   int groupId = 0;
   auto finishRow = [&](long long p) {
-    const ContourPoint& cp = points[p];
+    const ContourPoint& cp = points_[p];
     const long long r = rowOf[p];
     if (cp.isFloating) {
       if (cp.region != groupId) {
         groupId = cp.region;
         const long long gr = nc + groups;
-        for (long long j = 0; j < nc; ++j) a[j * ld + gr] = charges[j].region == groupId ? 1.0 : 0.0;
-        for (long long g = 0; g < totalFloating; ++g) a[(nc + g) * ld + gr] = 0.0;
+        for (long long j = 0; j < nc; ++j) a[j * ld + gr] = charges_[j].region == groupId ? 1.0 : 0.0;
+        for (long long g = 0; g < totalFloating_; ++g) a[(nc + g) * ld + gr] = 0.0;
         b[gr] = 0.0;
         ++groups;
       }
-      for (long long g = 0; g < totalFloating; ++g) a[(nc + g) * ld + r] = 0.0;
+      for (long long g = 0; g < totalFloating_; ++g) a[(nc + g) * ld + r] = 0.0;
       a[(nc + groups - 1) * ld + r] = -1.0;
-      b[r] = cp.y * ExternalField;
+      b[r] = cp.y * parameters_.ExternalField;
     } else if (cp.material != 1) {
       b[r] = cp.potential;
-      b[r + 1] = -(cp.epsInner - cp.epsOuter) * std::sin(cp.normalAngle) * ExternalField;
-      for (long long g = 0; g < totalFloating; ++g) {
+      b[r + 1] = -(cp.epsInner - cp.epsOuter) * std::sin(cp.normalAngle) * parameters_.ExternalField;
+      for (long long g = 0; g < totalFloating_; ++g) {
         a[(nc + g) * ld + r] = 0.0;
         a[(nc + g) * ld + r + 1] = 0.0;
       }
     } else {
-      b[r] = cp.y * ExternalField + cp.potential;
-      for (long long g = 0; g < totalFloating; ++g) a[(nc + g) * ld + r] = 0.0;
+      b[r] = cp.y * parameters_.ExternalField + cp.potential;
+      for (long long g = 0; g < totalFloating_; ++g) a[(nc + g) * ld + r] = 0.0;
     }
-    if (progress) progress->StepForward();
+    if (progress_) progress_->StepForward();
   };
   try {
     for (long long start = 0; start < np;) {
@@ -126,54 +124,54 @@ void FieldCalc::SolveCharges(bool keepMatrix) {
   const long long n = Unknowns();
   matrixT solution;
   try {
-    coefficients.progress = progress;
-    solution = keepMatrix ? coefficients.Solve(rhs) : coefficients.SolveReleasing(rhs);
-    coefficients.progress = nullptr;
+    coefficients_.progress = progress_;
+    solution = keepMatrix ? coefficients_.Solve(rhs_) : coefficients_.SolveReleasing(rhs_);
+    coefficients_.progress = nullptr;
   } catch (const math::matrix_error&) {
-    coefficients.progress = nullptr;
+    coefficients_.progress = nullptr;
     SetError(kSingular);
   } catch (const std::bad_alloc&) {
-    coefficients.progress = nullptr;
+    coefficients_.progress = nullptr;
     SetError(kNoMemory);
   }
-  if (errorCode != 0) {
-    if (progress) progress->ShowStage("");
+  if (errorCode_ != 0) {
+    if (progress_) progress_->ShowStage("");
     return;
   }
 
-  if (progress) {
-    progress->ShowStage("Расчет зарядов");
-    progress->SetRange(0, totalCharges);
-    progress->SetPosition(0);
+  if (progress_) {
+    progress_->ShowStage("Расчет зарядов");
+    progress_->SetRange(0, totalCharges_);
+    progress_->SetPosition(0);
   }
   long long reached = 0;
-  for (; reached < totalCharges; ++reached) {
+  for (; reached < totalCharges_; ++reached) {
     if (AbortRequested()) break;
-    charges[static_cast<size_t>(reached)].q = solution(static_cast<size_t>(reached), 0);
-    if (progress) progress->StepForward();
+    charges_[static_cast<size_t>(reached)].q = solution(static_cast<size_t>(reached), 0);
+    if (progress_) progress_->StepForward();
   }
 
-  if (progress) {
-    progress->ShowStage("Определение плавающих потенциалов");
-    progress->SetRange(reached, n);
+  if (progress_) {
+    progress_->ShowStage("Определение плавающих потенциалов");
+    progress_->SetRange(reached, n);
   }
-  std::vector<double> floating(static_cast<size_t>(totalFloating), 0.0);
-  for (long long g = 0; g < totalFloating; ++g) {
+  std::vector<double> floating(static_cast<size_t>(totalFloating_), 0.0);
+  for (long long g = 0; g < totalFloating_; ++g) {
     if (AbortRequested()) break;
-    floating[static_cast<size_t>(g)] = solution(static_cast<size_t>(totalCharges + g), 0);
-    if (progress) progress->StepForward();
+    floating[static_cast<size_t>(g)] = solution(static_cast<size_t>(totalCharges_ + g), 0);
+    if (progress_) progress_->StepForward();
   }
 
   int previous = 0;
   long long group = -1;
-  for (ContourPoint& p : points) {
+  for (ContourPoint& p : points_) {
     if (!p.isFloating) continue;
     if (p.region != previous) {
       ++group;
       previous = p.region;
     }
-    if (group >= 0 && group < totalFloating) p.potential = floating[static_cast<size_t>(group)];
+    if (group >= 0 && group < totalFloating_) p.potential = floating[static_cast<size_t>(group)];
   }
-  if (progress) progress->ShowStage("");
-  solved_ = errorCode == 0;
+  if (progress_) progress_->ShowStage("");
+  solved_ = errorCode_ == 0;
 }

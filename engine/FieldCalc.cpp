@@ -8,6 +8,7 @@
 #include <new>
 #include <ostream>
 #include <set>
+#include <unordered_set>
 
 #include "engine/Parallel.h"
 #include "engine/ProgressReporter.h"
@@ -64,65 +65,105 @@ std::string FieldCalc::MessageFor(int code) {
 }
 
 bool FieldCalc::ErrorText(std::string& text) const {
-  if (errorCode >= 0 && errorCode < kMessageCount) text = kMessages[errorCode];
-  return errorCode != 0;
+  if (errorCode_ >= 0 && errorCode_ < kMessageCount) text = kMessages[errorCode_];
+  return errorCode_ != 0;
 }
 
 std::string FieldCalc::FullErrorText() const {
   std::string text;
   ErrorText(text);
-  if (!errorDetail.empty()) text += (text.empty() ? "" : "\n") + errorDetail;
+  if (!errorDetail_.empty()) text += (text.empty() ? "" : "\n") + errorDetail_;
   return text;
 }
 
-void FieldCalc::SetError(int code, std::string detail) {
-  errorCode = code;
-  errorDetail = std::move(detail);
+void FieldCalc::SetError(int code, std::string detail, int line) {
+  errorCode_ = code;
+  errorDetail_ = std::move(detail);
+  errorLine_ = line;
 }
 
 void FieldCalc::ClearError() {
-  errorCode = 0;
-  errorDetail.clear();
-  errorLine = 0;
+  errorCode_ = 0;
+  errorDetail_.clear();
+  errorLine_ = 0;
 }
 
 void FieldCalc::Reset(bool full) {
-  points.clear();
-  points.shrink_to_fit();
-  charges.clear();
-  charges.shrink_to_fit();
+  points_.clear();
+  points_.shrink_to_fit();
+  charges_.clear();
+  charges_.shrink_to_fit();
   solved_ = false;
-  if (full && !Generatrices.IsEmpty()) {
-    Generatrices.RemoveAllElements();
-    totalCharges = totalPoints = totalFloating = 0;
-    ControlFilePath.clear();
-    ExternalField = 0.0;
-    UseEarth = false;
+  if (full && !generatrices_.IsEmpty()) {
+    generatrices_.RemoveAllElements();
+    totalCharges_ = totalPoints_ = totalFloating_ = 0;
+    parameters_.ControlFilePath.clear();
+    parameters_.ExternalField = 0.0;
+    parameters_.UseEarth = false;
   }
-  if (!rhs.IsEmpty()) rhs.Resize(0, 0);
-  if (!coefficients.IsEmpty()) coefficients.Resize(0, 0);
+  if (!rhs_.IsEmpty()) rhs_.Resize(0, 0);
+  if (!coefficients_.IsEmpty()) coefficients_.Resize(0, 0);
   ClearError();
 }
 
 void FieldCalc::Recount() {
-  totalCharges = totalPoints = totalFloating = 0;
-  const int n = Generatrices.GetSize();
-  for (int i = n - 1; i >= 0; --i) {
-    const SurfData& e = *Generatrices[i];
-    if (e.material == 1 && e.isFloating) {
-      bool later = false;
-      for (int k = i + 1; k < n && !later; ++k) later = Generatrices[k]->SameInnerRegion(e);
-      if (!later) ++totalFloating;
-    }
-    totalPoints += e.PointCount();
-    totalCharges += e.ChargeCount();
+  totalCharges_ = totalPoints_ = totalFloating_ = 0;
+  // A floating conductor counts at its last generatrix: one whose inner
+  // region no later generatrix shares.
+  std::unordered_set<int> later;
+  for (int i = generatrices_.GetSize() - 1; i >= 0; --i) {
+    const SurfData& e = *generatrices_[i];
+    if (e.material == 1 && e.isFloating && !later.count(e.innerRegion)) ++totalFloating_;
+    later.insert(e.innerRegion);
+    totalPoints_ += e.PointCount();
+    totalCharges_ += e.ChargeCount();
   }
 }
 
+void FieldCalc::SystemChanged() {
+  Reset(false);
+  Recount();
+}
+
+int FieldCalc::AddGeneratrix(std::unique_ptr<SurfData> e) {
+  if (!e) return -1;
+  const int index = generatrices_.Append(std::move(e));
+  SystemChanged();
+  return index;
+}
+
+bool FieldCalc::RemoveGeneratrix(int index) {
+  if (!generatrices_.At(index)) return false;
+  generatrices_.RemoveElement(index);
+  SystemChanged();
+  return true;
+}
+
+bool FieldCalc::ReplaceGeneratrix(int index, std::unique_ptr<SurfData> e) {
+  if (!e || !generatrices_.At(index)) return false;
+  generatrices_.Replace(index, std::move(e));
+  SystemChanged();
+  return true;
+}
+
+bool FieldCalc::SetMarked(int index, bool marked) {
+  SurfData* e = generatrices_.At(index);
+  if (!e) return false;
+  e->SetMarked(marked);
+  return true;
+}
+
+void FieldCalc::SetGapCurves(CSurfColl curves) { gapCurves_ = std::move(curves); }
+
+void FieldCalc::SetParameters(const CalcParameters& p) {
+  if (!p.SameSolution(parameters_)) Reset(false);
+  parameters_ = p;
+}
+
 bool FieldCalc::AbortRequested() {
-  if (!progress || !progress->CancelRequested()) return false;
-  if (!progress->AskYesNo("Вы действительно хотите прервать расчет?", "",
-                          ProgressReporter::Icon::Question))
+  if (!progress_ || !progress_->CancelRequested()) return false;
+  if (!progress_->AskYesNo(ProgressReporter::Question::ConfirmAbort, "Вы действительно хотите прервать расчет?",
+                           "", ProgressReporter::Icon::Question))
     return false;
   SetError(kAborted);
   return true;
@@ -158,9 +199,9 @@ bool FieldCalc::ChunkedLoop(long long count, long long chunk,
 
 // Rules the system of equations relies on; the reader does not check them.
 bool FieldCalc::ValidateSystem() {
-  const int n = Generatrices.GetSize();
+  const int n = generatrices_.GetSize();
   for (int i = 0; i < n; ++i) {
-    if (!AllFinite(*Generatrices[i])) {
+    if (!AllFinite(*generatrices_[i])) {
       SetError(kBadParameter,
                text::Format("Образующая %d: одно из чисел не является конечным (nan или inf).", i + 1));
       return false;
@@ -172,7 +213,7 @@ bool FieldCalc::ValidateSystem() {
   int previous = 0;
   bool inGroup = false;
   for (int i = 0; i < n; ++i) {
-    const SurfData& e = *Generatrices[i];
+    const SurfData& e = *generatrices_[i];
     const bool floating = e.material == 1 && e.isFloating;
     if (!floating) {
       if (inGroup) closedGroups.insert(previous);
@@ -198,10 +239,10 @@ bool FieldCalc::ValidateSystem() {
   }
   std::set<int> floatingBodies;
   for (int i = 0; i < n; ++i)
-    if (Generatrices[i]->material == 1 && Generatrices[i]->isFloating)
-      floatingBodies.insert(Generatrices[i]->innerRegion);
+    if (generatrices_[i]->material == 1 && generatrices_[i]->isFloating)
+      floatingBodies.insert(generatrices_[i]->innerRegion);
   for (int i = 0; i < n; ++i) {
-    const SurfData& e = *Generatrices[i];
+    const SurfData& e = *generatrices_[i];
     if (!(e.material == 1 && e.isFloating) && floatingBodies.count(e.innerRegion)) {
       SetError(kBadElement,
                text::Format("Образующая %d: ее внутренняя область %d является телом проводника с "
@@ -217,7 +258,7 @@ bool FieldCalc::ReserveStorage() {
   const double n = static_cast<double>(Unknowns());
   // The matrix dominates everything else (the solver factorises it in
   // place unless it is to be dumped again afterwards).
-  const double need = 8.0 * n * n + 200.0 * static_cast<double>(totalPoints + totalCharges);
+  const double need = 8.0 * n * n + 200.0 * static_cast<double>(totalPoints_ + totalCharges_);
   const double have = static_cast<double>(sysconf(_SC_PHYS_PAGES)) * sysconf(_SC_PAGE_SIZE);
   auto refuse = [&] {
     SetError(kNoMemory, text::Format("Система из %lld неизвестных требует около %.1f ГБ памяти, "
@@ -227,17 +268,17 @@ bool FieldCalc::ReserveStorage() {
   };
   if (have > 0 && need > have) return refuse();
   try {
-    points.clear();
-    charges.clear();
-    points.reserve(static_cast<size_t>(totalPoints));
-    charges.reserve(static_cast<size_t>(totalCharges));
+    points_.clear();
+    charges_.clear();
+    points_.reserve(static_cast<size_t>(totalPoints_));
+    charges_.reserve(static_cast<size_t>(totalCharges_));
     const size_t size = static_cast<size_t>(Unknowns());
     // A fresh allocation is zero already; only a carried-over one is cleared.
-    const bool rhsFresh = rhs.IsEmpty(), matrixFresh = coefficients.IsEmpty();
-    if (rhs.RowNo() != size || rhs.ColNo() != 1) rhs.Resize(size, 1);
-    if (!rhsFresh) rhs.SetAll(0.0);
-    coefficients.Resize(size, size);
-    if (!matrixFresh) coefficients.SetAll(0.0);
+    const bool rhsFresh = rhs_.IsEmpty(), matrixFresh = coefficients_.IsEmpty();
+    if (rhs_.RowNo() != size || rhs_.ColNo() != 1) rhs_.Resize(size, 1);
+    if (!rhsFresh) rhs_.SetAll(0.0);
+    coefficients_.Resize(size, size);
+    if (!matrixFresh) coefficients_.SetAll(0.0);
   } catch (const std::bad_alloc&) {
     Reset(false);
     return refuse();
@@ -255,30 +296,30 @@ void FieldCalc::Place() {
   // when an edit forgot to say so.
   Recount();
   if (!ReserveStorage()) return;
-  if (Generatrices.IsEmpty()) return;
+  if (generatrices_.IsEmpty()) return;
 
-  if (progress) {
-    progress->ShowStage("Размещение ЭЗ и КТ");
-    progress->SetRange(0, Generatrices.GetSize());
+  if (progress_) {
+    progress_->ShowStage("Размещение ЭЗ и КТ");
+    progress_->SetRange(0, generatrices_.GetSize());
   }
-  for (int i = 0; i < Generatrices.GetSize(); ++i) {
+  for (int i = 0; i < generatrices_.GetSize(); ++i) {
     if (AbortRequested()) return;
-    const SurfData& e = *Generatrices[i];
-    const size_t firstPoint = points.size();
-    e.MakeContourPoints(points);
+    const SurfData& e = *generatrices_[i];
+    const size_t firstPoint = points_.size();
+    e.MakeContourPoints(points_);
     // Below the earth plane the mirror charges make the system meaningless
     // (and usually singular).
-    for (size_t k = firstPoint; UseEarth && k < points.size(); ++k)
-      if (points[k].y < 0.0) {
+    for (size_t k = firstPoint; parameters_.UseEarth && k < points_.size(); ++k)
+      if (points_[k].y < 0.0) {
         SetError(kEarthBelowZero, text::Format("Образующая %d: контурная точка (%.4g; %.4g) лежит ниже "
                                                "плоскости земли y = 0.",
-                                               i + 1, points[k].x, points[k].y));
+                                               i + 1, points_[k].x, points_[k].y));
         return;
       }
-    const size_t first = charges.size();
-    e.MakeCharges(charges, UseEarth);
-    for (size_t k = first; k < charges.size(); ++k) {
-      Charge& q = charges[k];
+    const size_t first = charges_.size();
+    e.MakeCharges(charges_, parameters_.UseEarth);
+    for (size_t k = first; k < charges_.size(); ++k) {
+      Charge& q = charges_[k];
       if (q.x < 0.0 && q.x >= -kAxisNoise) q.x = 0.0;
       if (q.x < 0.0) {
         SetError(kBadElement,
@@ -289,47 +330,45 @@ void FieldCalc::Place() {
         return;
       }
     }
-    if (progress) progress->StepForward();
+    if (progress_) progress_->StepForward();
   }
 }
 
 void FieldCalc::CheckClosure() {
-  const int n = Generatrices.GetSize();
+  const int n = generatrices_.GetSize();
   CheckSurface check(n);
   for (int i = 0; i < n; ++i) {
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-    Generatrices[i]->GetEnds(x1, y1, x2, y2);
+    generatrices_[i]->GetEnds(x1, y1, x2, y2);
     check.SetEnds(i, {x1, y1}, {x2, y2});
   }
-  errorCode = check.Check();
+  errorCode_ = check.Check();
 }
 
 void FieldCalc::ReadSystem(std::istream& in) {
-  if (!Generatrices.IsEmpty()) Generatrices.RemoveAllElements();
-  const ElementReadResult r = ReadElementLines(in, [this](std::unique_ptr<SurfData> e) {
-    totalPoints += e->PointCount();
-    totalCharges += e->ChargeCount();
-    if (e->isFloating) {
-      bool before = false;
-      for (const auto& other : Generatrices) before = before || other->SameInnerRegion(*e);
-      if (!before) ++totalFloating;
-    }
-    Generatrices.Append(std::move(e));
+  if (!generatrices_.IsEmpty()) generatrices_.RemoveAllElements();
+  // A floating conductor counts at its first generatrix: one whose inner
+  // region no earlier generatrix shares.
+  std::unordered_set<int> earlier;
+  const ElementReadResult r = ReadElementLines(in, [&](std::unique_ptr<SurfData> e) {
+    totalPoints_ += e->PointCount();
+    totalCharges_ += e->ChargeCount();
+    if (e->isFloating && !earlier.count(e->innerRegion)) ++totalFloating_;
+    earlier.insert(e->innerRegion);
+    generatrices_.Append(std::move(e));
   });
-  if (r.errorCode != 0) {
-    errorCode = r.errorCode;
-    errorLine = r.errorLine;
-  } else if (r.elements == 0) {
-    errorCode = kNoLines;
-  }
+  if (r.errorCode != 0)
+    SetError(r.errorCode, {}, r.errorLine);
+  else if (r.elements == 0)
+    SetError(kNoLines);
 }
 
 void FieldCalc::WriteSystem(std::ostream& out) const {
-  for (const auto& e : Generatrices) out << e->GetText() << '\n';
+  for (const auto& e : generatrices_) out << e->GetText() << '\n';
 }
 
 double FieldCalc::RegionPermittivity(int region) const {
-  for (const ContourPoint& p : points) {
+  for (const ContourPoint& p : points_) {
     if (p.region == region) return p.epsInner;
     if (p.otherRegion == region) return p.epsOuter;
   }
@@ -339,7 +378,7 @@ double FieldCalc::RegionPermittivity(int region) const {
 void FieldCalc::FieldAtTwo(int regionA, int regionB, double x, double y, double a[3], double b[3]) const {
   const double epsA = RegionPermittivity(regionA), epsB = RegionPermittivity(regionB);
   FieldSums sa, sb;
-  for (const Charge& c : charges)
+  for (const Charge& c : charges_)
     AddPotentialAndFieldTwo(c, x, y, regionA, epsA, epsA == 0.0 ? nullptr : &sa, regionB, epsB,
                             epsB == 0.0 ? nullptr : &sb);
   auto finish = [&](double eps, const FieldSums& s, double out[3]) {
@@ -348,8 +387,8 @@ void FieldCalc::FieldAtTwo(int regionA, int regionB, double x, double y, double 
       return;
     }
     out[1] = s.x / eps;
-    out[2] = s.y / eps + ExternalField;
-    out[0] = s.phi - ExternalField * y;
+    out[2] = s.y / eps + parameters_.ExternalField;
+    out[0] = s.phi - parameters_.ExternalField * y;
   };
   finish(epsA, sa, a);
   finish(epsB, sb, b);
@@ -362,8 +401,8 @@ void FieldCalc::FieldAt(int region, double x, double y, double* phi, double* Ex,
     return;
   }
   double sx = 0.0, sy = 0.0, sp = 0.0;
-  for (const Charge& c : charges) AddPotentialAndField(c, region, x, y, &sp, &sx, &sy, eps);
+  for (const Charge& c : charges_) AddPotentialAndField(c, region, x, y, &sp, &sx, &sy, eps);
   *Ex = sx / eps;
-  *Ey = sy / eps + ExternalField;
-  *phi = sp - ExternalField * y;
+  *Ey = sy / eps + parameters_.ExternalField;
+  *phi = sp - parameters_.ExternalField * y;
 }

@@ -1,19 +1,25 @@
 #pragma once
 // The engine object: the field-forming system, the gap curves, the
-// calculation parameters it keeps, the counters that size a calculation,
-// the placed contour points and ring charges, the system of equations and
-// the error state of the last step.
+// calculation parameters, the counters that size a calculation, the placed
+// contour points and ring charges, the system of equations and the error
+// state of the last step.
 //
-// Every step records a failure in errorCode (0 = none) and ends its loop;
-// showing the message and discarding results belong to the caller
-// (CalculationRun). Long steps report to `progress` when one is attached and
-// end with code 9 when the user confirms an abort.
+// Every step records a failure as an error code (0 = none) and ends its
+// loop; showing the message and discarding results belong to the caller
+// (CalculationRun). Long steps report to an attached ProgressReporter and end
+// with kAborted when the user confirms an abort.
+//
+// A solution holds only for the system and the parameters it was computed
+// with: every change to the generatrices, the external field or the earth
+// discards it.
 
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/CalcParameters.h"
 #include "engine/matrixT.h"
 #include "model/CSurfColl.h"
 #include "model/Circle.h"
@@ -43,49 +49,79 @@ class FieldCalc {
   FieldCalc(const FieldCalc&) = delete;
   FieldCalc& operator=(const FieldCalc&) = delete;
 
-  // Calculation parameters kept by the engine.
-  double ExternalField = 0.0;  // kV/cm along +y; its potential is -E0*y
-  bool UseEarth = false;       // mirror images in the earth plane y = 0
-  std::string ControlFilePath;
+  // ---- The system ----
+  const CSurfColl& Generatrices() const { return generatrices_; }
+  const CSurfColl& GapCurves() const { return gapCurves_; }
+  // Changes to the generatrices discard the solution and recount.
+  int AddGeneratrix(std::unique_ptr<SurfData> e);
+  bool RemoveGeneratrix(int index);
+  bool ReplaceGeneratrix(int index, std::unique_ptr<SurfData> e);
+  // The selection mark of the view; changes nothing else.
+  bool SetMarked(int index, bool marked);
+  // Gap curves are output only: the solution stays.
+  void SetGapCurves(CSurfColl curves);
 
-  CSurfColl Generatrices;
-  CSurfColl GapCurves;
+  // ---- Parameters ----
+  const CalcParameters& Parameters() const { return parameters_; }
+  // Discards the solution when the new parameters change the equations
+  // (external field, earth).
+  void SetParameters(const CalcParameters& p);
+  double ExternalField() const { return parameters_.ExternalField; }
+  bool UseEarth() const { return parameters_.UseEarth; }
 
-  long long totalCharges = 0;
-  long long totalPoints = 0;
-  long long totalFloating = 0;
-  long long Unknowns() const { return totalCharges + totalFloating; }
+  // ---- Counters ----
+  long long TotalCharges() const { return totalCharges_; }
+  long long TotalPoints() const { return totalPoints_; }
+  long long TotalFloating() const { return totalFloating_; }
+  long long Unknowns() const { return totalCharges_ + totalFloating_; }
 
-  std::vector<ContourPoint> points;  // placement order
-  std::vector<Charge> charges;       // placement order
-  matrixT rhs;                       // n x 1
-  matrixT coefficients;              // n x n
+  // ---- Placement and solution ----
+  const std::vector<ContourPoint>& Points() const { return points_; }  // placement order
+  const std::vector<Charge>& Charges() const { return charges_; }      // placement order
+  const matrixT& Rhs() const { return rhs_; }                          // n x 1
+  const matrixT& Coefficients() const { return coefficients_; }        // n x n
+  // Whether contour points and solved charges are present.
+  bool HasSolution() const { return solved_; }
 
-  int errorCode = 0;
+  // ---- Errors ----
+  int ErrorCode() const { return errorCode_; }
   // Words added to the table message: which generatrix, which file line.
-  std::string errorDetail;
-  int errorLine = 0;  // 1-based file line of a reading error (codes 2, 7)
-
-  ProgressReporter* progress = nullptr;  // not owned
-
+  const std::string& ErrorDetail() const { return errorDetail_; }
+  int ErrorLine() const { return errorLine_; }  // 1-based file line of a reading error (codes 2, 7)
   // The fixed message of a code ("" for 0); codes beyond the table give "".
   static std::string MessageFor(int code);
-  // Sets `text` to the message of errorCode and returns errorCode != 0; for
+  // Sets `text` to the message of the error code and returns code != 0; for
   // a code beyond the table `text` is left alone.
   bool ErrorText(std::string& text) const;
-  // The message followed by errorDetail on a line of its own, if any.
+  // The message followed by the detail on a line of its own, if any.
   std::string FullErrorText() const;
-
-  void Reset(bool full);
-  void SetProgress(ProgressReporter* p) { progress = p; }
   void ClearError();
+  void SetError(int code, std::string detail = {}, int line = 0);
+
+  // ---- Progress ----
+  // Attaches a reporter for the lifetime of the scope object, so that no
+  // exit path can leave a dangling one.
+  class ProgressScope {
+   public:
+    ProgressScope(FieldCalc& calc, ProgressReporter& reporter) : calc_(calc), previous_(calc.progress_) {
+      calc.progress_ = &reporter;
+    }
+    ~ProgressScope() { calc_.progress_ = previous_; }
+    ProgressScope(const ProgressScope&) = delete;
+    ProgressScope& operator=(const ProgressScope&) = delete;
+
+   private:
+    FieldCalc& calc_;
+    ProgressReporter* previous_;
+  };
+
+  // ---- Steps ----
+  void Reset(bool full);
   void Recount();
   // Checks the system, allocates the arrays and matrices and places every
   // generatrix's contour points and charges.
   void Place();
   void CheckClosure();
-  // Whether contour points and solved charges are present.
-  bool HasSolution() const { return solved_; }
 
   // Field-system file.
   void ReadSystem(std::istream& in);
@@ -137,15 +173,34 @@ class FieldCalc {
   // Items per chunk for items costing `evaluationsPerItem` ring evaluations.
   static long long ChunkFor(double evaluationsPerItem);
 
-  void SetError(int code, std::string detail = {});
   bool ValidateSystem();
   bool ReserveStorage();
+  // After any change to the generatrices.
+  void SystemChanged();
 
   // One result file per element of `items` (gap curves when `gap`).
   void WriteResultFiles(const CSurfColl& items, const std::string& folder, bool gap);
   std::string SurfaceRow(const SurfData& e, long long j) const;
   std::string GapRow(const SurfData& curve, long long j) const;
 
+  CalcParameters parameters_;
+  CSurfColl generatrices_;
+  CSurfColl gapCurves_;
+
+  long long totalCharges_ = 0;
+  long long totalPoints_ = 0;
+  long long totalFloating_ = 0;
+
+  std::vector<ContourPoint> points_;
+  std::vector<Charge> charges_;
+  matrixT rhs_;
+  matrixT coefficients_;
+
+  int errorCode_ = 0;
+  std::string errorDetail_;
+  int errorLine_ = 0;
+
+  ProgressReporter* progress_ = nullptr;  // not owned; see ProgressScope
   bool solved_ = false;
   int resultsPerInterval_ = 1;  // k of the surface results being written
 };

@@ -3,7 +3,7 @@
 #include <istream>
 #include <ostream>
 
-#include "engine/FieldCalc.h"
+#include "model/CSurfColl.h"
 
 SurfParams GapCurveParams(int region, int points) {
   SurfParams p;
@@ -45,17 +45,11 @@ void SetGapArch(Arch& curve, int region, int points, double xc, double yc, doubl
   curve.SetVariablePotential(0.0, 0.0);
 }
 
-ElementReadResult LoadGapCurves(FieldCalc& calc, std::istream& in) {
-  calc.GapCurves.RemoveAllElements();
-  const ElementReadResult r =
-      ReadElementLines(in, [&](std::unique_ptr<SurfData> e) { calc.GapCurves.Append(std::move(e)); });
-  if (r.errorCode != 0) {
-    calc.errorCode = r.errorCode;
-    calc.errorLine = r.errorLine;
-  }
-  return r;
+ElementReadResult LoadGapCurves(CSurfColl& curves, std::istream& in) {
+  curves.RemoveAllElements();
+  return ReadElementLines(in, [&](std::unique_ptr<SurfData> e) { curves.Append(std::move(e)); });
 }
 
-void SaveGapCurves(const FieldCalc& calc, std::ostream& out) {
-  for (const auto& e : calc.GapCurves) out << e->GetText() << "\r\n";
+void SaveGapCurves(const CSurfColl& curves, std::ostream& out) {
+  for (const auto& e : curves) out << e->GetText() << "\r\n";
 }

@@ -9,7 +9,7 @@
 #include "model/ElementText.h"
 #include "model/Line.h"
 
-class FieldCalc;
+class CSurfColl;
 
 // The common parameters of a gap curve: a conductor with outer region -1,
 // no permittivities, a variable potential from 0 to 0 and L/d 0.
@@ -23,8 +23,9 @@ void SetGapLine(Line& curve, int region, int points, double x1, double y1, doubl
 void SetGapArch(Arch& curve, int region, int points, double xc, double yc, double radius,
                 double angle1Deg, double angle2Deg);
 
-// Replaces calc.GapCurves by the curves of the file. A line of no known
-// kind stops reading: the curves above it stay and calc.errorCode becomes 7.
-ElementReadResult LoadGapCurves(FieldCalc& calc, std::istream& in);
+// Replaces `curves` by the curves of the file. A line of no known kind stops
+// reading: the curves above it stay and the result carries code 7 and the
+// line.
+ElementReadResult LoadGapCurves(CSurfColl& curves, std::istream& in);
 // One element line per curve, CR LF, nothing else.
-void SaveGapCurves(const FieldCalc& calc, std::ostream& out);
+void SaveGapCurves(const CSurfColl& curves, std::ostream& out);

@@ -9,6 +9,13 @@
 class ProgressReporter {
  public:
   enum class Icon { Information, Question, Warning, Stop };
+  // What a yes/no question is about, so that a front end can answer it by
+  // policy (a console treats Ctrl+C as a confirmed abort) without reading
+  // the text.
+  enum class Question {
+    ConfirmAbort,            // "Вы действительно хотите прервать расчет?"
+    ContinueWithOpenRegions  // the closure test found open regions
+  };
 
   virtual ~ProgressReporter() = default;
 
@@ -21,7 +28,7 @@ class ProgressReporter {
   // True once per press of "cancel"; the request is consumed by the call.
   virtual bool CancelRequested() = 0;
   // Modal question; true for Yes. An empty caption means the program's title.
-  virtual bool AskYesNo(const std::string& text, const std::string& caption, Icon icon) = 0;
+  virtual bool AskYesNo(Question kind, const std::string& text, const std::string& caption, Icon icon) = 0;
   virtual void ShowMessage(const std::string& text, const std::string& caption, Icon icon) = 0;
 };
 
@@ -55,7 +62,7 @@ class SilentProgress : public ProgressReporter {
     return old;
   }
   bool CancelRequested() override { return false; }
-  bool AskYesNo(const std::string&, const std::string&, Icon) override { return false; }
+  bool AskYesNo(Question, const std::string&, const std::string&, Icon) override { return false; }
   void ShowMessage(const std::string&, const std::string&, Icon) override {}
 
   const std::string& Stage() const { return stage_; }

@@ -50,8 +50,8 @@ void FieldCalc::WriteResultFiles(const CSurfColl& items, const std::string& fold
       SetError(kFileOpen, path);
       return;
     }
-    if (progress)
-      progress->ShowStage((gap ? "Расчет в промежутке и запись рез-ов в файл " : "Расчет по пов-сти и запись рез-ов в файл ") +
+    if (progress_)
+      progress_->ShowStage((gap ? "Расчет в промежутке и запись рез-ов в файл " : "Расчет по пов-сти и запись рез-ов в файл ") +
                           name + text::Format(" :%2i/%2i", m, count));
     const bool isLine = e.GetKind() == SurfData::kLine;
     if (gap)
@@ -63,15 +63,15 @@ void FieldCalc::WriteResultFiles(const CSurfColl& items, const std::string& fold
       file.Line(text::Format("%13s %13s %13s %13s %13s %13s %13s %13s %13s", "Alfa", "X", "Y", "Fi",
                              "En(ext)", "Ex(out)", "Ey(out)", "Ex(in)", "Ey(in)"));
     const long long rows = gap ? e.PointCount() + 2 : e.PointCount() * resultsPerInterval_ + 2;
-    if (progress) {
-      progress->SetRange(0, gap ? rows - 1 : rows);
-      progress->SetPosition(0);
+    if (progress_) {
+      progress_->SetRange(0, gap ? rows - 1 : rows);
+      progress_->SetPosition(0);
     }
     // Rows are evaluated a chunk at a time in parallel (row j in slot
     // j % slots) and written in order; the cancel question is asked only
     // between files.
     const long long slots =
-        std::max<long long>(1, std::min(rows, ChunkFor(static_cast<double>(charges.size()) * (UseEarth ? 2 : 1))));
+        std::max<long long>(1, std::min(rows, ChunkFor(static_cast<double>(charges_.size()) * (parameters_.UseEarth ? 2 : 1))));
     std::vector<std::string> lines(static_cast<size_t>(slots));
     ChunkedLoop(
         rows, slots,
@@ -81,7 +81,7 @@ void FieldCalc::WriteResultFiles(const CSurfColl& items, const std::string& fold
         },
         [&](long long j) {
           file.Line(lines[static_cast<size_t>(j % slots)]);
-          if (progress) progress->StepForward();
+          if (progress_) progress_->StepForward();
         },
         false);
     if (!file.Close()) {
@@ -93,10 +93,10 @@ void FieldCalc::WriteResultFiles(const CSurfColl& items, const std::string& fold
 
 void FieldCalc::WriteSurfaceResults(const std::string& folder, int k) {
   resultsPerInterval_ = k;
-  WriteResultFiles(Generatrices, folder, false);
+  WriteResultFiles(generatrices_, folder, false);
 }
 
-void FieldCalc::WriteGapResults(const std::string& folder) { WriteResultFiles(GapCurves, folder, true); }
+void FieldCalc::WriteGapResults(const std::string& folder) { WriteResultFiles(gapCurves_, folder, true); }
 
 std::string FieldCalc::SurfaceRow(const SurfData& e, long long j) const {
   const bool dielectric = e.material == 0;
@@ -131,7 +131,7 @@ std::string FieldCalc::GapRow(const SurfData& c, long long j) const {
 }
 
 double FieldCalc::MaxSurfaceField(int index, int k) const {
-  const SurfData* e = Generatrices.At(index);
+  const SurfData* e = generatrices_.At(index);
   if (!e) return 0.0;
   const long long rows = e->PointCount() * k + 2;
   std::vector<double> best(static_cast<size_t>(rows), 0.0);

@@ -10,6 +10,7 @@ class Arch : public SurfData {
   Arch(const SurfParams& p, double xc, double yc, double radius, double angle1, double angle2);
   explicit Arch(const std::string& upperText);
 
+  std::unique_ptr<SurfData> Clone() const override { return std::make_unique<Arch>(*this); }
   void Draw(DrawSurface& dc) const override;
   std::string GetText() const override;
   int GetKind() const override { return kArch; }

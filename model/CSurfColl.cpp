@@ -13,7 +13,24 @@ void CSurfColl::RemoveElement(int index) {
 
 void CSurfColl::RemoveAllElements() { items_.clear(); }
 
-SurfData* CSurfColl::At(int index) const {
+SurfData* CSurfColl::At(int index) {
   if (index < 0 || index >= GetSize()) return nullptr;
   return items_[static_cast<size_t>(index)].get();
+}
+
+const SurfData* CSurfColl::At(int index) const {
+  if (index < 0 || index >= GetSize()) return nullptr;
+  return items_[static_cast<size_t>(index)].get();
+}
+
+void CSurfColl::Replace(int index, std::unique_ptr<SurfData> e) {
+  if (index < 0 || index >= GetSize() || !e) return;
+  items_[static_cast<size_t>(index)] = std::move(e);
+}
+
+CSurfColl CSurfColl::Clone() const {
+  CSurfColl copy;
+  copy.items_.reserve(items_.size());
+  for (const auto& e : items_) copy.items_.push_back(e->Clone());
+  return copy;
 }

@@ -13,6 +13,11 @@ class CSurfColl {
   CSurfColl() = default;
   CSurfColl(const CSurfColl&) = delete;
   CSurfColl& operator=(const CSurfColl&) = delete;
+  CSurfColl(CSurfColl&&) = default;
+  CSurfColl& operator=(CSurfColl&&) = default;
+
+  // An independent copy of every element.
+  CSurfColl Clone() const;
 
   // Appends at the end and returns the element's index.
   int Append(std::unique_ptr<SurfData> e);
@@ -20,16 +25,19 @@ class CSurfColl {
   // Indices outside the collection are ignored.
   void RemoveElement(int index);
   void RemoveAllElements();
+  // Puts `e` in place of the element at `index` (ignored outside).
+  void Replace(int index, std::unique_ptr<SurfData> e);
 
   int GetSize() const { return static_cast<int>(items_.size()); }
   bool IsEmpty() const { return items_.empty(); }
-  SurfData* At(int index) const;  // null outside the collection
-  SurfData* operator[](int index) const { return At(index); }
+  // Null outside the collection.
+  SurfData* At(int index);
+  const SurfData* At(int index) const;
+  SurfData* operator[](int index) { return At(index); }
+  const SurfData* operator[](int index) const { return At(index); }
 
   auto begin() const { return items_.begin(); }
   auto end() const { return items_.end(); }
-
-  int current = 0;  // element open in an editor pane
 
  private:
   std::vector<std::unique_ptr<SurfData>> items_;

@@ -10,6 +10,7 @@ class Line : public SurfData {
   // From one upper-cased line of a field-system or curve file.
   explicit Line(const std::string& upperText);
 
+  std::unique_ptr<SurfData> Clone() const override { return std::make_unique<Line>(*this); }
   void Draw(DrawSurface& dc) const override;
   std::string GetText() const override;
   int GetKind() const override { return kLine; }

@@ -2,6 +2,7 @@
 // A generatrix of the field-forming system (or a gap curve): everything that
 // is not geometry. Line and Arch add the geometry.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,8 @@ class SurfData {
   SurfData(const SurfData&) = default;
   SurfData& operator=(const SurfData&) = default;
 
+  // An independent copy of the same kind.
+  virtual std::unique_ptr<SurfData> Clone() const { return std::make_unique<SurfData>(*this); }
   virtual void Draw(DrawSurface& dc) const;
   virtual std::string GetText() const;
   virtual int GetKind() const { return kBase; }

@@ -285,7 +285,7 @@ TEST_F(PointsDialog, BlankLineStopsTheLoadAndTheUserIsTold) {
   dlg.openPath = path;
   dlg.Load();
   EXPECT_EQ(calc.GapCurves.GetSize(), 1) << "the curve above the blank line stays";
-  EXPECT_EQ(calc.errorCode, 7);
+  EXPECT_EQ(calc.errorCode, FieldCalc::kBadKindLetter);
   EXPECT_EQ(dlg.List()->topLevelItemCount(), 1);
   ASSERT_EQ(dlg.problems.size(), 1);
   EXPECT_TRUE(dlg.problems[0].contains("строка 3")) << dlg.problems[0].toStdString();

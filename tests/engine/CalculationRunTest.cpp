@@ -24,39 +24,44 @@ class Run : public ::testing::Test {
                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
-    settings.ResultsFolder = dir.string();
-    calc.ControlFilePath = (dir / "ControlCalc.txt").string();
+    testsys::With(calc, [&](CalcParameters& p) { p.ResultsFolder = dir.string(); });
+    testsys::With(calc, [&](CalcParameters& p) { p.ControlFilePath = (dir / "ControlCalc.txt").string(); });
   }
   void TearDown() override { fs::remove_all(dir); }
 
   fs::path dir;
   FieldCalc calc;
-  CalcSettings settings;
   ScriptedProgress ui;
   bool changed = true;
 };
 
 TEST_F(Run, SummaryText) {
-  calc.ExternalField = 1.5;
-  settings.ControlCalc = true;
-  EXPECT_EQ(ParameterSummary(calc, settings),
+  testsys::With(calc, [&](CalcParameters& p) { p.ExternalField = 1.5; });
+  testsys::With(calc, [&](CalcParameters& p) { p.ControlCalc = true; });
+  EXPECT_EQ(ParameterSummary(calc.Parameters()),
             "Расчет будет производиться со следующими параметрами: \r\n"
             "Напряженность внешнего эл. поля = 1.500\r\n"
             "Расчет проводиться с учетом отражения в земле: Нет\r\n"
             "Расчет напряженностей во всех КТ: Да\r\n"
             "Расчет потенциалов во всех КТ: Нет\r\n"
             "Запись матрицы потециальных коэффициентов: Нет\r\n"
-            "Запись обращенной матрицы потециальных коэффициентов: Нет\r\n");
+            "Запись обращенной матрицы потециальных коэффициентов: Нет\r\n"
+            "Проверка замкнутости областей: Нет\r\n"
+            "Расчетных точек между КТ: 1\r\n"
+            "Запись результатов по поверхностям: Да\r\n"
+            "Папка результатов: " + dir.string() + "\r\n"
+            "Контрольный файл: " + (dir / "ControlCalc.txt").string() + "\r\n");
 }
 
 TEST_F(Run, SuccessKeepsResultsAndWritesFiles) {
   testsys::Load(calc, testsys::Sphere(10, 10, 12));
-  calc.ControlFilePath = (dir / "ControlCalc.txt").string();
-  const RunReport r = RunCalculation(calc, settings, changed, ui);
+  testsys::With(calc, [&](CalcParameters& p) { p.ControlFilePath = (dir / "ControlCalc.txt").string(); });
+  const RunReport r = RunCalculation(calc, changed, ui);
   EXPECT_TRUE(r.success);
+  EXPECT_EQ(r.parameters, calc.Parameters());
   EXPECT_FALSE(changed);
   EXPECT_TRUE(calc.HasSolution());
-  EXPECT_EQ(calc.errorCode, 0);
+  EXPECT_EQ(calc.ErrorCode(), FieldCalc::kNoError);
   EXPECT_EQ(ui.messages, (std::vector<std::string>{"|Расчет завершен"}));
   EXPECT_TRUE(fs::exists(dir / "01.dat"));
   EXPECT_EQ(fs::file_size(dir / "ControlCalc.txt"),
@@ -66,22 +71,22 @@ TEST_F(Run, SuccessKeepsResultsAndWritesFiles) {
 TEST_F(Run, FailuresAreReportedOnceAndDiscardEverything) {
   // A successful run first, so that there are results to lose.
   testsys::Load(calc, testsys::Sphere(10, 10, 12));
-  ASSERT_TRUE(RunCalculation(calc, settings, changed, ui).success);
+  ASSERT_TRUE(RunCalculation(calc, changed, ui).success);
 
   ui.messages.clear();
-  calc.ControlFilePath = (dir / "no" / "ControlCalc.txt").string();
-  EXPECT_FALSE(RunCalculation(calc, settings, changed, ui).success);
+  testsys::With(calc, [&](CalcParameters& p) { p.ControlFilePath = (dir / "no" / "ControlCalc.txt").string(); });
+  EXPECT_FALSE(RunCalculation(calc, changed, ui).success);
   ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].rfind("Error|" + FieldCalc::MessageFor(1), 0), 0u);
+  EXPECT_EQ(ui.messages[0].rfind("Error|" + FieldCalc::MessageFor(FieldCalc::kFileOpen), 0), 0u);
   EXPECT_FALSE(calc.HasSolution());
-  EXPECT_TRUE(calc.charges.empty());
-  EXPECT_EQ(calc.errorCode, 0);
+  EXPECT_TRUE(calc.Charges().empty());
+  EXPECT_EQ(calc.ErrorCode(), FieldCalc::kNoError);
 
   // Results folder missing: the control file is written, the run fails.
   ui.messages.clear();
-  calc.ControlFilePath = (dir / "ControlCalc.txt").string();
-  settings.ResultsFolder = (dir / "missing").string();
-  EXPECT_FALSE(RunCalculation(calc, settings, changed, ui).success);
+  testsys::With(calc, [&](CalcParameters& p) { p.ControlFilePath = (dir / "ControlCalc.txt").string(); });
+  testsys::With(calc, [&](CalcParameters& p) { p.ResultsFolder = (dir / "missing").string(); });
+  EXPECT_FALSE(RunCalculation(calc, changed, ui).success);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_NE(ui.messages[0].find("missing"), std::string::npos);
   EXPECT_TRUE(fs::exists(dir / "ControlCalc.txt"));
@@ -89,18 +94,18 @@ TEST_F(Run, FailuresAreReportedOnceAndDiscardEverything) {
 
   // A confirmed abort.
   ui.messages.clear();
-  settings.ResultsFolder = dir.string();
+  testsys::With(calc, [&](CalcParameters& p) { p.ResultsFolder = dir.string(); });
   ui.cancelQueries = 0;
   ui.cancelAt = 4;
-  EXPECT_FALSE(RunCalculation(calc, settings, changed, ui).success);
+  EXPECT_FALSE(RunCalculation(calc, changed, ui).success);
   EXPECT_EQ(ui.messages, (std::vector<std::string>{"Error|Расчет прерван пользователем."}));
-  EXPECT_TRUE(calc.points.empty());
+  EXPECT_TRUE(calc.Points().empty());
 }
 
 TEST_F(Run, SecondDumpRepeatsTheFirst) {
   testsys::Load(calc, testsys::Sphere(10, 10, 6));
-  settings.DumpMatrix = settings.DumpInverseMatrix = true;
-  ASSERT_TRUE(RunCalculation(calc, settings, changed, ui).success);
+  testsys::With(calc, [&](CalcParameters& p) { p.DumpMatrix = p.DumpInverseMatrix = true; });
+  ASSERT_TRUE(RunCalculation(calc, changed, ui).success);
   std::ifstream in(dir / "ControlCalc.txt", std::ios::binary);
   std::stringstream ss;
   ss << in.rdbuf();
@@ -109,36 +114,38 @@ TEST_F(Run, SecondDumpRepeatsTheFirst) {
     if (line.find("::") == 4) rows.push_back(line);
   ASSERT_EQ(rows.size(), 12u);
   for (size_t i = 0; i < 6; ++i) EXPECT_EQ(rows[i], rows[i + 6]);
-  EXPECT_EQ(calc.coefficients.RowNo(), 6u);  // kept for the second dump
+  EXPECT_EQ(calc.Coefficients().RowNo(), 6u);  // kept for the second dump
 }
 
 TEST_F(Run, OpenSurfacesAsk) {
   testsys::Load(calc, testsys::Sphere(10, 10, 12));  // one half circle: open by the rules
-  settings.TestClosure = true;
+  testsys::With(calc, [&](CalcParameters& p) { p.TestClosure = true; });
   ui.answer = false;
-  EXPECT_FALSE(RunCalculation(calc, settings, changed, ui).success);
+  EXPECT_FALSE(RunCalculation(calc, changed, ui).success);
   ASSERT_EQ(ui.questions.size(), 1u);
-  EXPECT_EQ(ui.questions[0], "May be late|" + FieldCalc::MessageFor(6));
+  EXPECT_EQ(ui.questions[0], "May be late|" + FieldCalc::MessageFor(FieldCalc::kOpenSurfaces));
   EXPECT_TRUE(ui.messages.empty());  // No ends the run without another word
   EXPECT_FALSE(calc.HasSolution());
 
   ui.answer = true;
-  EXPECT_TRUE(RunCalculation(calc, settings, changed, ui).success);
-  EXPECT_EQ(calc.errorCode, 0);
+  EXPECT_TRUE(RunCalculation(calc, changed, ui).success);
+  EXPECT_EQ(calc.ErrorCode(), FieldCalc::kNoError);
 }
 
 TEST_F(Run, EditedModelIsRecounted) {
   testsys::Load(calc, testsys::Sphere(10, 10, 12));
-  calc.Generatrices[0]->pointCount = 30;
+  auto edited = calc.Generatrices()[0]->Clone();
+  edited->pointCount = 30;
+  calc.ReplaceGeneratrix(0, std::move(edited));
   changed = true;
-  ASSERT_TRUE(RunCalculation(calc, settings, changed, ui).success);
-  EXPECT_EQ(calc.totalPoints, 30);
-  EXPECT_EQ(calc.points.size(), 30u);
+  ASSERT_TRUE(RunCalculation(calc, changed, ui).success);
+  EXPECT_EQ(calc.TotalPoints(), 30);
+  EXPECT_EQ(calc.Points().size(), 30u);
 }
 
 TEST_F(Run, GapCalculationNeedsResults) {
   testsys::Load(calc, testsys::Sphere(10, 10, 12));
-  EXPECT_EQ(RunGapCalculation(calc, dir.string(), ui), -1);
+  EXPECT_EQ(RunGapCalculation(calc, ui), -1);
   EXPECT_TRUE(fs::is_empty(dir));
 }
 

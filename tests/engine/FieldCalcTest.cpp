@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "engine/FieldCalc.h"
+#include "engine/GapCurves.h"
 #include "engine/Parallel.h"
 #include "engine/RingField.h"
 #include "ScriptedProgress.h"
@@ -19,34 +20,34 @@ TEST(FieldCalc, ErrorTexts) {
   std::string s = "unchanged";
   EXPECT_FALSE(calc.ErrorText(s));
   EXPECT_EQ(s, "");
-  calc.errorCode = 9;
+  calc.SetError(FieldCalc::kAborted);
   EXPECT_TRUE(calc.ErrorText(s));
   EXPECT_EQ(s, "Расчет прерван пользователем.");
-  calc.errorCode = 13;
+  calc.SetError(FieldCalc::kBadElement + 1);  // beyond the table
   s = "kept";
   EXPECT_TRUE(calc.ErrorText(s));
   EXPECT_EQ(s, "kept");
-  EXPECT_EQ(FieldCalc::MessageFor(6),
+  EXPECT_EQ(FieldCalc::MessageFor(FieldCalc::kOpenSurfaces),
             "Найдены незамкнутые области поверхностей. Данные задачи не имеют физического смысла.\n "
             "Продолжить?");
-  EXPECT_EQ(FieldCalc::MessageFor(10), "Невозможно разместить матрицу в памяти");
+  EXPECT_EQ(FieldCalc::MessageFor(FieldCalc::kNoMemory), "Невозможно разместить матрицу в памяти");
 }
 
 TEST(FieldCalc, ResetKeepsParametersOfAnEmptySystem) {
   FieldCalc calc;
-  calc.ExternalField = 5;
-  calc.UseEarth = true;
-  calc.ControlFilePath = "/tmp/x";
+  testsys::With(calc, [&](CalcParameters& p) { p.ExternalField = 5; });
+  testsys::With(calc, [&](CalcParameters& p) { p.UseEarth = true; });
+  testsys::With(calc, [&](CalcParameters& p) { p.ControlFilePath = "/tmp/x"; });
   calc.Reset(true);
-  EXPECT_EQ(calc.ExternalField, 5);
-  EXPECT_TRUE(calc.UseEarth);
+  EXPECT_EQ(calc.Parameters().ExternalField, 5);
+  EXPECT_TRUE(calc.Parameters().UseEarth);
   testsys::Load(calc, testsys::Sphere(10, 1));
-  calc.ExternalField = 5;
+  testsys::With(calc, [&](CalcParameters& p) { p.ExternalField = 5; });
   calc.Reset(true);
-  EXPECT_EQ(calc.ExternalField, 0);
-  EXPECT_FALSE(calc.UseEarth);
-  EXPECT_EQ(calc.ControlFilePath, "");
-  EXPECT_EQ(calc.totalPoints, 0);
+  EXPECT_EQ(calc.Parameters().ExternalField, 0);
+  EXPECT_FALSE(calc.Parameters().UseEarth);
+  EXPECT_EQ(calc.Parameters().ControlFilePath, "");
+  EXPECT_EQ(calc.TotalPoints(), 0);
 }
 
 TEST(FieldCalc, RecountCountsFloatingConductorsByBody) {
@@ -55,36 +56,73 @@ TEST(FieldCalc, RecountCountsFloatingConductorsByBody) {
                 "Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; 1 ; 10 ; 5 ; 10 ; 1 ;\n"
                 "De; 3 ; 2 ; 4.0 ; 1.0 ;\t\tl; 2 ; 0 ; 2 ; 1 ; 5 ; 1 ;\n");
   calc.Recount();
-  EXPECT_EQ(calc.totalPoints, 15);
-  EXPECT_EQ(calc.totalCharges, 20);
+  EXPECT_EQ(calc.TotalPoints(), 15);
+  EXPECT_EQ(calc.TotalCharges(), 20);
   testsys::Load(calc,
                 "Me; 4 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 1 ; 1 ; 2 ; x ; 3 ; 1 ;\n"
                 "Me; 4 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 2 ; 2 ; 2 ; x ; 3 ; 1 ;\n"
                 "Me; 5 ; 2 ;    ; 1.0 ;\t\tl; 3 ; 1 ; 3 ; 2 ; x ; 3 ; 1 ;\n");
   calc.Recount();
-  EXPECT_EQ(calc.totalFloating, 2);
+  EXPECT_EQ(calc.TotalFloating(), 2);
 }
 
 TEST(FieldCalc, PlaceGivesEveryChargeItsEarthImage) {
   FieldCalc calc;
   testsys::Load(calc, testsys::Sphere(10, 1, 6));
-  calc.UseEarth = true;
+  testsys::With(calc, [&](CalcParameters& p) { p.UseEarth = true; });
   calc.Place();
-  ASSERT_EQ(calc.errorCode, 0);
-  ASSERT_EQ(calc.charges.size(), 6u);
-  for (const Charge& q : calc.charges) EXPECT_TRUE(q.earthImage);
-  EXPECT_EQ(calc.coefficients.RowNo(), 6u);
-  EXPECT_EQ(calc.rhs.ColNo(), 1u);
+  ASSERT_EQ(calc.ErrorCode(), FieldCalc::kNoError);
+  ASSERT_EQ(calc.Charges().size(), 6u);
+  for (const Charge& q : calc.Charges()) EXPECT_TRUE(q.earthImage);
+  EXPECT_EQ(calc.Coefficients().RowNo(), 6u);
+  EXPECT_EQ(calc.Rhs().ColNo(), 1u);
 }
 
-TEST(FieldCalc, PlaceRecountsStaleCounters) {
+// A solution holds only for the system and the equations it was solved
+// for: edits and a changed external field or earth discard it, output-only
+// parameters and gap curves keep it.
+TEST(FieldCalc, ChangesDiscardTheSolutionOnlyWhenTheEquationsChange) {
   FieldCalc calc;
-  testsys::Load(calc, testsys::Sphere(10, 1, 6));
-  calc.Generatrices[0]->pointCount = 9;  // an edit that forgot to say so
-  calc.Place();
-  EXPECT_EQ(calc.errorCode, 0);
-  EXPECT_EQ(calc.points.size(), 9u);
-  EXPECT_EQ(calc.totalCharges, 9);
+  auto solved = [&] {
+    testsys::Load(calc, testsys::Sphere(10, 1, 6));
+    EXPECT_EQ(testsys::Solve(calc), FieldCalc::kNoError);
+    return calc.HasSolution();
+  };
+  ASSERT_TRUE(solved());
+  testsys::With(calc, [](CalcParameters& p) { p.PointsBetweenCPs = 5; p.ResultsFolder = "/tmp"; p.ControlCalc = true; });
+  testsys::AddGapCurve(calc, MakeGapLine(2, 4, 0, 0, 10, 0));
+  EXPECT_TRUE(calc.HasSolution());
+  testsys::With(calc, [](CalcParameters& p) { p.ExternalField = 1.0; });
+  EXPECT_FALSE(calc.HasSolution());
+  EXPECT_TRUE(calc.Charges().empty());
+
+  ASSERT_TRUE(solved());
+  testsys::With(calc, [](CalcParameters& p) { p.UseEarth = true; });
+  EXPECT_FALSE(calc.HasSolution());
+
+  ASSERT_TRUE(solved());
+  auto edited = calc.Generatrices()[0]->Clone();
+  edited->pointCount = 9;
+  ASSERT_TRUE(calc.ReplaceGeneratrix(0, std::move(edited)));
+  EXPECT_FALSE(calc.HasSolution());
+  EXPECT_EQ(calc.TotalPoints(), 9);
+  EXPECT_EQ(calc.TotalCharges(), 9);
+
+  ASSERT_TRUE(solved());
+  EXPECT_EQ(calc.AddGeneratrix(calc.Generatrices()[0]->Clone()), 1);
+  EXPECT_FALSE(calc.HasSolution());
+  EXPECT_EQ(calc.TotalPoints(), 12);
+
+  ASSERT_TRUE(solved());
+  EXPECT_FALSE(calc.RemoveGeneratrix(3));
+  EXPECT_TRUE(calc.HasSolution());
+  EXPECT_TRUE(calc.RemoveGeneratrix(0));
+  EXPECT_FALSE(calc.HasSolution());
+  EXPECT_EQ(calc.TotalPoints(), 0);
+
+  ASSERT_TRUE(solved());
+  EXPECT_TRUE(calc.SetMarked(0, true));  // the view's selection changes nothing
+  EXPECT_TRUE(calc.HasSolution());
 }
 
 struct Refusal {
@@ -96,28 +134,28 @@ struct Refusal {
 TEST(FieldCalc, PlaceRefusesSystemsTheEquationsCannotHold) {
   const std::string ok = "Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; 1 ; 10 ; 5 ; 4 ; 1 ;\n";
   const Refusal cases[] = {
-      {"Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; nan ; 10 ; 5 ; 4 ; 1 ;\n", 3, "Образующая 1"},
-      {ok + "Me; 1 ; 2 ;    ; inf ;\t\tl; 1 ; 0 ; 1 ; 10 ; 5 ; 4 ; 1 ;\n", 3, "Образующая 2"},
-      {"Me; 0 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; 1 ; 10 ; x ; 4 ; 1 ;\n", 12, "0"},
+      {"Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; nan ; 10 ; 5 ; 4 ; 1 ;\n", FieldCalc::kBadParameter, "Образующая 1"},
+      {ok + "Me; 1 ; 2 ;    ; inf ;\t\tl; 1 ; 0 ; 1 ; 10 ; 5 ; 4 ; 1 ;\n", FieldCalc::kBadParameter, "Образующая 2"},
+      {"Me; 0 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; 1 ; 10 ; x ; 4 ; 1 ;\n", FieldCalc::kBadElement, "0"},
       {"Me; 4 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; 1 ; 1 ; x ; 4 ; 1 ;\n" + ok +
            "Me; 4 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 1 ; 2 ; 2 ; x ; 4 ; 1 ;\n",
-       12, "Образующая 3"},
+       FieldCalc::kBadElement, "Образующая 3"},
       {"Me; 4 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; 1 ; 1 ; x ; 4 ; 1 ;\n"
        "De; 4 ; 2 ; 2.0 ; 1.0 ;\t\tl; 3 ; 0 ; 3 ; 1 ; 4 ; 1 ;\n",
-       12, "Образующая 2"},
+       FieldCalc::kBadElement, "Образующая 2"},
       // A half circle with one point and L/d 0.8 puts its charge behind the axis.
-      {"Me; 1 ; 2 ;    ; 1.0 ;\t\tc; 0 ; 0 ; 5 ; 90 ; -90 ; 5 ; 1 ; 0.8 ;\n", 12, "осью"},
-      {"Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; 1 ; 10 ; 5 ; 100000000 ; 1 ;\n", 10, "ГБ"},
+      {"Me; 1 ; 2 ;    ; 1.0 ;\t\tc; 0 ; 0 ; 5 ; 90 ; -90 ; 5 ; 1 ; 0.8 ;\n", FieldCalc::kBadElement, "осью"},
+      {"Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; 1 ; 10 ; 5 ; 100000000 ; 1 ;\n", FieldCalc::kNoMemory, "ГБ"},
       // With the earth plane nothing may lie below it.
-      {ok + testsys::Sphere(0, 1, 4), 8, "Образующая 2"},
+      {ok + testsys::Sphere(0, 1, 4), FieldCalc::kEarthBelowZero, "Образующая 2"},
   };
   for (const Refusal& r : cases) {
     FieldCalc calc;
     testsys::Load(calc, r.system);
-    calc.UseEarth = r.code == 8;
-    ASSERT_EQ(calc.errorCode, 0) << r.system;
+    testsys::With(calc, [&](CalcParameters& p) { p.UseEarth = r.code == FieldCalc::kEarthBelowZero; });
+    ASSERT_EQ(calc.ErrorCode(), FieldCalc::kNoError) << r.system;
     calc.Place();
-    EXPECT_EQ(calc.errorCode, r.code) << r.system;
+    EXPECT_EQ(calc.ErrorCode(), r.code) << r.system;
     EXPECT_NE(calc.FullErrorText().find(r.detailWord), std::string::npos) << calc.FullErrorText();
     EXPECT_EQ(calc.FullErrorText().rfind(FieldCalc::MessageFor(r.code), 0), 0u);
   }
@@ -130,19 +168,19 @@ TEST(FieldCalc, AbortProtocol) {
     ScriptedProgress progress;
     progress.cancelAt = 1 + 5;  // placement asks once, then the fifth fill point
     progress.answer = yes;
-    calc.SetProgress(&progress);
+    const FieldCalc::ProgressScope attached(calc, progress);
     calc.Place();
-    ASSERT_EQ(calc.errorCode, 0);
+    ASSERT_EQ(calc.ErrorCode(), FieldCalc::kNoError);
     calc.FillMatrix();
     ASSERT_EQ(progress.questions.size(), 1u);
     EXPECT_EQ(progress.questions[0], "|Вы действительно хотите прервать расчет?");
     if (yes) {
-      EXPECT_EQ(calc.errorCode, 9);
+      EXPECT_EQ(calc.ErrorCode(), FieldCalc::kAborted);
       EXPECT_EQ(progress.Position(), 4);  // stopped before the fifth point
-      EXPECT_EQ(calc.coefficients(4, 0), 0.0);
-      EXPECT_NE(calc.coefficients(3, 0), 0.0);
+      EXPECT_EQ(calc.Coefficients()(4, 0), 0.0);
+      EXPECT_NE(calc.Coefficients()(3, 0), 0.0);
     } else {
-      EXPECT_EQ(calc.errorCode, 0);
+      EXPECT_EQ(calc.ErrorCode(), FieldCalc::kNoError);
       EXPECT_EQ(progress.Position(), 20);
       EXPECT_EQ(progress.cancelQueries, 21);  // no further question without a new press
     }
@@ -156,29 +194,29 @@ TEST(FieldCalc, RightHandSidesAndGroupRows) {
                 "De; 3 ; 2 ; 4.0 ; 1.0 ;\t\tl; 5 ; 0 ; 5 ; 10 ; 2 ; 1 ;\n"
                 "Me; 4 ; 2 ;    ; 1.0 ;\t\tl; 6 ; 0 ; 6 ; 5 ; x ; 1 ; 1 ;\n"
                 "Me; 4 ; 2 ;    ; 1.0 ;\t\tl; 6 ; 5 ; 6 ; 10 ; x ; 1 ; 1 ;\n");
-  calc.ExternalField = 2.0;
+  testsys::With(calc, [&](CalcParameters& p) { p.ExternalField = 2.0; });
   calc.Place();
   calc.FillMatrix();
-  ASSERT_EQ(calc.errorCode, 0) << calc.FullErrorText();
+  ASSERT_EQ(calc.ErrorCode(), FieldCalc::kNoError) << calc.FullErrorText();
   const size_t nc = 3 + 4 + 2;
-  ASSERT_EQ(calc.coefficients.RowNo(), nc + 1);
+  ASSERT_EQ(calc.Coefficients().RowNo(), nc + 1);
   // Conductor rows: U + E0*y.
-  EXPECT_DOUBLE_EQ(calc.rhs(0, 0), 7.5 + 2.0 * 2.5);
+  EXPECT_DOUBLE_EQ(calc.Rhs()(0, 0), 7.5 + 2.0 * 2.5);
   // Dielectric rows: 0, and -(ei-eo)*sin(normal)*E0 = 0 for a vertical line.
-  EXPECT_EQ(calc.rhs(3, 0), 0.0);
-  EXPECT_NEAR(calc.rhs(4, 0), 0.0, 1e-15);
+  EXPECT_EQ(calc.Rhs()(3, 0), 0.0);
+  EXPECT_NEAR(calc.Rhs()(4, 0), 0.0, 1e-15);
   // Floating rows: E0*y and -1 in the group's column; the group row sums
   // the group's own charges.
-  EXPECT_DOUBLE_EQ(calc.rhs(7, 0), 2.0 * 2.5);
-  EXPECT_EQ(calc.coefficients(7, nc), -1.0);
-  EXPECT_EQ(calc.coefficients(8, nc), -1.0);
-  EXPECT_EQ(calc.coefficients(0, nc), 0.0);
-  for (size_t j = 0; j < nc; ++j) EXPECT_EQ(calc.coefficients(nc, j), j >= 7 ? 1.0 : 0.0);
-  EXPECT_EQ(calc.coefficients(nc, nc), 0.0);
-  EXPECT_EQ(calc.rhs(nc, 0), 0.0);
+  EXPECT_DOUBLE_EQ(calc.Rhs()(7, 0), 2.0 * 2.5);
+  EXPECT_EQ(calc.Coefficients()(7, nc), -1.0);
+  EXPECT_EQ(calc.Coefficients()(8, nc), -1.0);
+  EXPECT_EQ(calc.Coefficients()(0, nc), 0.0);
+  for (size_t j = 0; j < nc; ++j) EXPECT_EQ(calc.Coefficients()(nc, j), j >= 7 ? 1.0 : 0.0);
+  EXPECT_EQ(calc.Coefficients()(nc, nc), 0.0);
+  EXPECT_EQ(calc.Rhs()(nc, 0), 0.0);
   // Every coefficient is the single-charge formula.
-  EXPECT_EQ(calc.coefficients(3, 1), PotentialCoefficient(calc.charges[1], calc.points[3]));
-  EXPECT_EQ(calc.coefficients(4, 5), NormalFieldCoefficient(calc.charges[5], calc.points[3]));
+  EXPECT_EQ(calc.Coefficients()(3, 1), PotentialCoefficient(calc.Charges()[1], calc.Points()[3]));
+  EXPECT_EQ(calc.Coefficients()(4, 5), NormalFieldCoefficient(calc.Charges()[5], calc.Points()[3]));
 }
 
 TEST(FieldCalc, FillIsBitIdenticalForAnyThreadCount) {
@@ -189,12 +227,12 @@ TEST(FieldCalc, FillIsBitIdenticalForAnyThreadCount) {
     SetWorkerThreads(threads);
     FieldCalc calc;
     testsys::Load(calc, system);
-    calc.UseEarth = true;
+    testsys::With(calc, [&](CalcParameters& p) { p.UseEarth = true; });
     calc.Place();
     calc.FillMatrix();
-    ASSERT_EQ(calc.errorCode, 0);
-    const size_t n = calc.coefficients.RowNo();
-    std::vector<double> m(calc.coefficients.Data(), calc.coefficients.Data() + n * n);
+    ASSERT_EQ(calc.ErrorCode(), FieldCalc::kNoError);
+    const size_t n = calc.Coefficients().RowNo();
+    std::vector<double> m(calc.Coefficients().Data(), calc.Coefficients().Data() + n * n);
     if (first.empty())
       first = m;
     else
@@ -206,9 +244,9 @@ TEST(FieldCalc, FillIsBitIdenticalForAnyThreadCount) {
 TEST(FieldCalc, FieldAtTwoRegionsIsTwoFieldAtCalls) {
   FieldCalc calc;
   testsys::Load(calc, testsys::Sphere(12, 3, 30) + "De; 5 ; 2 ; 3.0 ; 1.0 ;\t\tl; 8 ; 1 ; 8 ; 20 ; 20 ; 1 ;\n");
-  calc.UseEarth = true;
-  calc.ExternalField = 0.7;
-  ASSERT_EQ(testsys::Solve(calc), 0);
+  testsys::With(calc, [&](CalcParameters& p) { p.UseEarth = true; });
+  testsys::With(calc, [&](CalcParameters& p) { p.ExternalField = 0.7; });
+  ASSERT_EQ(testsys::Solve(calc), FieldCalc::kNoError);
   for (auto [ra, rb] : {std::pair{2, 5}, {5, 2}, {1, 2}, {2, 9}}) {
     double a[3], b[3], pa, xa, ya, pb, xb, yb;
     calc.FieldAtTwo(ra, rb, 7.5, 4.0, a, b);

@@ -17,10 +17,10 @@ TEST(Physics, ConductorSphereAtFixedPotential) {
   const double U = 10.0;
   FieldCalc calc;
   testsys::Load(calc, testsys::Sphere(0.0, U, 40, 1.0));
-  ASSERT_EQ(testsys::Solve(calc), 0);
+  ASSERT_EQ(testsys::Solve(calc), FieldCalc::kNoError);
   ASSERT_TRUE(calc.HasSolution());
   double phi, ex, ey;
-  for (const ContourPoint& p : calc.points) {
+  for (const ContourPoint& p : calc.Points()) {
     calc.FieldAt(2, p.x, p.y, &phi, &ex, &ey);
     EXPECT_NEAR(phi, U, 1e-9 * U);
   }
@@ -47,15 +47,15 @@ TEST(Physics, ConductorSphereAtFixedPotential) {
 TEST(Physics, EarthPlaneIsAtZeroPotential) {
   FieldCalc calc;
   testsys::Load(calc, testsys::Sphere(8.0, 20.0, 40, 1.0));
-  calc.UseEarth = true;
-  ASSERT_EQ(testsys::Solve(calc), 0);
+  testsys::With(calc, [&](CalcParameters& p) { p.UseEarth = true; });
+  ASSERT_EQ(testsys::Solve(calc), FieldCalc::kNoError);
   double phi, ex, ey;
   for (double x : {0.0, 3.0, 10.0, 40.0}) {
     calc.FieldAt(2, x, 0.0, &phi, &ex, &ey);
     EXPECT_NEAR(phi, 0.0, 1e-12) << x;
     EXPECT_NEAR(ex, 0.0, 1e-9) << x;  // the field meets the ground at right angles
   }
-  for (const ContourPoint& p : calc.points) {
+  for (const ContourPoint& p : calc.Points()) {
     calc.FieldAt(2, p.x, p.y, &phi, &ex, &ey);
     EXPECT_NEAR(phi, 20.0, 1e-8);
   }
@@ -67,18 +67,18 @@ TEST(Physics, FloatingSphereInAnExternalField) {
   testsys::Load(calc,
                 "Me; 3 ; 2 ;    ; 1.0 ;\t\tc; 0 ; 0 ; 5 ; 90 ; 0 ; x ; 20 ; 1.5 ;\n"
                 "Me; 3 ; 2 ;    ; 1.0 ;\t\tc; 0 ; 0 ; 5 ; 0 ; -90 ; x ; 20 ; 1.5 ;\n");
-  calc.ExternalField = 1.0;
-  ASSERT_EQ(calc.totalFloating, 1);
-  ASSERT_EQ(testsys::Solve(calc), 0);
-  const double v = calc.points.front().potential;
+  testsys::With(calc, [&](CalcParameters& p) { p.ExternalField = 1.0; });
+  ASSERT_EQ(calc.TotalFloating(), 1);
+  ASSERT_EQ(testsys::Solve(calc), FieldCalc::kNoError);
+  const double v = calc.Points().front().potential;
   double total = 0.0, scale = 0.0;
-  for (const Charge& q : calc.charges) {
+  for (const Charge& q : calc.Charges()) {
     total += q.q;
     scale += std::fabs(q.q);
   }
   EXPECT_NEAR(total, 0.0, 1e-10 * scale);
   double phi, ex, ey;
-  for (const ContourPoint& p : calc.points) {
+  for (const ContourPoint& p : calc.Points()) {
     EXPECT_EQ(p.potential, v);
     calc.FieldAt(2, p.x, p.y, &phi, &ex, &ey);
     EXPECT_NEAR(phi, v, 1e-8);
@@ -96,10 +96,10 @@ TEST(Physics, DielectricSphereInAnExternalField) {
   const double epsIn = 4.0, E0 = 1.0;
   FieldCalc calc;
   testsys::Load(calc, "De; 1 ; 2 ; 4.0 ; 1.0 ;\t\tc; 0 ; 0 ; 5 ; 90 ; -90 ; 40 ; 1.5 ;\n");
-  calc.ExternalField = E0;
-  ASSERT_EQ(testsys::Solve(calc), 0);
+  testsys::With(calc, [&](CalcParameters& p) { p.ExternalField = E0; });
+  ASSERT_EQ(testsys::Solve(calc), FieldCalc::kNoError);
   double pin, exi, eyi, pout, exo, eyo;
-  for (const ContourPoint& p : calc.points) {
+  for (const ContourPoint& p : calc.Points()) {
     calc.FieldAt(1, p.x, p.y, &pin, &exi, &eyi);
     calc.FieldAt(2, p.x, p.y, &pout, &exo, &eyo);
     EXPECT_NEAR(pin, pout, 1e-9);
@@ -118,9 +118,9 @@ TEST(Physics, SingularSystemIsCode11AndLeavesChargesAlone) {
   testsys::Load(calc,
                 "Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; 1 ; 10 ; 5 ; 3 ; 1 ;\n"
                 "Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; 1 ; 10 ; 5 ; 3 ; 1 ;\n");
-  EXPECT_EQ(testsys::Solve(calc), 11);
+  EXPECT_EQ(testsys::Solve(calc), FieldCalc::kSingular);
   EXPECT_FALSE(calc.HasSolution());
-  for (const Charge& q : calc.charges) EXPECT_EQ(q.q, 1.0);
+  for (const Charge& q : calc.Charges()) EXPECT_EQ(q.q, 1.0);
 }
 
 }  // namespace

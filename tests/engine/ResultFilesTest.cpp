@@ -59,11 +59,11 @@ TEST_F(ResultFiles, SurfaceHeadersRowsAndCounts) {
                 "Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 2 ; 0 ; 2 ; 14 ; 10 ; 3 ; 1 ;\n"
                 "De; 3 ; 2 ; 4.0 ; 1.0 ;\t\tc; 0 ; 30 ; 5 ; 90 ; -90 ; 20 ; 1 ;\n"
                 "Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 2 ; 14 ; 0 ; 14 ; 10 ; 0 ; 1 ;\n");
-  ASSERT_EQ(testsys::Solve(calc), 0);
+  ASSERT_EQ(testsys::Solve(calc), FieldCalc::kNoError);
   ScriptedProgress progress;
-  calc.SetProgress(&progress);
+  const FieldCalc::ProgressScope attached(calc, progress);
   calc.WriteSurfaceResults(dir.string(), 2);
-  ASSERT_EQ(calc.errorCode, 0);
+  ASSERT_EQ(calc.ErrorCode(), FieldCalc::kNoError);
 
   auto line = Lines(dir / "01.dat");
   ASSERT_EQ(line.size(), 1u + 8u);  // k = 2, n = 3: 8 rows, 2 cm apart
@@ -92,8 +92,8 @@ TEST_F(ResultFiles, SurfaceHeadersRowsAndCounts) {
 TEST_F(ResultFiles, FilesDoNotDependOnTheNumberOfThreads) {
   FieldCalc calc;
   testsys::Load(calc, testsys::Sphere(12, 3, 50) + "De; 5 ; 2 ; 3.0 ; 1.0 ;\t\tl; 8 ; 1 ; 8 ; 20 ; 40 ; 1 ;\n");
-  calc.UseEarth = true;
-  ASSERT_EQ(testsys::Solve(calc), 0);
+  testsys::With(calc, [&](CalcParameters& p) { p.UseEarth = true; });
+  ASSERT_EQ(testsys::Solve(calc), FieldCalc::kNoError);
   std::vector<std::string> texts;
   for (int threads : {1, 2}) {
     SetWorkerThreads(threads);
@@ -110,25 +110,25 @@ TEST_F(ResultFiles, FilesDoNotDependOnTheNumberOfThreads) {
 TEST_F(ResultFiles, UnwritableFolderIsCode1AndKeepsEarlierFiles) {
   FieldCalc calc;
   testsys::Load(calc, testsys::Sphere(10, 1, 4));
-  ASSERT_EQ(testsys::Solve(calc), 0);
+  ASSERT_EQ(testsys::Solve(calc), FieldCalc::kNoError);
   calc.WriteSurfaceResults((dir / "missing").string(), 1);
-  EXPECT_EQ(calc.errorCode, 1);
+  EXPECT_EQ(calc.ErrorCode(), FieldCalc::kFileOpen);
   EXPECT_NE(calc.FullErrorText().find("missing"), std::string::npos);
 }
 
 TEST_F(ResultFiles, GapFilesAndAbortBetweenFiles) {
   FieldCalc calc;
   testsys::Load(calc, testsys::Sphere(10, 10, 20));
-  calc.UseEarth = true;
-  ASSERT_EQ(testsys::Solve(calc), 0);
-  calc.GapCurves.Append(MakeGapLine(2, 4, 0, 0, 10, 0));
-  calc.GapCurves.Append(MakeGapArch(2, 3, 0, 10, 7, 90, -90));
-  calc.GapCurves.Append(MakeGapLine(9, 1, 0, 0, 1, 1));  // a region nothing borders
+  testsys::With(calc, [&](CalcParameters& p) { p.UseEarth = true; });
+  ASSERT_EQ(testsys::Solve(calc), FieldCalc::kNoError);
+  testsys::AddGapCurve(calc, MakeGapLine(2, 4, 0, 0, 10, 0));
+  testsys::AddGapCurve(calc, MakeGapArch(2, 3, 0, 10, 7, 90, -90));
+  testsys::AddGapCurve(calc, MakeGapLine(9, 1, 0, 0, 1, 1));  // a region nothing borders
 
   ScriptedProgress progress;
-  calc.SetProgress(&progress);
+  const FieldCalc::ProgressScope attached(calc, progress);
   calc.WriteGapResults(dir.string());
-  ASSERT_EQ(calc.errorCode, 0);
+  ASSERT_EQ(calc.ErrorCode(), FieldCalc::kNoError);
   auto l = Lines(dir / "01space.dat");
   ASSERT_EQ(l.size(), 7u);
   EXPECT_EQ(l[0], "            X             Y            Fi            Ex            Ey ");
@@ -146,38 +146,40 @@ TEST_F(ResultFiles, GapFilesAndAbortBetweenFiles) {
   fs::create_directories(dir);
   ScriptedProgress cancel;
   cancel.cancelAt = 3;
-  calc.SetProgress(&cancel);
-  calc.WriteGapResults(dir.string());
-  EXPECT_EQ(calc.errorCode, 9);
+  {
+    const FieldCalc::ProgressScope replaced(calc, cancel);
+    calc.WriteGapResults(dir.string());
+  }
+  EXPECT_EQ(calc.ErrorCode(), FieldCalc::kAborted);
   EXPECT_TRUE(fs::exists(dir / "01space.dat"));
   EXPECT_TRUE(fs::exists(dir / "02space.dat"));
   EXPECT_FALSE(fs::exists(dir / "03space.dat"));
 }
 
 TEST(GapCurveFile, SaveLoadAndBadLines) {
-  FieldCalc calc;
-  calc.GapCurves.Append(MakeGapLine(1, 20, 0, 0, 10, 5));
-  calc.GapCurves.Append(MakeGapArch(3, 7, 1, 2, 3.5, 45, -30.25));
+  CSurfColl curves;
+  curves.Append(MakeGapLine(1, 20, 0, 0, 10, 5));
+  curves.Append(MakeGapArch(3, 7, 1, 2, 3.5, 45, -30.25));
   std::ostringstream out;
-  SaveGapCurves(calc, out);
+  SaveGapCurves(curves, out);
   EXPECT_EQ(out.str().substr(0, out.str().find('\n') + 1),
             "Me; 1 ; -1 ;    ; 0.0 ;\t\tl; 0.000 ; 0.000 ; 10.000 ; 5.000 ;~ ; 0.000 ; 0.000 ; 20 ; "
             "0.0000 ;\r\n");
 
-  FieldCalc back;
-  back.GapCurves.Append(MakeGapLine(5, 5, 0, 0, 1, 1));  // replaced by the load
+  CSurfColl back;
+  back.Append(MakeGapLine(5, 5, 0, 0, 1, 1));  // replaced by the load
   std::istringstream in(out.str());
   LoadGapCurves(back, in);
-  ASSERT_EQ(back.GapCurves.GetSize(), 2);
+  ASSERT_EQ(back.GetSize(), 2);
   std::ostringstream again;
   SaveGapCurves(back, again);
   EXPECT_EQ(again.str(), out.str());
 
   std::istringstream blank("// c\n" + out.str().substr(0, out.str().find('\n') + 1) + "\n" + out.str());
-  LoadGapCurves(back, blank);
-  EXPECT_EQ(back.GapCurves.GetSize(), 1);
-  EXPECT_EQ(back.errorCode, 7);
-  EXPECT_EQ(back.errorLine, 3);
+  const ElementReadResult r = LoadGapCurves(back, blank);
+  EXPECT_EQ(back.GetSize(), 1);
+  EXPECT_EQ(r.errorCode, FieldCalc::kBadKindLetter);
+  EXPECT_EQ(r.errorLine, 3);
 }
 
 }  // namespace

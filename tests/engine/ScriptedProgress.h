@@ -22,7 +22,7 @@ class ScriptedProgress : public SilentProgress {
     if (!text.empty()) stages.push_back(text);
   }
   bool CancelRequested() override { return ++cancelQueries == cancelAt; }
-  bool AskYesNo(const std::string& text, const std::string& caption, Icon) override {
+  bool AskYesNo(Question, const std::string& text, const std::string& caption, Icon) override {
     questions.push_back(caption + "|" + text);
     return answer;
   }

@@ -1,6 +1,7 @@
 #pragma once
 // Small field systems shared by the engine tests, as field-system file text.
 
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -14,14 +15,28 @@ inline void Load(FieldCalc& calc, const std::string& text) {
   calc.ReadSystem(in);
 }
 
+// Changes some parameters of `calc`.
+template <class Change>
+void With(FieldCalc& calc, Change change) {
+  CalcParameters p = calc.Parameters();
+  change(p);
+  calc.SetParameters(p);
+}
+
+inline void AddGapCurve(FieldCalc& calc, std::unique_ptr<SurfData> curve) {
+  CSurfColl curves = calc.GapCurves().Clone();
+  curves.Append(std::move(curve));
+  calc.SetGapCurves(std::move(curves));
+}
+
 // Place, fill and solve; returns the error code.
 inline int Solve(FieldCalc& calc) {
   calc.Place();
-  if (calc.errorCode) return calc.errorCode;
+  if (calc.ErrorCode()) return calc.ErrorCode();
   calc.FillMatrix();
-  if (calc.errorCode) return calc.errorCode;
+  if (calc.ErrorCode()) return calc.ErrorCode();
   calc.SolveCharges();
-  return calc.errorCode;
+  return calc.ErrorCode();
 }
 
 // A conductor sphere of radius 5 cm about (0, yc) at U kV: a clockwise half

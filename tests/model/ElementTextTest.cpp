@@ -105,27 +105,27 @@ TEST(ElementText, WriteThenReadGivesTheSameElementsUpToRounding) {
   SurfParams p = Conductor(1, 2, 1.0, 12, 1.5);
   auto arch = std::make_unique<Arch>(p, 0.12345, 20, 5.55555, 1.0, -0.3);
   arch->SetVariablePotential(1.23456, -7.5);
-  calc.Generatrices.Append(std::move(arch));
+  calc.AddGeneratrix(std::move(arch));
   SurfParams d = p;
   d.material = 0;
   d.epsInner = 2.34;
-  calc.Generatrices.Append(std::make_unique<Line>(d, 0, 0, 3.14159, 2.71828));
+  calc.AddGeneratrix(std::make_unique<Line>(d, 0, 0, 3.14159, 2.71828));
 
   std::ostringstream out;
   calc.WriteSystem(out);
   FieldCalc back;
   std::istringstream in(out.str());
   back.ReadSystem(in);
-  ASSERT_EQ(back.errorCode, 0);
-  ASSERT_EQ(back.Generatrices.GetSize(), 2);
-  auto* a = dynamic_cast<Arch*>(back.Generatrices[0]);
+  ASSERT_EQ(back.ErrorCode(), FieldCalc::kNoError);
+  ASSERT_EQ(back.Generatrices().GetSize(), 2);
+  auto* a = dynamic_cast<const Arch*>(back.Generatrices()[0]);
   ASSERT_NE(a, nullptr);
   EXPECT_NEAR(a->xc, 0.123, 1e-12);
   EXPECT_NEAR(a->radius, 5.556, 1e-12);
   EXPECT_NEAR(a->angle1 * 180 / std::numbers::pi, 57.29578, 1e-9);
   EXPECT_NEAR(a->potentialFrom, 1.235, 1e-12);
   EXPECT_DOUBLE_EQ(a->potentialTo, -7.5);
-  auto* l = dynamic_cast<Line*>(back.Generatrices[1]);
+  auto* l = dynamic_cast<const Line*>(back.Generatrices()[1]);
   ASSERT_NE(l, nullptr);
   EXPECT_NEAR(l->epsInner, 2.3, 1e-12);
   EXPECT_NEAR(l->x2, 3.142, 1e-12);
@@ -185,9 +185,9 @@ TEST(FieldSystemFile, ReadingWholeFiles) {
     FieldCalc calc;
     std::istringstream in(c.text);
     calc.ReadSystem(in);
-    EXPECT_EQ(calc.Generatrices.GetSize(), c.elements) << c.text;
-    EXPECT_EQ(calc.errorCode, c.code) << c.text;
-    EXPECT_EQ(calc.errorLine, c.line) << c.text;
+    EXPECT_EQ(calc.Generatrices().GetSize(), c.elements) << c.text;
+    EXPECT_EQ(calc.ErrorCode(), c.code) << c.text;
+    EXPECT_EQ(calc.ErrorLine(), c.line) << c.text;
   }
 }
 
@@ -200,14 +200,14 @@ TEST(FieldSystemFile, ReaderKeepsTheCounters) {
       "Me; 4 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 1 ; 2 ; 2 ; x ; 3 ; 1 ;\n"
       "Me; 5 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 1 ; 2 ; 2 ; x ; -4 ; 1 ;\n");
   calc.ReadSystem(in);
-  EXPECT_EQ(calc.totalPoints, 10 + 5 + 3 + 3);
-  EXPECT_EQ(calc.totalCharges, 10 + 10 + 3 + 3);
-  EXPECT_EQ(calc.totalFloating, 2);
-  const long long p = calc.totalPoints, c = calc.totalCharges, f = calc.totalFloating;
+  EXPECT_EQ(calc.TotalPoints(), 10 + 5 + 3 + 3);
+  EXPECT_EQ(calc.TotalCharges(), 10 + 10 + 3 + 3);
+  EXPECT_EQ(calc.TotalFloating(), 2);
+  const long long p = calc.TotalPoints(), c = calc.TotalCharges(), f = calc.TotalFloating();
   calc.Recount();
-  EXPECT_EQ(calc.totalPoints, p);
-  EXPECT_EQ(calc.totalCharges, c);
-  EXPECT_EQ(calc.totalFloating, f);
+  EXPECT_EQ(calc.TotalPoints(), p);
+  EXPECT_EQ(calc.TotalCharges(), c);
+  EXPECT_EQ(calc.TotalFloating(), f);
 }
 
 }  // namespace

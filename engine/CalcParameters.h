@@ -1,0 +1,37 @@
+#pragma once
+// Every parameter of a calculation, as one value: the parameters dialog takes
+// and returns it, kalvor-calc fills it from its options, the summary prints
+// all of it and each run records the one it used.
+
+#include <string>
+
+struct CalcParameters {
+  double ExternalField = 0.0;  // kV/cm along +y; its potential is -E0*y
+  bool UseEarth = false;       // mirror images in the earth plane y = 0
+  bool TestClosure = false;
+  bool ControlCalc = false;  // the inverse of SkipControlCalc
+  bool ControlPotentials = false;
+  bool DumpMatrix = false;
+  bool DumpInverseMatrix = false;
+  bool SurfaceResults = true;  // the inverse of SkipFinalResults
+  int PointsBetweenCPs = 1;
+  std::string ResultsFolder;
+  std::string ControlFilePath;
+
+  bool operator==(const CalcParameters&) const = default;
+
+  // Whether charges solved under `other` still hold under these parameters:
+  // only the external field and the earth enter the equations; the rest
+  // shapes the output.
+  bool SameSolution(const CalcParameters& other) const {
+    return ExternalField == other.ExternalField && UseEarth == other.UseEarth;
+  }
+};
+
+// "ControlCalc.txt" in `folder`.
+std::string ControlFileIn(const std::string& folder);
+
+// The text shown before a calculation for confirmation (CR LF line ends):
+// the fixed lines of the confirmation box followed by the parameters that
+// shape the output.
+std::string ParameterSummary(const CalcParameters& p);
