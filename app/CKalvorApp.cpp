@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QScreen>
 
-#include "app/CKalvorDoc.h"
+#include "document/CKalvorDoc.h"
 #include "app/CMainFrame.h"
 #include "app/RecentFileList.h"
 

@@ -21,10 +21,12 @@
 #include <QToolBar>
 #include <QWhatsThis>
 
-#include "app/CKalvorDoc.h"
 #include "app/FrameCommands.h"
+#include "dialogs/CCalcInfo.h"
 #include "dialogs/COptionDialog.h"
 #include "dialogs/CPointsDialog.h"
+#include "dialogs/CProgressDialog.h"
+#include "document/CKalvorDoc.h"
 #include "views/CKalvorView.h"
 #include "views/CLeftView_Arch.h"
 #include "views/CLeftView_Empty.h"
@@ -428,49 +430,47 @@ void CMainFrame::OnToggleCharges() {
 }
 
 void CMainFrame::OnCalcParameters() {
-  FieldCalc& calc = doc_.Calc();
-  CalcSettings& s = doc_.Settings();
   COptionDialog dlg(this);
-  dlg.ExternalField = calc.ExternalField;
-  dlg.UseEarth = calc.UseEarth;
-  dlg.TestClosure = s.TestClosure;
-  dlg.DumpMatrix = s.DumpMatrix;
-  dlg.DumpInverseMatrix = s.DumpInverseMatrix;
-  dlg.SkipControlCalc = !s.ControlCalc;
-  dlg.ControlPotentials = s.ControlPotentials;
-  dlg.ControlFilePath = QString::fromStdString(calc.ControlFilePath);
-  dlg.SkipFinalResults = !s.SurfaceResults;
-  dlg.PointsBetweenCPs = s.PointsBetweenCPs;
-  dlg.ResultsFolder = QString::fromStdString(s.ResultsFolder);
-  if (dlg.exec() != QDialog::Accepted) return;
-  calc.ExternalField = dlg.ExternalField;
-  calc.UseEarth = dlg.UseEarth;
-  s.TestClosure = dlg.TestClosure;
-  s.DumpMatrix = dlg.DumpMatrix;
-  s.DumpInverseMatrix = dlg.DumpInverseMatrix;
-  s.ControlCalc = !dlg.SkipControlCalc;
-  s.ControlPotentials = dlg.ControlPotentials;
-  calc.ControlFilePath = dlg.ControlFilePath.toStdString();
-  s.SurfaceResults = !dlg.SkipFinalResults;
-  s.PointsBetweenCPs = dlg.PointsBetweenCPs;
-  s.ResultsFolder = dlg.ResultsFolder.toStdString();
+  dlg.SetParameters(doc_.Parameters());
+  if (dlg.exec() == QDialog::Accepted) doc_.SetParameters(dlg.Parameters());
 }
 
 void CMainFrame::OnGapCurves() {
-  CPointsDialog dlg(doc_.Calc(), this);
+  CPointsDialog dlg(doc_.GapCurves(), this);
   dlg.exec();
-  UpdateCommandUI();
-  view_->viewport()->update();
+  // The dialog's changes count whichever button closed it.
+  doc_.SetGapCurves(dlg.TakeCurves());
 }
 
 void CMainFrame::OnCalculate() {
-  doc_.OnCalculate(this);
-  UpdateCommandUI();
+  if (!doc_.CanCalculate()) return;
+  CCalcInfo info(this);
+  info.text = QString::fromStdString(ParameterSummary(doc_.Parameters()));
+  if (info.exec() != QDialog::Accepted) return;
+  CProgressDialog progress;
+  if (!progress.CreateModeless(this)) return;
+  progress.SetStep(1);
+  doc_.Calculate(progress);
+  progress.Close();
 }
 
 void CMainFrame::OnGapCalculate() {
-  doc_.OnGapCalculate(this);
-  UpdateCommandUI();
+  if (!doc_.CanGapCalculate()) return;
+  int code = 0;
+  {
+    CProgressDialog progress;
+    if (!progress.CreateModeless(this)) return;
+    progress.SetStep(1);
+    code = doc_.GapCalculate(progress);
+    progress.Close();
+  }
+  // A failed gap calculation is said so; files written before it remain.
+  if (code > 0) {
+    const FieldCalc& calc = doc_.Calc();
+    const QString text = QString::fromStdString(calc.ErrorCode() == code ? calc.FullErrorText()
+                                                                          : FieldCalc::MessageFor(code));
+    QMessageBox::critical(this, QStringLiteral("Error"), text);
+  }
 }
 
 // ---- Help and panes ----

@@ -95,7 +95,9 @@ void LoadFillSystem(FieldCalc& calc, int points) {
   s << "De; 3 ; 2 ; 4.0 ; 1.0 ;\t\tl; 12 ; 1 ; 12 ; 40 ; " << points / 4 << " ; 1 ;\n";
   std::istringstream in(s.str());
   calc.ReadSystem(in);
-  { CalcParameters p = calc.Parameters(); p.UseEarth = true; calc.SetParameters(p); }
+  CalcParameters withEarth = calc.Parameters();
+  withEarth.UseEarth = true;
+  calc.SetParameters(withEarth);
 }
 
 void BenchFill(int points) {
@@ -172,13 +174,14 @@ void BenchSystem(const std::string& path) {
   }
   calc.ReadSystem(in);
   const double read = Since(start);
-  CalcSettings settings;
-  settings.ResultsFolder = "/tmp";
-  { CalcParameters p = calc.Parameters(); p.ControlFilePath = "/tmp/kalvor-bench-control.txt"; calc.SetParameters(p); }
-  { CalcParameters p = calc.Parameters(); p.UseEarth = true; calc.SetParameters(p); }
+  CalcParameters params;
+  params.ResultsFolder = "/tmp";
+  params.ControlFilePath = "/tmp/kalvor-bench-control.txt";
+  params.UseEarth = true;
+  calc.SetParameters(params);
   SilentProgress ui;
   bool changed = true;
-  const RunReport r = RunCalculation(calc, settings, changed, ui);
+  const RunReport r = RunCalculation(calc, changed, ui);
   const double total = Since(start);
   double fill = 0, solve = 0;
   std::printf("\n(c) Whole calculation of %s: %lld unknowns, %s\n", path.c_str(), calc.Unknowns(),

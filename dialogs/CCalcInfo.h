@@ -2,7 +2,7 @@
 // "Информация": the parameter summary shown before a calculation.
 //
 //   CCalcInfo info(mainWindow);
-//   info.text = QString::fromStdString(ParameterSummary(calc, settings));
+//   info.text = QString::fromStdString(ParameterSummary(doc.Parameters()));
 //   if (info.exec() == QDialog::Accepted) ... run ...   // "Начать расчет"
 
 #include <QDialog>

@@ -31,6 +31,37 @@ COptionDialog::COptionDialog(QWidget* parent)
   layout->addWidget(buttons);
 }
 
+void COptionDialog::SetParameters(const CalcParameters& p) {
+  given_ = p;
+  ExternalField = p.ExternalField;
+  UseEarth = p.UseEarth;
+  TestClosure = p.TestClosure;
+  SkipControlCalc = !p.ControlCalc;
+  DumpMatrix = p.DumpMatrix;
+  DumpInverseMatrix = p.DumpInverseMatrix;
+  ControlPotentials = p.ControlPotentials;
+  ControlFilePath = QString::fromStdString(p.ControlFilePath);
+  SkipFinalResults = !p.SurfaceResults;
+  PointsBetweenCPs = p.PointsBetweenCPs;
+  ResultsFolder = QString::fromStdString(p.ResultsFolder);
+}
+
+CalcParameters COptionDialog::Parameters() const {
+  CalcParameters p = given_;
+  p.ExternalField = ExternalField;
+  p.UseEarth = UseEarth;
+  p.TestClosure = TestClosure;
+  p.ControlCalc = !SkipControlCalc;
+  p.DumpMatrix = DumpMatrix;
+  p.DumpInverseMatrix = DumpInverseMatrix;
+  p.ControlPotentials = ControlPotentials;
+  p.ControlFilePath = ControlFilePath.toStdString();
+  p.SurfaceResults = !SkipFinalResults;
+  p.PointsBetweenCPs = PointsBetweenCPs;
+  p.ResultsFolder = ResultsFolder.toStdString();
+  return p;
+}
+
 void COptionDialog::showEvent(QShowEvent* event) {
   if (!event->spontaneous()) {
     HandToPages();

@@ -3,8 +3,8 @@
 //
 // Opener's use (the frame):
 //   COptionDialog dlg(parent);
-//   dlg.ExternalField = calc.ExternalField; ... dlg.SkipControlCalc = !doc.controlCalc; ...
-//   if (dlg.exec() == QDialog::Accepted) { calc.ExternalField = dlg.ExternalField; ... }
+//   dlg.SetParameters(doc.Parameters());
+//   if (dlg.exec() == QDialog::Accepted) doc.SetParameters(dlg.Parameters());
 // The members are handed to the pages when the dialog is shown and collected
 // from them only on OK; Cancel leaves them as the opener set them. A page is
 // checked when the user leaves its tab and, for the shown page, on OK; an
@@ -12,6 +12,8 @@
 
 #include <QDialog>
 #include <QString>
+
+#include "engine/CalcParameters.h"
 
 class QTabWidget;
 class CCalcParam;
@@ -24,6 +26,11 @@ class COptionDialog : public QDialog {
   enum Tab { kCalcTab = 0, kControlTab = 1, kResultsTab = 2 };
 
   explicit COptionDialog(QWidget* parent = nullptr);
+
+  // The parameters in and out as one value; the dialog's members below hold
+  // them meanwhile, two of them inverted as the pages show them.
+  void SetParameters(const CalcParameters& p);
+  CalcParameters Parameters() const;
 
   // CCalcParam
   double ExternalField = 0.0;  // kV/cm, -1000..1000
@@ -59,6 +66,7 @@ class COptionDialog : public QDialog {
   CCalcParam* calcPage_;
   CSaveCtrlData* controlPage_;
   CFinalResult* resultsPage_;
+  CalcParameters given_;  // what the pages do not show travels through
   int shownTab_ = kCalcTab;
   bool reverting_ = false;
 };

@@ -50,9 +50,9 @@ QString AskPath(QWidget* parent, QFileDialog::AcceptMode mode, const QString& in
 
 }  // namespace
 
-CPointsDialog::CPointsDialog(FieldCalc& calc, QWidget* parent)
+CPointsDialog::CPointsDialog(const CSurfColl& curves, QWidget* parent)
     : QDialog(parent),
-      calc_(calc),
+      curves_(curves.Clone()),
       list_(new QTreeWidget),
       add_(new QPushButton(QStringLiteral("&Добавить"))),
       edit_(new QPushButton(QStringLiteral("&Редактир."))),
@@ -125,7 +125,7 @@ QString CPointsDialog::ParameterText(const SurfData& curve) {
 
 void CPointsDialog::FillList() {
   list_->clear();
-  for (const auto& curve : calc_.GapCurves) AppendRow(*curve);
+  for (const auto& curve : curves_) AppendRow(*curve);
   FitColumns();
 }
 
@@ -161,7 +161,7 @@ void CPointsDialog::UpdateRow(int index, const SurfData& curve) {
 }
 
 void CPointsDialog::UpdateButtons() {
-  const bool any = !calc_.GapCurves.IsEmpty();
+  const bool any = !curves_.IsEmpty();
   edit_->setEnabled(any);
   delete_->setEnabled(any);
   save_->setEnabled(any);
@@ -184,13 +184,13 @@ void CPointsDialog::Add() {
     if (!RunCurveDialog(dlg)) return;
     auto curve = MakeGapArch(dlg.region, dlg.pointCount, dlg.xc, dlg.yc, dlg.radius, dlg.angle1Deg, dlg.angle2Deg);
     AppendRow(*curve);
-    calc_.GapCurves.Append(std::move(curve));
+    curves_.Append(std::move(curve));
   } else if (kind == CDialogCreateGeneratrix::kLine) {
     CLinePoints dlg(this);
     if (!RunCurveDialog(dlg)) return;
     auto curve = MakeGapLine(dlg.region, dlg.pointCount, dlg.x1, dlg.y1, dlg.x2, dlg.y2);
     AppendRow(*curve);
-    calc_.GapCurves.Append(std::move(curve));
+    curves_.Append(std::move(curve));
   } else {
     return;
   }
@@ -199,7 +199,7 @@ void CPointsDialog::Add() {
 }
 
 void CPointsDialog::Edit() {
-  SurfData* curve = calc_.GapCurves.At(selected_);
+  SurfData* curve = curves_.At(selected_);
   if (!curve) return;
   if (curve->GetKind() == SurfData::kLine) {
     auto& line = static_cast<Line&>(*curve);
@@ -232,10 +232,10 @@ void CPointsDialog::Edit() {
 }
 
 void CPointsDialog::Delete() {
-  if (!calc_.GapCurves.At(selected_)) return;
+  if (!curves_.At(selected_)) return;
   if (!ConfirmDelete()) return;
   list_->clear();
-  calc_.GapCurves.RemoveElement(selected_);
+  curves_.RemoveElement(selected_);
   // Rebuilt so that the rows are numbered 1 to n again.
   FillList();
   UpdateButtons();
@@ -247,7 +247,7 @@ void CPointsDialog::Save() {
   if (path.isEmpty()) return;
   lastPath_ = path;
   std::ostringstream out;
-  SaveGapCurves(calc_, out);
+  SaveGapCurves(curves_, out);
   const std::string bytes = out.str();
   // Written aside and renamed over the old file, so a failed save leaves it intact.
   QSaveFile file(path);
@@ -275,7 +275,7 @@ void CPointsDialog::Load() {
   }
   std::istringstream in(bytes.toStdString());
   list_->clear();
-  const ElementReadResult result = LoadGapCurves(calc_, in);
+  const ElementReadResult result = LoadGapCurves(curves_, in);
   FillList();
   UpdateButtons();
   ShowSelected();
@@ -284,7 +284,7 @@ void CPointsDialog::Load() {
                     .arg(path)
                     .arg(result.errorLine)
                     .arg(FromStd(FieldCalc::MessageFor(result.errorCode)))
-                    .arg(calc_.GapCurves.GetSize()));
+                    .arg(curves_.GetSize()));
   }
 }
 

@@ -1,11 +1,12 @@
 #pragma once
-// "Параметры расчетных кривых": the gap curves of a FieldCalc, listed, added,
-// edited, deleted, saved to and loaded from a curve file. Every operation
-// changes calc.GapCurves at once; OK and Cancel only close.
+// "Параметры расчетных кривых": gap curves listed, added, edited, deleted,
+// saved to and loaded from a curve file. The dialog works on its own copy;
+// every operation changes that copy at once and OK and Cancel only close, so
+// the opener takes the copy back whichever button closed it:
 //
-//   CPointsDialog dlg(doc.Calc(), mainWindow);
+//   CPointsDialog dlg(doc.GapCurves(), mainWindow);
 //   dlg.exec();
-//   geometryView->update();   // whichever button closed it
+//   doc.SetGapCurves(dlg.TakeCurves());
 //
 // Edit and Delete act on the selected index, the row last both selected and
 // focused (0 at opening); it names the row shown selected, and when it names
@@ -14,7 +15,8 @@
 #include <QDialog>
 #include <QString>
 
-class FieldCalc;
+#include "model/CSurfColl.h"
+
 class SurfData;
 class QDialog;
 class QPushButton;
@@ -23,7 +25,10 @@ class QTreeWidget;
 class CPointsDialog : public QDialog {
   Q_OBJECT
  public:
-  explicit CPointsDialog(FieldCalc& calc, QWidget* parent = nullptr);
+  explicit CPointsDialog(const CSurfColl& curves, QWidget* parent = nullptr);
+
+  const CSurfColl& Curves() const { return curves_; }
+  CSurfColl TakeCurves() { return std::move(curves_); }
 
   int SelectedIndex() const { return selected_; }
   const QString& LastFilePath() const { return lastPath_; }
@@ -66,7 +71,7 @@ class CPointsDialog : public QDialog {
   void ShowSelected();
   void OnCurrentChanged();
 
-  FieldCalc& calc_;
+  CSurfColl curves_;
   int selected_ = 0;
   QString lastPath_;
 

@@ -182,7 +182,7 @@ void CProgressDialog::UpdateBar() {
   if (bar_->value() != value) bar_->setValue(value);
 }
 
-bool CProgressDialog::AskYesNo(const std::string& text, const std::string& caption, Icon icon) {
+bool CProgressDialog::AskYesNo(Question, const std::string& text, const std::string& caption, Icon icon) {
   QMessageBox box(BoxIcon(icon), caption.empty() ? ApplicationTitle() : QString::fromStdString(caption),
                   QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, this);
   return RunMessageBox(box) == QMessageBox::Yes;

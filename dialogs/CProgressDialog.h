@@ -45,7 +45,7 @@ class CProgressDialog : public QDialog, public ProgressReporter {
   long long SetPosition(long long position) override;
   long long StepForward() override;
   bool CancelRequested() override;
-  bool AskYesNo(const std::string& text, const std::string& caption, Icon icon) override;
+  bool AskYesNo(Question kind, const std::string& text, const std::string& caption, Icon icon) override;
   void ShowMessage(const std::string& text, const std::string& caption, Icon icon) override;
 
   // Sets the cancel request, as "Отмена", Escape and the close button do.

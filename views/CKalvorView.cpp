@@ -8,7 +8,7 @@
 #include <QScrollBar>
 #include <cmath>
 
-#include "app/CKalvorDoc.h"
+#include "document/CKalvorDoc.h"
 #include "dialogs/CArchDialog.h"
 #include "dialogs/CDialogCreateGeneratrix.h"
 #include "dialogs/CLineDialog.h"
@@ -77,7 +77,7 @@ ViewMapping CKalvorView::Mapping(bool forPaint) {
 
 void CKalvorView::PaintSystem(QPainter& painter, const ViewMapping& mapping) const {
   const FieldCalc& calc = doc_.Calc();
-  const CSurfColl& gens = calc.Generatrices;
+  const CSurfColl& gens = calc.Generatrices();
   QtDrawSurface dc(painter, mapping);
   painter.save();
   if (!gens.IsEmpty()) {
@@ -97,11 +97,12 @@ void CKalvorView::PaintSystem(QPainter& painter, const ViewMapping& mapping) con
     g->Draw(dc);
   }
   if (doc_.ShowCharges() && doc_.ResultsPresent()) {
-    for (const Charge& q : calc.charges) q.Draw(dc);
+    for (const Charge& q : calc.Charges()) q.Draw(dc);
   }
-  if (doc_.ShowGapCurves() && !calc.GapCurves.IsEmpty()) {
+  const CSurfColl& curves = calc.GapCurves();
+  if (doc_.ShowGapCurves() && !curves.IsEmpty()) {
     painter.setPen(gapCurvePen_);
-    for (int i = calc.GapCurves.GetSize() - 1; i >= 0; --i) calc.GapCurves.At(i)->Draw(dc);
+    for (int i = curves.GetSize() - 1; i >= 0; --i) curves.At(i)->Draw(dc);
   }
   painter.restore();
 }
@@ -168,7 +169,7 @@ void CKalvorView::resizeEvent(QResizeEvent* event) {
 void CKalvorView::scrollContentsBy(int, int) { viewport()->update(); }
 
 int CKalvorView::HitGeneratrix(QPointF model) const {
-  const CSurfColl& gens = doc_.Calc().Generatrices;
+  const CSurfColl& gens = doc_.Generatrices();
   for (int i = gens.GetSize() - 1; i >= 0; --i)
     if (gens.At(i)->HitTest(model.x(), model.y())) return i;
   return -1;
@@ -177,36 +178,30 @@ int CKalvorView::HitGeneratrix(QPointF model) const {
 void CKalvorView::DoubleClickAt(QPoint pos) {
   if (!host_) return;
   const QPointF model = Mapping(false).ToModel(pos);
-  CSurfColl& gens = doc_.Generatrices();
   const int hit = HitGeneratrix(model);
   if (hit < 0) {
     host_->ReplaceLeftPane(LeftPaneKind::Tree);
     return;
   }
-  SurfData* g = gens.At(hit);
-  if (auto* line = dynamic_cast<Line*>(g)) {
-    gens.current = hit;
+  const SurfData* g = doc_.Generatrices().At(hit);
+  if (auto* line = dynamic_cast<const Line*>(g)) {
     if (auto* pane = qobject_cast<CLeftView_Line*>(host_->ReplaceLeftPane(LeftPaneKind::Line)))
-      pane->Fill(*line);
-  } else if (auto* arch = dynamic_cast<Arch*>(g)) {
-    gens.current = hit;
+      pane->Fill(hit, *line);
+  } else if (auto* arch = dynamic_cast<const Arch*>(g)) {
     if (auto* pane = qobject_cast<CLeftView_Arch*>(host_->ReplaceLeftPane(LeftPaneKind::Arch)))
-      pane->Fill(*arch);
+      pane->Fill(hit, *arch);
   }
 }
 
 void CKalvorView::MarkAt(QPoint pos) {
   const QPointF model = Mapping(false).ToModel(pos);
   const int hit = HitGeneratrix(model);
-  if (hit >= 0) {
-    SurfData* g = doc_.Generatrices().At(hit);
-    g->SetMarked(!g->marked);
-  }
+  if (hit >= 0) doc_.ToggleMarked(hit);
   viewport()->update();
 }
 
 void CKalvorView::ShowPositionAt(QPoint pos) {
-  if (doc_.Calc().Generatrices.IsEmpty()) return;
+  if (doc_.Generatrices().IsEmpty()) return;
   const QPointF model = Mapping(false).ToModel(pos);
   const QString text = QString::asprintf("Point=[%4.1f,%4.1f]", model.x(), model.y());
   emit statusMessage(text);
@@ -273,7 +268,7 @@ void CKalvorView::CreateGeneratrix() {
 }
 
 void CKalvorView::DeleteMarked() {
-  CSurfColl& gens = doc_.Generatrices();
+  const CSurfColl& gens = doc_.Generatrices();
   if (gens.IsEmpty()) return;
   bool deleted = false;
   for (int i = gens.GetSize() - 1; i >= 0; --i) {
@@ -283,9 +278,7 @@ void CKalvorView::DeleteMarked() {
     if (QMessageBox::question(window(), QStringLiteral("Ты, чо, серьезно"), question,
                               QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
       continue;
-    gens.RemoveElement(i);
-    deleted = true;
-    doc_.MarkEdited();
+    deleted = doc_.RemoveGeneratrix(i) || deleted;
   }
   // An editor pane would otherwise keep the index of a generatrix that has
   // gone or moved; the tree takes its place, as after every deletion.
@@ -293,30 +286,14 @@ void CKalvorView::DeleteMarked() {
   viewport()->update();
 }
 
-void CKalvorView::AppendGeneratrix(std::unique_ptr<SurfData> g) {
-  doc_.DiscardResults();
-  doc_.MarkEdited();
-  FieldCalc& calc = doc_.Calc();
-  bool newFloating = g->isFloating;
-  for (const auto& other : calc.Generatrices) newFloating = newFloating && !other->SameInnerRegion(*g);
-  calc.totalPoints += g->PointCount();
-  calc.totalCharges += g->ChargeCount();
-  if (newFloating) ++calc.totalFloating;
-  const int index = calc.Generatrices.Append(std::move(g));
-  if (host_)
-    if (CLeftView_Empty* tree = host_->TreePane()) tree->AppendItems(*calc.Generatrices.At(index));
-  doc_.ComputeExtents();
-  doc_.UpdateAllViews();
-}
-
 void CKalvorView::CreateLineGeneratrix() {
   CLineDialog dlg(window());
   if (dlg.exec() != QDialog::Accepted) return;
-  AppendGeneratrix(dlg.MakeElement());
+  doc_.AddGeneratrix(dlg.MakeElement());
 }
 
 void CKalvorView::CreateArcGeneratrix() {
   CArchDialog dlg(window());
   if (dlg.exec() != QDialog::Accepted) return;
-  AppendGeneratrix(dlg.MakeElement());
+  doc_.AddGeneratrix(dlg.MakeElement());
 }

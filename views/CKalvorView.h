@@ -79,8 +79,6 @@ class CKalvorView : public QAbstractScrollArea {
   void Zoom(double factor);
   void UpdateScrollBars();
   QPoint ScrollPosition() const;
-  // Steps shared by both create operations once the element exists.
-  void AppendGeneratrix(std::unique_ptr<SurfData> g);
   // Index of the last generatrix hit at a model point, or -1.
   int HitGeneratrix(QPointF model) const;
 

@@ -25,8 +25,8 @@ void CLeftView_Arch::RegisterCoordinates(NumberFields& fields) {
   fields.AddReal(yEdit_, &yc, -3276, 3276, QStringLiteral("Y"));
 }
 
-void CLeftView_Arch::Fill(const Arch& arch) {
-  FillCommon(arch);
+void CLeftView_Arch::Fill(int index, const Arch& arch) {
+  FillCommon(index, arch);
   xc = arch.xc;
   yc = arch.yc;
   radius = arch.radius;

@@ -15,7 +15,7 @@ class CLeftView_Arch : public GeneratrixPane {
   double xc = 0.0, yc = 0.0, radius = 0.0;
   double teta1 = 0.0, teta2 = 0.0;  // degrees
 
-  void Fill(const Arch& arch);
+  void Fill(int index, const Arch& arch);
 
   QLineEdit* XEdit() const { return xEdit_; }
   QLineEdit* YEdit() const { return yEdit_; }

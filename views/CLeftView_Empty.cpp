@@ -9,7 +9,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/CKalvorDoc.h"
+#include "document/CKalvorDoc.h"
 #include "dialogs/CArchDialog.h"
 #include "dialogs/CDialogCreateGeneratrix.h"
 #include "dialogs/CLineDialog.h"
@@ -66,13 +66,37 @@ CLeftView_Empty::CLeftView_Empty(CKalvorDoc& doc, LeftPaneHost* host, QWidget* p
   connect(addButton_, &QPushButton::clicked, this, &CLeftView_Empty::OnAdd);
   connect(hideButton_, &QPushButton::clicked, this, &CLeftView_Empty::OnHide);
   connect(tree_, &QTreeWidget::customContextMenuRequested, this, &CLeftView_Empty::OnContextMenu);
+  connect(&doc_, &CKalvorDoc::generatrixAdded, this, &CLeftView_Empty::OnAdded);
+  connect(&doc_, &CKalvorDoc::generatrixRemoved, this, &CLeftView_Empty::OnRemoved);
+  connect(&doc_, &CKalvorDoc::generatrixChanged, this, &CLeftView_Empty::OnChanged);
   OnInitialUpdate();
+}
+
+void CLeftView_Empty::OnAdded(int index) {
+  if (const SurfData* g = doc_.Generatrices().At(index)) AppendItems(*g);
+}
+
+void CLeftView_Empty::OnRemoved(int index) {
+  delete tree_->topLevelItem(index);
+  // The data follow the collection; the numbers shown stay as they were
+  // until the tree is built anew.
+  itemCounter_ = tree_->topLevelItemCount();
+  for (int i = 0; i < itemCounter_; ++i) tree_->topLevelItem(i)->setData(0, Qt::UserRole, i);
+}
+
+void CLeftView_Empty::OnChanged(int index) {
+  QTreeWidgetItem* item = tree_->topLevelItem(index);
+  const SurfData* g = doc_.Generatrices().At(index);
+  if (!item || !g) return;
+  item->setText(0, TopLevelText(*g, index + 1));
+  item->setIcon(0, TreeIcon(g->GetKind() == SurfData::kLine ? kLineItem : kArcItem));
+  WriteChildren(item, *g);
 }
 
 void CLeftView_Empty::OnInitialUpdate() {
   tree_->clear();
   itemCounter_ = 0;
-  const CSurfColl& gens = doc_.Calc().Generatrices;
+  const CSurfColl& gens = doc_.Generatrices();
   tree_->setEnabled(!gens.IsEmpty());
   for (const auto& g : gens) AppendItems(*g);
 }
@@ -158,27 +182,22 @@ void CLeftView_Empty::DeleteSelected() {
                             QStringLiteral("Вы действительно хотите удалить выбранную образующую?"),
                             QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
     return;
-  const int position = item->data(0, Qt::UserRole).toInt();
-  doc_.Generatrices().RemoveElement(position);
-  delete item;
-  itemCounter_ = tree_->topLevelItemCount();
-  for (int i = 0; i < itemCounter_; ++i) tree_->topLevelItem(i)->setData(0, Qt::UserRole, i);
-  doc_.MarkEdited();
-  doc_.UpdateAllViews();
+  doc_.RemoveGeneratrix(item->data(0, Qt::UserRole).toInt());
 }
 
 void CLeftView_Empty::EditSelected() {
   QTreeWidgetItem* item = SelectedTopLevel();
   if (!item) return;
   const int position = item->data(0, Qt::UserRole).toInt();
-  SurfData* g = doc_.Generatrices().At(position);
+  const SurfData* g = doc_.Generatrices().At(position);
   if (!g) return;
-  if (auto* line = dynamic_cast<Line*>(g)) {
+  std::unique_ptr<SurfData> edited = g->Clone();
+  if (auto* line = dynamic_cast<Line*>(edited.get())) {
     CLineDialog dlg(window());
     dlg.FillFrom(*line);
     if (dlg.exec() != QDialog::Accepted) return;
     dlg.ApplyTo(*line);
-  } else if (auto* arch = dynamic_cast<Arch*>(g)) {
+  } else if (auto* arch = dynamic_cast<Arch*>(edited.get())) {
     CArchDialog dlg(window());
     dlg.FillFrom(*arch);
     if (dlg.exec() != QDialog::Accepted) return;
@@ -186,11 +205,7 @@ void CLeftView_Empty::EditSelected() {
   } else {
     return;
   }
-  item->setText(0, TopLevelText(*g, position + 1));
-  item->setIcon(0, TreeIcon(g->GetKind() == SurfData::kLine ? kLineItem : kArcItem));
-  WriteChildren(item, *g);
-  doc_.MarkEdited();
-  doc_.UpdateAllViews();
+  doc_.ReplaceGeneratrix(position, std::move(edited));
 }
 
 void CLeftView_Empty::OnAdd() {
@@ -202,7 +217,6 @@ void CLeftView_Empty::OnAdd() {
     else
       view->CreateLineGeneratrix();
   }
-  doc_.MarkEdited();
 }
 
 void CLeftView_Empty::OnHide() {

@@ -44,6 +44,10 @@ class CLeftView_Empty : public QWidget {
   static void WriteChildren(QTreeWidgetItem* top, const SurfData& g);
 
  private:
+  // The document's signals.
+  void OnAdded(int index);
+  void OnRemoved(int index);
+  void OnChanged(int index);
   void OnContextMenu(const QPoint& pos);
   QTreeWidgetItem* SelectedTopLevel() const;
 

@@ -23,8 +23,8 @@ void CLeftView_Line::RegisterCoordinates(NumberFields& fields) {
   fields.AddReal(y2Edit_, &y2, -1e55, 1e55, QStringLiteral("Y2"));
 }
 
-void CLeftView_Line::Fill(const Line& line) {
-  FillCommon(line);
+void CLeftView_Line::Fill(int index, const Line& line) {
+  FillCommon(index, line);
   x1 = line.x1;
   y1 = line.y1;
   x2 = line.x2;

@@ -14,7 +14,7 @@ class CLeftView_Line : public GeneratrixPane {
   double x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0;
 
   // The values of `line` into the fields and the controls.
-  void Fill(const Line& line);
+  void Fill(int index, const Line& line);
 
   QLineEdit* X1Edit() const { return x1Edit_; }
   QLineEdit* Y1Edit() const { return y1Edit_; }

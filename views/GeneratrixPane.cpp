@@ -12,7 +12,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/CKalvorDoc.h"
+#include "document/CKalvorDoc.h"
 #include "dialogs/UpDownControl.h"
 #include "model/SurfData.h"
 #include "views/LeftPaneHost.h"
@@ -155,7 +155,8 @@ void GeneratrixPane::BuildForm(QGroupBox* coordinates) {
   LoadControls();
 }
 
-void GeneratrixPane::FillCommon(const SurfData& g) {
+void GeneratrixPane::FillCommon(int index, const SurfData& g) {
+  index_ = index;
   epsInner = g.epsInner;
   epsOuter = g.epsOuter;
   innerRegion = g.innerRegion;
@@ -244,8 +245,6 @@ void GeneratrixPane::CheckRadio(int choice) {
 
 bool GeneratrixPane::Apply() {
   if (!TakeControls()) return false;
-  CSurfColl& gens = doc_.Generatrices();
-  SurfData* g = gens.At(gens.current);
   SurfParams params;
   params.material = material == kDielectric ? 0 : 1;
   params.innerRegion = innerRegion;
@@ -257,14 +256,14 @@ bool GeneratrixPane::Apply() {
   params.pointCount = pointCount;
   params.ratioLd = ratioLd;
   // The generatrix may have been deleted since the pane was opened.
-  if (!g || !WriteInto(*g, params)) {
+  const SurfData* current = doc_.Generatrices().At(index_);
+  std::unique_ptr<SurfData> edited = current ? current->Clone() : nullptr;
+  if (!edited || !WriteInto(*edited, params)) {
     QMessageBox::warning(window(), QStringLiteral("Программа Kalvor"),
                          QStringLiteral("Образующая, открытая в панели, уже удалена. Изменения не внесены."));
     if (host_) host_->ReplaceLeftPane(LeftPaneKind::Tree);
     return false;
   }
-  potential_choice::Apply(potentialChoice, fixedValue, rangeFrom, rangeTo, *g);
-  doc_.MarkEdited();
-  doc_.UpdateAllViews();
-  return true;
+  potential_choice::Apply(potentialChoice, fixedValue, rangeFrom, rangeTo, *edited);
+  return doc_.ReplaceGeneratrix(index_, std::move(edited));
 }

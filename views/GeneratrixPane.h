@@ -1,8 +1,8 @@
 #pragma once
 // What the two editor panes share: a form with every value of one
 // generatrix, kept consistent with the chosen material and kind of
-// potential, written back into the generatrix at the collection's `current`
-// index by "Внести Изменения". The line and arc panes add their coordinate
+// potential, written back through the document into the generatrix it was
+// filled from by "Внести Изменения". The line and arc panes add their coordinate
 // fields and the element-specific writing.
 
 #include <QWidget>
@@ -45,6 +45,8 @@ class GeneratrixPane : public QWidget, public GeneratrixChoices {
   bool TakeControls();
   // "Внести Изменения".
   bool Apply();
+  // The position of the generatrix the pane was filled from.
+  int Index() const { return index_; }
 
   QComboBox* MaterialList() const { return materialList_; }
   QRadioButton* PotentialButton(int choice) const;
@@ -69,8 +71,8 @@ class GeneratrixPane : public QWidget, public GeneratrixChoices {
   // Writes the fields into `g` through SetAll; false when `g` is of the
   // other kind.
   virtual bool WriteInto(SurfData& g, const SurfParams& params) = 0;
-  // The common values of a generatrix, as the geometry view fills them.
-  void FillCommon(const SurfData& g);
+  // The common values of generatrix `index`, as the geometry view fills them.
+  void FillCommon(int index, const SurfData& g);
 
   QLineEdit* NewEdit();
   // The titled group box the derived pane lays its coordinate edits out in.
@@ -91,6 +93,7 @@ class GeneratrixPane : public QWidget, public GeneratrixChoices {
   void UncheckRadios();
   void CheckRadio(int choice);
 
+  int index_ = -1;
   NumberFields fields_;
   QComboBox* materialList_;
   QLineEdit* epsInnerEdit_;

@@ -17,6 +17,10 @@
 #include "dialogs/CCalcInfo.h"
 #include "model/Line.h"
 #include "views/CKalvorView.h"
+#include "views/CLeftView_Empty.h"
+
+#include <QTreeWidget>
+#include <cmath>
 
 namespace {
 
@@ -36,8 +40,66 @@ class CalculationCommandTest : public GuiTest {
       return true;
     };
   }
+  // Calculates with the charge display on; remembers where the charges are.
+  void CalculateAndShowCharges() {
+    ModalDriver driver(Summary(true));
+    frame()->Action(ID_CALCULATE)->trigger();
+    ASSERT_TRUE(doc().ResultsPresent());
+    if (!doc().ShowCharges()) frame()->Action(ID_SHOW_CHARGES)->trigger();
+    ASSERT_TRUE(doc().ShowCharges());
+    chargesAt.clear();
+    for (const Charge& q : doc().Calc().Charges()) chargesAt.emplace_back(q.x, q.y);
+  }
+  // Black pixels the view paints where the charges of the last run were.
+  int ChargePixels() {
+    const QSize client(420, 420);
+    QImage image(client, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    const ViewMapping m(doc().Xmax(), doc().Ymax(), client, QPoint());
+    frame()->GeometryView()->PaintSystem(painter, m);
+    painter.end();
+    int black = 0;
+    for (auto [x, y] : chargesAt) {
+      const QPointF p = m.ToDevice(LogicalUnits(x), LogicalUnits(y));
+      black += image.pixel(qRound(p.x()), qRound(p.y())) == qRgb(0, 0, 0);
+    }
+    return black;
+  }
+  std::vector<std::pair<double, double>> chargesAt;
   QString summary;
 };
+
+// Regression: after a calculation, deleting or editing a generatrix left its
+// charges on show and the gap calculation enabled on the old solution.
+TEST_F(CalculationCommandTest, DeletingOrEditingAfterARunHidesTheChargesAndDisablesTheGapCalculation) {
+  CSurfColl curves;
+  SurfParams curve;
+  curve.innerRegion = 2;
+  curve.pointCount = 4;
+  curves.Append(std::make_unique<Line>(curve, 10, 0, 20, 0));
+  doc().SetGapCurves(std::move(curves));
+
+  CalculateAndShowCharges();
+  EXPECT_EQ(ChargePixels(), 20);
+  EXPECT_TRUE(frame()->Action(ID_GAP_CALCULATE)->isEnabled());
+  auto edited = doc().Generatrices()[0]->Clone();
+  edited->ratioLd = 2.0;
+  ASSERT_TRUE(doc().ReplaceGeneratrix(0, std::move(edited)));
+  EXPECT_EQ(ChargePixels(), 0);
+  EXPECT_FALSE(frame()->Action(ID_GAP_CALCULATE)->isEnabled());
+  EXPECT_FALSE(frame()->Action(ID_SHOW_CHARGES)->isEnabled());
+
+  CalculateAndShowCharges();
+  frame()->TreePane()->Tree()->setCurrentItem(frame()->TreePane()->Tree()->topLevelItem(0));
+  {
+    ModalDriver yes;
+    frame()->TreePane()->DeleteSelected();
+  }
+  EXPECT_TRUE(doc().Generatrices().IsEmpty());
+  EXPECT_EQ(ChargePixels(), 0);
+  EXPECT_FALSE(frame()->Action(ID_GAP_CALCULATE)->isEnabled());
+}
 
 TEST_F(CalculationCommandTest, AFullRunEndsWithTheMessageAndChargesThatCanBeShown) {
   ASSERT_TRUE(frame()->Action(ID_CALCULATE)->isEnabled());
@@ -51,7 +113,7 @@ TEST_F(CalculationCommandTest, AFullRunEndsWithTheMessageAndChargesThatCanBeShow
   EXPECT_TRUE(summary.startsWith("Расчет будет производиться со следующими параметрами:"));
   EXPECT_TRUE(frame()->isEnabled());
   EXPECT_TRUE(doc().ResultsPresent());
-  EXPECT_EQ(doc().Calc().charges.size(), 20u);
+  EXPECT_EQ(doc().Calc().Charges().size(), 20u);
   EXPECT_TRUE(QFileInfo::exists(dir.filePath("01.dat")));
   EXPECT_TRUE(QFileInfo::exists(dir.filePath("ControlCalc.txt")));
 
@@ -68,7 +130,7 @@ TEST_F(CalculationCommandTest, AFullRunEndsWithTheMessageAndChargesThatCanBeShow
   // The charges sit inside the sphere, away from the axis and earth lines.
   const ViewMapping m(doc().Xmax(), doc().Ymax(), client, QPoint());
   int black = 0;
-  for (const Charge& q : doc().Calc().charges) {
+  for (const Charge& q : doc().Calc().Charges()) {
     const QPointF p = m.ToDevice(LogicalUnits(q.x), LogicalUnits(q.y));
     black += image.pixel(qRound(p.x()), qRound(p.y())) == qRgb(0, 0, 0);
   }
@@ -90,7 +152,9 @@ TEST_F(CalculationCommandTest, AFailedRunAfterASuccessfulOneLeavesNoResultsOnSho
     ASSERT_TRUE(doc().ResultsPresent());
   }
   frame()->Action(ID_SHOW_CHARGES)->trigger();
-  doc().Calc().ControlFilePath = dir.filePath("no/such/folder/ControlCalc.txt").toStdString();
+  CalcParameters p = doc().Parameters();
+  p.ControlFilePath = dir.filePath("no/such/folder/ControlCalc.txt").toStdString();
+  doc().SetParameters(p);
   ModalDriver driver(Summary(true));
   frame()->Action(ID_CALCULATE)->trigger();
   EXPECT_TRUE(driver.SawBox("Error|Невозможно открыть файл")) << driver.boxes.join("\n").toStdString();
@@ -105,9 +169,10 @@ TEST_F(CalculationCommandTest, TheGapCalculationWritesOneFilePerCurve) {
   curve.innerRegion = 2;
   curve.outerRegion = -1;
   curve.pointCount = 4;
-  doc().Calc().GapCurves.Append(std::make_unique<Line>(curve, 10, 0, 20, 0));
-  doc().Calc().GapCurves.Append(std::make_unique<Line>(curve, 0, 20, 0, 30));
-  frame()->UpdateCommandUI();
+  CSurfColl curves;
+  curves.Append(std::make_unique<Line>(curve, 10, 0, 20, 0));
+  curves.Append(std::make_unique<Line>(curve, 0, 20, 0, 30));
+  doc().SetGapCurves(std::move(curves));
   EXPECT_FALSE(frame()->Action(ID_GAP_CALCULATE)->isEnabled());
   {
     ModalDriver driver(Summary(true));

@@ -182,19 +182,19 @@ TEST_F(MainFrameTest, RecentFilesKeepFourNewestFirstAcrossRuns) {
 
 TEST_F(MainFrameTest, ParametersOkWithoutChangesKeepsAllElevenValues) {
   Start();
-  FieldCalc& calc = doc().Calc();
-  CalcSettings& s = doc().Settings();
-  calc.ExternalField = 2.5;
-  calc.UseEarth = true;
+  CalcParameters s;
+  s.ExternalField = 2.5;
+  s.UseEarth = true;
   s.TestClosure = true;
   s.DumpMatrix = true;
   s.DumpInverseMatrix = false;
   s.ControlCalc = true;
   s.ControlPotentials = true;
-  calc.ControlFilePath = "/tmp/ctl.txt";
+  s.ControlFilePath = "/tmp/ctl.txt";
   s.SurfaceResults = false;
   s.PointsBetweenCPs = 7;
   s.ResultsFolder = "/tmp/results";
+  doc().SetParameters(s);
 
   bool sawInverted = false;
   ModalDriver driver([&](QWidget* w) {
@@ -206,22 +206,13 @@ TEST_F(MainFrameTest, ParametersOkWithoutChangesKeepsAllElevenValues) {
   });
   frame()->OnCalcParameters();
   EXPECT_TRUE(sawInverted);
-  EXPECT_EQ(calc.ExternalField, 2.5);
-  EXPECT_TRUE(calc.UseEarth);
-  EXPECT_TRUE(s.TestClosure);
-  EXPECT_TRUE(s.DumpMatrix);
-  EXPECT_FALSE(s.DumpInverseMatrix);
-  EXPECT_TRUE(s.ControlCalc);
-  EXPECT_TRUE(s.ControlPotentials);
-  EXPECT_EQ(calc.ControlFilePath, "/tmp/ctl.txt");
-  EXPECT_FALSE(s.SurfaceResults);
-  EXPECT_EQ(s.PointsBetweenCPs, 7);
-  EXPECT_EQ(s.ResultsFolder, "/tmp/results");
+  EXPECT_EQ(doc().Parameters(), s);
   EXPECT_FALSE(doc().IsModified());
 }
 
 TEST_F(MainFrameTest, ParametersCancelChangesNothing) {
   Start();
+  const CalcParameters before = doc().Parameters();
   ModalDriver cancel([&](QWidget* w) {
     auto* dlg = qobject_cast<COptionDialog*>(w);
     if (!dlg) return false;
@@ -231,13 +222,12 @@ TEST_F(MainFrameTest, ParametersCancelChangesNothing) {
     return true;
   });
   frame()->OnCalcParameters();
-  EXPECT_EQ(doc().Calc().ExternalField, 0.0);
-  EXPECT_TRUE(doc().Settings().SurfaceResults);
+  EXPECT_EQ(doc().Parameters(), before);
 }
 
 TEST_F(MainFrameTest, AModifiedDocumentIsOnlyReplacedWhenTheUserAgrees) {
   Start({WriteFile(dir, "four.txt", kFourGeneratrices)});
-  doc().MarkEdited();
+  doc().RemoveGeneratrix(3);
   EXPECT_TRUE(frame()->isWindowModified());
   {
     ModalDriver cancel([](QWidget* w) {
@@ -247,7 +237,7 @@ TEST_F(MainFrameTest, AModifiedDocumentIsOnlyReplacedWhenTheUserAgrees) {
     frame()->Action(ID_FILE_NEW)->trigger();
     EXPECT_EQ(cancel.boxes.size(), 1);
   }
-  EXPECT_EQ(doc().Generatrices().GetSize(), 4);
+  EXPECT_EQ(doc().Generatrices().GetSize(), 3);
   {
     ModalDriver discard({}, false);
     frame()->Action(ID_FILE_NEW)->trigger();

@@ -73,9 +73,9 @@ std::function<void(QDialog&)> Fill(std::initializer_list<std::pair<const char*, 
 class PointsDialog : public RecordedMessages {
  protected:
   void AddThree() {
-    calc.GapCurves.Append(MakeGapLine(1, 20, 0, 0, 10, 5));
-    calc.GapCurves.Append(MakeGapArch(2, 30, 1, 2, 3, 90, -90));
-    calc.GapCurves.Append(MakeGapLine(3, 5, 1, -1, 2, -2));
+    curves.Append(MakeGapLine(1, 20, 0, 0, 10, 5));
+    curves.Append(MakeGapArch(2, 30, 1, 2, 3, 90, -90));
+    curves.Append(MakeGapLine(3, 5, 1, -1, 2, -2));
   }
   QString Cell(const CPointsDialog& d, int row, int col) const {
     return d.List()->topLevelItem(row)->text(col);
@@ -87,13 +87,13 @@ class PointsDialog : public RecordedMessages {
     return e;
   }
 
-  FieldCalc calc;
+  CSurfColl curves;
   QTemporaryDir dir;
 };
 
 TEST_F(PointsDialog, RowsShowEveryCurveInTheListFormats) {
   AddThree();
-  ScriptedPointsDialog dlg(calc);
+  ScriptedPointsDialog dlg(curves);
   EXPECT_EQ(dlg.windowTitle(), "Параметры расчетных кривых");
   QTreeWidget* list = dlg.List();
   ASSERT_EQ(list->topLevelItemCount(), 3);
@@ -117,15 +117,15 @@ TEST_F(PointsDialog, RowsShowEveryCurveInTheListFormats) {
 
 TEST_F(PointsDialog, DeletingTheSecondOfThreeRenumbersTheRows) {
   AddThree();
-  ScriptedPointsDialog dlg(calc);
+  ScriptedPointsDialog dlg(curves);
   dlg.List()->setCurrentItem(dlg.List()->topLevelItem(1));
   EXPECT_EQ(dlg.SelectedIndex(), 1);
   dlg.confirm = false;
   dlg.Delete();
-  EXPECT_EQ(calc.GapCurves.GetSize(), 3) << "No keeps the curve";
+  EXPECT_EQ(dlg.Curves().GetSize(), 3) << "No keeps the curve";
   dlg.confirm = true;
   dlg.Delete();
-  ASSERT_EQ(calc.GapCurves.GetSize(), 2);
+  ASSERT_EQ(dlg.Curves().GetSize(), 2);
   ASSERT_EQ(dlg.List()->topLevelItemCount(), 2);
   EXPECT_EQ(Cell(dlg, 0, 0), "  1: Отрезок прямой");
   EXPECT_EQ(Cell(dlg, 1, 0), "  2: Отрезок прямой");
@@ -137,29 +137,29 @@ TEST_F(PointsDialog, DeletingTheSecondOfThreeRenumbersTheRows) {
 
 TEST_F(PointsDialog, EditAndDeleteDoNothingWhenTheIndexNamesNoCurve) {
   AddThree();
-  ScriptedPointsDialog dlg(calc);
+  ScriptedPointsDialog dlg(curves);
   dlg.List()->setCurrentItem(dlg.List()->topLevelItem(2));
   dlg.Delete();
   EXPECT_EQ(dlg.SelectedIndex(), 2);
-  ASSERT_EQ(calc.GapCurves.GetSize(), 2);
+  ASSERT_EQ(dlg.Curves().GetSize(), 2);
   const int asked = dlg.confirmations;
   dlg.Delete();
   EXPECT_EQ(dlg.confirmations, asked) << "no question about a curve that is not there";
-  EXPECT_EQ(calc.GapCurves.GetSize(), 2);
+  EXPECT_EQ(dlg.Curves().GetSize(), 2);
   dlg.curveInput.push_back(Fill<CLinePoints>({{"x1", "9"}}));
   dlg.Edit();
   EXPECT_EQ(dlg.curveInput.size(), 1u) << "no dialog was run";
 }
 
 TEST_F(PointsDialog, AddEnablesAndDeletingTheLastDisables) {
-  ScriptedPointsDialog dlg(calc);
+  ScriptedPointsDialog dlg(curves);
   EXPECT_FALSE(Buttons(dlg));
   dlg.kinds = {1};
   dlg.curveInput.push_back(Fill<CLinePoints>({{"region", "4"}, {"x2", "10"}, {"y2", "-5"}}));
   dlg.Add();
-  ASSERT_EQ(calc.GapCurves.GetSize(), 1);
+  ASSERT_EQ(dlg.Curves().GetSize(), 1);
   EXPECT_TRUE(Buttons(dlg));
-  const SurfData& c = *calc.GapCurves.At(0);
+  const SurfData& c = *dlg.Curves().At(0);
   EXPECT_EQ(c.GetKind(), SurfData::kLine);
   EXPECT_EQ(c.innerRegion, 4);
   EXPECT_EQ(c.outerRegion, -1);
@@ -173,19 +173,19 @@ TEST_F(PointsDialog, AddEnablesAndDeletingTheLastDisables) {
   dlg.Add();
   dlg.kinds = {0};
   dlg.Add();
-  EXPECT_EQ(calc.GapCurves.GetSize(), 1);
+  EXPECT_EQ(dlg.Curves().GetSize(), 1);
 
   dlg.Delete();
-  EXPECT_TRUE(calc.GapCurves.IsEmpty());
+  EXPECT_TRUE(dlg.Curves().IsEmpty());
   EXPECT_FALSE(Buttons(dlg));
 }
 
 TEST_F(PointsDialog, CurveDialogsRefuseOutOfRangeValues) {
-  ScriptedPointsDialog dlg(calc);
+  ScriptedPointsDialog dlg(curves);
   dlg.kinds = {0};
   dlg.curveInput.push_back(Fill<CArchPoints>({{"region", "65536"}}));
   dlg.Add();
-  EXPECT_TRUE(calc.GapCurves.IsEmpty());
+  EXPECT_TRUE(dlg.Curves().IsEmpty());
   ASSERT_EQ(messages.size(), 1);
   EXPECT_TRUE(messages[0].contains("от 0 до 65535"));
 
@@ -195,7 +195,7 @@ TEST_F(PointsDialog, CurveDialogsRefuseOutOfRangeValues) {
   dlg.curveInput.push_back(Fill<CLinePoints>({{"region", "65536"}, {"y1", "-1"}, {"pointCount", "0"}}));
   dlg.Add();
   dlg.Add();
-  EXPECT_TRUE(calc.GapCurves.IsEmpty());
+  EXPECT_TRUE(dlg.Curves().IsEmpty());
   ASSERT_EQ(messages.size(), 3);
   EXPECT_TRUE(messages[1].startsWith("X1")) << messages[1].toStdString();
   EXPECT_TRUE(messages[2].startsWith("Количество расчетных точек")) << messages[2].toStdString();
@@ -216,7 +216,7 @@ TEST_F(PointsDialog, CurveDialogsOpenWithTheirInitialValues) {
 
 TEST_F(PointsDialog, EditingAnArcRewritesItsRowButNotTheKindColumn) {
   AddThree();
-  ScriptedPointsDialog dlg(calc);
+  ScriptedPointsDialog dlg(curves);
   dlg.List()->setCurrentItem(dlg.List()->topLevelItem(1));
   dlg.curveInput.push_back([](QDialog& d) {
     auto& a = dynamic_cast<CArchPoints&>(d);
@@ -228,7 +228,7 @@ TEST_F(PointsDialog, EditingAnArcRewritesItsRowButNotTheKindColumn) {
     a.EditFor("pointCount")->setText("99");
   });
   dlg.Edit();
-  const auto& arch = static_cast<const Arch&>(*calc.GapCurves.At(1));
+  const auto& arch = static_cast<const Arch&>(*dlg.Curves().At(1));
   EXPECT_NEAR(arch.angle2, 3.141592653589793, 1e-15);
   EXPECT_EQ(arch.pointCount, 99);
   EXPECT_EQ(Cell(dlg, 1, 0), "  2: Окружность");
@@ -240,9 +240,9 @@ TEST_F(PointsDialog, SaveThenLoadGivesTheSameCurves) {
   AddThree();
   const QString path = dir.filePath("curves.txt");
   std::vector<std::string> before;
-  for (const auto& c : calc.GapCurves) before.push_back(c->GetText());
+  for (const auto& c : curves) before.push_back(c->GetText());
   {
-    ScriptedPointsDialog dlg(calc);
+    ScriptedPointsDialog dlg(curves);
     dlg.savePath = path;
     dlg.Save();
     EXPECT_TRUE(dlg.problems.isEmpty());
@@ -256,15 +256,15 @@ TEST_F(PointsDialog, SaveThenLoadGivesTheSameCurves) {
       << bytes.toStdString();
   EXPECT_EQ(bytes.count("\r\n"), 3);
 
-  FieldCalc other;
-  other.GapCurves.Append(MakeGapLine(9, 9, 9, 9, 9, 9));
+  CSurfColl other;
+  other.Append(MakeGapLine(9, 9, 9, 9, 9, 9));
   ScriptedPointsDialog dlg(other);
   dlg.openPath = path;
   dlg.Load();
   EXPECT_TRUE(dlg.problems.isEmpty());
-  ASSERT_EQ(other.GapCurves.GetSize(), 3);
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(other.GapCurves.At(i)->GetText(), before[i]);
-  EXPECT_EQ(other.GapCurves.At(1)->GetKind(), SurfData::kArch);
+  ASSERT_EQ(dlg.Curves().GetSize(), 3);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(dlg.Curves().At(i)->GetText(), before[i]);
+  EXPECT_EQ(dlg.Curves().At(1)->GetKind(), SurfData::kArch);
   EXPECT_EQ(dlg.List()->topLevelItemCount(), 3);
   EXPECT_EQ(Cell(dlg, 2, 0), "  3: Отрезок прямой");
   EXPECT_TRUE(Buttons(dlg));
@@ -281,11 +281,10 @@ TEST_F(PointsDialog, BlankLineStopsTheLoadAndTheUserIsTold) {
   f.write("\r\n");
   f.close();
 
-  ScriptedPointsDialog dlg(calc);
+  ScriptedPointsDialog dlg(curves);
   dlg.openPath = path;
   dlg.Load();
-  EXPECT_EQ(calc.GapCurves.GetSize(), 1) << "the curve above the blank line stays";
-  EXPECT_EQ(calc.errorCode, FieldCalc::kBadKindLetter);
+  EXPECT_EQ(dlg.Curves().GetSize(), 1) << "the curve above the blank line stays";
   EXPECT_EQ(dlg.List()->topLevelItemCount(), 1);
   ASSERT_EQ(dlg.problems.size(), 1);
   EXPECT_TRUE(dlg.problems[0].contains("строка 3")) << dlg.problems[0].toStdString();
@@ -299,10 +298,10 @@ TEST_F(PointsDialog, LoadOfCommentsOnlyReplacesTheCurvesAndDisables) {
   ASSERT_TRUE(f.open(QIODevice::WriteOnly));
   f.write("// nothing\n// here\n");
   f.close();
-  ScriptedPointsDialog dlg(calc);
+  ScriptedPointsDialog dlg(curves);
   dlg.openPath = path;
   dlg.Load();
-  EXPECT_TRUE(calc.GapCurves.IsEmpty());
+  EXPECT_TRUE(dlg.Curves().IsEmpty());
   EXPECT_EQ(dlg.List()->topLevelItemCount(), 0);
   EXPECT_FALSE(Buttons(dlg));
   EXPECT_TRUE(dlg.problems.isEmpty());
@@ -311,10 +310,10 @@ TEST_F(PointsDialog, LoadOfCommentsOnlyReplacesTheCurvesAndDisables) {
 // A failed file operation never costs the user's curves or files.
 TEST_F(PointsDialog, UnreadableOrUnwritableFilesKeepCurvesAndFiles) {
   AddThree();
-  ScriptedPointsDialog dlg(calc);
+  ScriptedPointsDialog dlg(curves);
   dlg.openPath = dir.filePath("missing.txt");
   dlg.Load();
-  EXPECT_EQ(calc.GapCurves.GetSize(), 3);
+  EXPECT_EQ(dlg.Curves().GetSize(), 3);
   EXPECT_EQ(dlg.List()->topLevelItemCount(), 3);
   ASSERT_EQ(dlg.problems.size(), 1);
   EXPECT_TRUE(dlg.problems[0].contains("missing.txt"));
@@ -329,7 +328,7 @@ TEST_F(PointsDialog, UnreadableOrUnwritableFilesKeepCurvesAndFiles) {
   dlg.Load();
   dlg.savePath.clear();
   dlg.Save();
-  EXPECT_EQ(calc.GapCurves.GetSize(), 3);
+  EXPECT_EQ(dlg.Curves().GetSize(), 3);
   EXPECT_EQ(dlg.problems.size(), 2);
   EXPECT_EQ(dlg.initialSeen, dir.filePath("no/such/folder/curves.txt"));
 }

@@ -160,14 +160,14 @@ TEST(ProgressDialog, MinimisingMinimisesTheMainWindowAndRestoringComesBack) {
 TEST(ProgressDialog, QuestionsAndMessagesAreOwnedBoxes) {
   RecordingProgress p;
   p.answer = QMessageBox::No;
-  EXPECT_FALSE(p.AskYesNo("Вы действительно хотите прервать расчет?", "", ProgressReporter::Icon::Question));
+  EXPECT_FALSE(p.AskYesNo(ProgressReporter::Question::ConfirmAbort, "Вы действительно хотите прервать расчет?", "", ProgressReporter::Icon::Question));
   EXPECT_EQ(p.caption, "Программа Kalvor");
   EXPECT_EQ(p.text, "Вы действительно хотите прервать расчет?");
   EXPECT_EQ(p.icon, QMessageBox::Question);
   EXPECT_EQ(p.boxParent, &p);
   EXPECT_EQ(p.buttons, QMessageBox::Yes | QMessageBox::No);
   p.answer = QMessageBox::Yes;
-  EXPECT_TRUE(p.AskYesNo("?", "May be late", ProgressReporter::Icon::Question));
+  EXPECT_TRUE(p.AskYesNo(ProgressReporter::Question::ContinueWithOpenRegions, "?", "May be late", ProgressReporter::Icon::Question));
   EXPECT_EQ(p.caption, "May be late");
 
   p.ShowMessage("Матрица вырождена", "Error", ProgressReporter::Icon::Stop);

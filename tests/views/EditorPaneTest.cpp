@@ -41,7 +41,7 @@ TEST_F(EditorPaneTest, DoubleClickOnADielectricLineFillsTheLinePane) {
   DoubleClick(8, 5);
   CLeftView_Line* pane = linePane();
   ASSERT_NE(pane, nullptr);
-  EXPECT_EQ(doc().Generatrices().current, 1);
+  EXPECT_EQ(linePane()->Index(), 1);
   EXPECT_EQ(pane->MaterialList()->currentText(), "Диэлектрик");
   EXPECT_EQ(pane->EpsInnerEdit()->text(), "4");
   EXPECT_EQ(pane->EpsOuterEdit()->text(), "1");
@@ -73,7 +73,7 @@ TEST_F(EditorPaneTest, DoubleClickOnAnArcFillsTheArcPaneInDegrees) {
   DoubleClick(3, 5);  // the right end of the half circle about (0, 5)
   CLeftView_Arch* pane = archPane();
   ASSERT_NE(pane, nullptr);
-  EXPECT_EQ(doc().Generatrices().current, 0);
+  EXPECT_EQ(archPane()->Index(), 0);
   EXPECT_EQ(pane->MaterialList()->currentText(), "Проводник");
   EXPECT_EQ(pane->XEdit()->text(), "0");
   EXPECT_EQ(pane->YEdit()->text(), "5");
@@ -121,7 +121,7 @@ TEST_F(EditorPaneTest, LineRangesOfThePaneAreCheckedInOrder) {
   EXPECT_DOUBLE_EQ(line->x1, 1);
   EXPECT_DOUBLE_EQ(line->y1, -1);
   EXPECT_TRUE(doc().IsModified());
-  EXPECT_TRUE(doc().changedSinceCalculation);
+  EXPECT_TRUE(doc().ChangedSinceCalculation());
 
   pane->PointCountEdit()->setText("abc");
   EXPECT_FALSE(pane->Apply());
@@ -152,8 +152,8 @@ TEST_F(EditorPaneTest, ApplyingAConductorStoresEachPotentialChoice) {
   DoubleClick(3, 12);  // the floating plate, generatrix 3
   CLeftView_Line* pane = linePane();
   ASSERT_NE(pane, nullptr);
-  ASSERT_EQ(doc().Generatrices().current, 2);
-  SurfData* g = doc().Generatrices().At(2);
+  ASSERT_EQ(pane->Index(), 2);
+  auto g = [&] { return doc().Generatrices().At(2); };
   EXPECT_TRUE(pane->PotentialButton(0)->isChecked());
 
   pane->PotentialButton(1)->click();
@@ -161,33 +161,33 @@ TEST_F(EditorPaneTest, ApplyingAConductorStoresEachPotentialChoice) {
   pane->RangeFromEdit()->setText("1.5");
   pane->RangeToEdit()->setText("-2");
   ASSERT_TRUE(pane->Apply());
-  EXPECT_FALSE(g->isFloating);
-  EXPECT_FALSE(g->isFixed);
-  EXPECT_DOUBLE_EQ(g->potentialFrom, 1.5);
-  EXPECT_DOUBLE_EQ(g->potentialTo, -2);
-  EXPECT_DOUBLE_EQ(g->fixedPotential, 0);
+  EXPECT_FALSE(g()->isFloating);
+  EXPECT_FALSE(g()->isFixed);
+  EXPECT_DOUBLE_EQ(g()->potentialFrom, 1.5);
+  EXPECT_DOUBLE_EQ(g()->potentialTo, -2);
+  EXPECT_DOUBLE_EQ(g()->fixedPotential, 0);
 
   pane->PotentialButton(2)->click();
   EXPECT_TRUE(pane->FixedValueEdit()->isEnabled());
   EXPECT_FALSE(pane->RangeFromEdit()->isEnabled());
   pane->FixedValueEdit()->setText("7");
   ASSERT_TRUE(pane->Apply());
-  EXPECT_TRUE(g->isFixed);
-  EXPECT_DOUBLE_EQ(g->fixedPotential, 7);
+  EXPECT_TRUE(g()->isFixed);
+  EXPECT_DOUBLE_EQ(g()->fixedPotential, 7);
 
   pane->PotentialButton(0)->click();
   ASSERT_TRUE(pane->Apply());
-  EXPECT_TRUE(g->isFloating);
-  EXPECT_DOUBLE_EQ(g->fixedPotential, 0);
+  EXPECT_TRUE(g()->isFloating);
+  EXPECT_DOUBLE_EQ(g()->fixedPotential, 0);
 }
 
 TEST_F(EditorPaneTest, APaneWhoseGeneratrixWentAwayRefusesAndBringsBackTheTree) {
   DoubleClick(10 + 2, 4);  // the slant, the last generatrix
   CLeftView_Line* pane = linePane();
   ASSERT_NE(pane, nullptr);
-  ASSERT_EQ(doc().Generatrices().current, 3);
+  ASSERT_EQ(pane->Index(), 3);
   // Removed behind the pane's back (the view itself would bring back the tree).
-  doc().Generatrices().RemoveElement(3);
+  doc().RemoveGeneratrix(3);
   ModalDriver driver;
   EXPECT_FALSE(pane->Apply());
   EXPECT_EQ(driver.boxes.size(), 1);
@@ -199,11 +199,13 @@ TEST_F(EditorPaneTest, APaneOnAGeneratrixOfTheOtherKindRefuses) {
   DoubleClick(8, 5);
   CLeftView_Line* pane = linePane();
   ASSERT_NE(pane, nullptr);
-  doc().Generatrices().current = 0;  // now names the arc
+  ASSERT_EQ(pane->Index(), 1);
+  // Replaced behind the pane's back: its index now names an arc.
+  doc().ReplaceGeneratrix(1, doc().Generatrices().At(0)->Clone());
   ModalDriver driver;
   EXPECT_FALSE(pane->Apply());
   EXPECT_EQ(driver.boxes.size(), 1);
-  EXPECT_DOUBLE_EQ(dynamic_cast<const Arch*>(doc().Generatrices().At(0))->radius, 3);
+  EXPECT_DOUBLE_EQ(dynamic_cast<const Arch*>(doc().Generatrices().At(1))->radius, 3);
 }
 
 }  // namespace

@@ -70,10 +70,7 @@ class GeometryViewTest : public GuiTest {
     frame()->GeometryView()->PaintSystem(painter, ViewMapping(doc().Xmax(), doc().Ymax(), client, QPoint(0, 0)));
     return image;
   }
-  void Add(std::unique_ptr<SurfData> g) {
-    doc().Generatrices().Append(std::move(g));
-    doc().ComputeExtents();
-  }
+  void Add(std::unique_ptr<SurfData> g) { doc().AddGeneratrix(std::move(g)); }
   CKalvorView* view() { return frame()->GeometryView(); }
 };
 
@@ -149,7 +146,9 @@ TEST_F(GeometryViewTest, GapCurvesAreDottedAndShownOnlyWithTheToggle) {
   curve.innerRegion = 2;
   curve.outerRegion = -1;
   curve.pointCount = 4;
-  doc().Calc().GapCurves.Append(std::make_unique<Line>(curve, 0, 3, 10, 3));  // row 90
+  CSurfColl curves;
+  curves.Append(std::make_unique<Line>(curve, 0, 3, 10, 3));  // row 90
+  doc().SetGapCurves(std::move(curves));
   const QRgb cyan = qRgb(67, 248, 252);
   auto countCyan = [&](const QImage& image) {
     int n = 0;
@@ -168,7 +167,6 @@ TEST_F(GeometryViewTest, AnArcIsDrawnOverItsOwnPartOfTheCircleOnly) {
   Add(std::make_unique<Line>(Conductor(6), 10, 0, 10, 5));
   // Clockwise from 90 to -90 degrees about (5, 2.5) with radius 2: the right half.
   Add(std::make_unique<Arch>(Conductor(), 5, 2.5, 2, DegreesToRadians(90), DegreesToRadians(-90)));
-  doc().ComputeExtents();
   const QImage image = Paint(QSize(420, 220));
   const QRgb grey = qRgb(220, 80, 181);  // floating conductor
   auto near = [&](int cx, int cy) {
@@ -217,8 +215,8 @@ TEST_F(GeometryViewTest, TheCursorPositionGoesToTheStatusBarOnlyWithGeneratrices
 TEST_F(GeometryViewTest, DeleteAsksForEachMarkedGeneratrixFromTheLastAndRebuildsTheTree) {
   Start();
   ASSERT_TRUE(frame()->OpenFile(WriteFile(dir, "four.txt", kFourGeneratrices)));
-  doc().Generatrices().At(1)->SetMarked(true);
-  doc().Generatrices().At(3)->SetMarked(true);
+  doc().ToggleMarked(1);
+  doc().ToggleMarked(3);
   CLeftView_Empty* before = frame()->TreePane();
   ModalDriver driver([](QWidget* w) {
     auto* box = qobject_cast<QMessageBox*>(w);
@@ -233,7 +231,7 @@ TEST_F(GeometryViewTest, DeleteAsksForEachMarkedGeneratrixFromTheLastAndRebuilds
   EXPECT_TRUE(driver.boxes[1].endsWith(" 2"));
   EXPECT_EQ(doc().Generatrices().GetSize(), 3);
   EXPECT_TRUE(doc().IsModified());
-  EXPECT_TRUE(doc().changedSinceCalculation);
+  EXPECT_TRUE(doc().ChangedSinceCalculation());
   ASSERT_NE(frame()->TreePane(), nullptr);
   EXPECT_NE(frame()->TreePane(), before);
   EXPECT_EQ(frame()->TreePane()->Tree()->topLevelItemCount(), 3);
@@ -243,8 +241,7 @@ TEST_F(GeometryViewTest, DeletingUnderAnOpenEditorPaneBringsBackTheTree) {
   Start();
   ASSERT_TRUE(frame()->OpenFile(WriteFile(dir, "four.txt", kFourGeneratrices)));
   frame()->ReplaceLeftPane(LeftPaneKind::Line);
-  doc().Generatrices().current = 3;
-  doc().Generatrices().At(3)->SetMarked(true);
+  doc().ToggleMarked(3);
   ModalDriver driver;
   view()->DeleteMarked();
   EXPECT_NE(frame()->TreePane(), nullptr);
@@ -256,7 +253,7 @@ namespace {
 
 TEST_F(GeometryViewTest, CreatingALineAppendsItEverywhereAndDiscardsTheResults) {
   Start({WriteFile(dir, "four.txt", kFourGeneratrices)});
-  const long long points = doc().Calc().totalPoints, charges = doc().Calc().totalCharges;
+  const long long points = doc().Calc().TotalPoints(), charges = doc().Calc().TotalCharges();
   ModalDriver driver([](QWidget* w) {
     auto* dlg = qobject_cast<CLineDialog*>(w);
     if (!dlg) return false;
@@ -270,8 +267,8 @@ TEST_F(GeometryViewTest, CreatingALineAppendsItEverywhereAndDiscardsTheResults) 
   });
   view()->CreateLineGeneratrix();
   ASSERT_EQ(doc().Generatrices().GetSize(), 5);
-  EXPECT_EQ(doc().Calc().totalPoints, points + 7);
-  EXPECT_EQ(doc().Calc().totalCharges, charges + 7);
+  EXPECT_EQ(doc().Calc().TotalPoints(), points + 7);
+  EXPECT_EQ(doc().Calc().TotalCharges(), charges + 7);
   EXPECT_EQ(doc().Xmax(), 30);
   EXPECT_TRUE(doc().IsModified());
   EXPECT_FALSE(doc().ResultsPresent());

@@ -10,7 +10,9 @@
 
 #include "app/GuiTestSupport.h"
 #include "app/ModalDriver.h"
+#include "dialogs/CDialogCreateGeneratrix.h"
 #include "dialogs/CLineDialog.h"
+#include <QRadioButton>
 #include <QComboBox>
 #include <QLineEdit>
 #include "model/Line.h"
@@ -88,7 +90,7 @@ TEST_F(TreePaneTest, DeletingTheSecondOfThreeKeepsTheOldNumbersAndRenumbersTheDa
   EXPECT_TRUE(top(1)->text(0).startsWith(" 3:"));
   EXPECT_EQ(top(1)->data(0, Qt::UserRole).toInt(), 1);
   EXPECT_TRUE(doc().IsModified());
-  EXPECT_TRUE(doc().changedSinceCalculation);
+  EXPECT_TRUE(doc().ChangedSinceCalculation());
 
   // Editing the second item edits position 1 and renumbers its text.
   tree()->Tree()->setCurrentItem(top(1));
@@ -106,10 +108,34 @@ TEST_F(TreePaneTest, DeletingTheSecondOfThreeKeepsTheOldNumbersAndRenumbersTheDa
   // A new generatrix gets number 3 and data 2.
   SurfParams p;
   p.pointCount = 3;
-  doc().Generatrices().Append(std::make_unique<Line>(p, 0, 0, 1, 1));
-  tree()->AppendItems(*doc().Generatrices().At(2));
+  doc().AddGeneratrix(std::make_unique<Line>(p, 0, 0, 1, 1));
   EXPECT_TRUE(top(2)->text(0).startsWith(" 3:"));
   EXPECT_EQ(top(2)->data(0, Qt::UserRole).toInt(), 2);
+}
+
+// Regression: "Добавить" marked the document modified even when the user
+// cancelled the kind chooser or the generatrix dialog.
+TEST_F(TreePaneTest, CancelledAddLeavesTheDocumentUnmodified) {
+  Start({WriteFile(dir, "four.txt", kFourGeneratrices)});
+  {
+    ModalDriver cancelChooser;
+    tree()->OnAdd();
+    EXPECT_EQ(cancelChooser.dialogs, QStringList{"CDialogCreateGeneratrix"});
+  }
+  {
+    ModalDriver cancelLine([](QWidget* w) {
+      if (auto* chooser = qobject_cast<CDialogCreateGeneratrix*>(w)) {
+        chooser->KindButton(CDialogCreateGeneratrix::kLine)->click();
+        static_cast<QDialog*>(chooser)->accept();
+        return true;
+      }
+      return false;
+    });
+    tree()->OnAdd();
+    EXPECT_EQ(cancelLine.dialogs, (QStringList{"CDialogCreateGeneratrix", "CLineDialog"}));
+  }
+  EXPECT_FALSE(doc().IsModified());
+  EXPECT_EQ(doc().Generatrices().GetSize(), 4);
 }
 
 TEST_F(TreePaneTest, DeleteAnsweredNoChangesNothing) {

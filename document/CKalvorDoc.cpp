@@ -1,22 +1,13 @@
-#include "app/CKalvorDoc.h"
+#include "document/CKalvorDoc.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QSaveFile>
 #include <algorithm>
 #include <sstream>
 
-#include "dialogs/CCalcInfo.h"
-#include "dialogs/CProgressDialog.h"
 #include "engine/ProgressReporter.h"
-
-namespace {
-
-std::string ControlFileIn(const QString& folder) { return (folder + "/ControlCalc.txt").toStdString(); }
-
-}  // namespace
 
 CKalvorDoc::CKalvorDoc(QObject* parent) : QObject(parent) { SetDefaults(ProgramFolder()); }
 
@@ -26,10 +17,16 @@ QString CKalvorDoc::ProgramFolder() {
 }
 
 void CKalvorDoc::SetDefaults(const QString& resultsFolder) {
-  settings_ = CalcSettings{};
-  settings_.ResultsFolder = resultsFolder.toStdString();
-  calc_.ControlFilePath = ControlFileIn(resultsFolder);
-  changedSinceCalculation = false;
+  // The external field and the earth come from the engine's reset; the rest
+  // of the parameters start afresh with every system.
+  CalcParameters p;
+  p.ExternalField = calc_.Parameters().ExternalField;
+  p.UseEarth = calc_.Parameters().UseEarth;
+  p.ResultsFolder = resultsFolder.toStdString();
+  p.ControlFilePath = ControlFileIn(p.ResultsFolder);
+  calc_.SetParameters(p);
+  lastRun_ = RunReport{};
+  changedSinceCalculation_ = false;
   resultsPresent_ = false;
   showGapCurves_ = false;
   showCharges_ = false;
@@ -44,6 +41,7 @@ void CKalvorDoc::NewDocument() {
   SetModified(false);
   emit titleChanged();
   emit documentReset();
+  emit resultsChanged(false);
   emit commandStateChanged();
   emit viewsChanged();
 }
@@ -64,12 +62,13 @@ CKalvorDoc::OpenResult CKalvorDoc::OpenDocument(const QString& path) {
   calc_.Reset(true);
   std::istringstream in(bytes.toStdString());
   calc_.ReadSystem(in);
-  if (calc_.errorCode == FieldCalc::kNoLines || calc_.errorCode == FieldCalc::kBadKindLetter) {
-    QString message = QString::fromStdString(FieldCalc::MessageFor(calc_.errorCode));
-    if (calc_.errorCode == FieldCalc::kBadKindLetter && calc_.errorLine > 0)
+  const int code = calc_.ErrorCode();
+  if (code == FieldCalc::kNoLines || code == FieldCalc::kBadKindLetter) {
+    QString message = QString::fromStdString(FieldCalc::MessageFor(code));
+    if (code == FieldCalc::kBadKindLetter && calc_.ErrorLine() > 0)
       message += QStringLiteral("\nСтрока файла: %1. Прочитано образующих: %2.")
-                     .arg(calc_.errorLine)
-                     .arg(calc_.Generatrices.GetSize());
+                     .arg(calc_.ErrorLine())
+                     .arg(calc_.Generatrices().GetSize());
     result.warning = message;
   }
   ComputeExtents();
@@ -80,6 +79,7 @@ CKalvorDoc::OpenResult CKalvorDoc::OpenDocument(const QString& path) {
   SetModified(false);
   emit titleChanged();
   emit documentReset();
+  emit resultsChanged(false);
   emit commandStateChanged();
   emit viewsChanged();
   return result;
@@ -112,21 +112,71 @@ void CKalvorDoc::SetModified(bool modified) {
   emit modifiedChanged(modified);
 }
 
-void CKalvorDoc::MarkEdited() {
-  SetModified(true);
-  changedSinceCalculation = true;
-  emit commandStateChanged();
+void CKalvorDoc::UpdateResults() {
+  if (resultsPresent_ && !calc_.HasSolution()) {
+    resultsPresent_ = false;
+    lastRun_ = RunReport{};
+    emit resultsChanged(false);
+  }
 }
 
-void CKalvorDoc::DiscardResults() {
-  calc_.Reset(false);
-  resultsPresent_ = false;
+void CKalvorDoc::SystemEdited() {
+  SetModified(true);
+  changedSinceCalculation_ = true;
+  UpdateResults();
+  ComputeExtents();
   emit commandStateChanged();
+  emit viewsChanged();
+}
+
+int CKalvorDoc::AddGeneratrix(std::unique_ptr<SurfData> g) {
+  const int index = calc_.AddGeneratrix(std::move(g));
+  if (index < 0) return index;
+  emit generatrixAdded(index);
+  SystemEdited();
+  return index;
+}
+
+bool CKalvorDoc::RemoveGeneratrix(int index) {
+  if (!calc_.RemoveGeneratrix(index)) return false;
+  emit generatrixRemoved(index);
+  SystemEdited();
+  return true;
+}
+
+bool CKalvorDoc::ReplaceGeneratrix(int index, std::unique_ptr<SurfData> g) {
+  if (!calc_.ReplaceGeneratrix(index, std::move(g))) return false;
+  emit generatrixChanged(index);
+  SystemEdited();
+  return true;
+}
+
+bool CKalvorDoc::ToggleMarked(int index) {
+  const SurfData* g = Generatrices().At(index);
+  if (!g || !calc_.SetMarked(index, !g->marked)) return false;
+  emit viewsChanged();
+  return true;
+}
+
+void CKalvorDoc::SetParameters(const CalcParameters& p) {
+  if (p == calc_.Parameters()) return;
+  calc_.SetParameters(p);
+  UpdateResults();
+  emit parametersChanged();
+  emit commandStateChanged();
+  emit viewsChanged();
+}
+
+void CKalvorDoc::SetGapCurves(CSurfColl curves) {
+  calc_.SetGapCurves(std::move(curves));
+  emit gapCurvesChanged();
+  emit commandStateChanged();
+  emit viewsChanged();
 }
 
 void CKalvorDoc::ComputeExtents() {
   double mx = 0.0, my = 0.0;
-  for (const auto& e : calc_.Generatrices) {
+  for (const auto& e : Generatrices()) {
     double x = 0.0, y = 0.0;
     e->GetMaxCorner(x, y);
     mx = std::max(mx, x);
@@ -153,45 +203,18 @@ void CKalvorDoc::ToggleCharges() {
   emit viewsChanged();
 }
 
-bool CKalvorDoc::Calculate(ProgressReporter& ui) {
-  const RunReport report = RunCalculation(calc_, settings_, changedSinceCalculation, ui);
+RunReport CKalvorDoc::Calculate(ProgressReporter& ui) {
+  const bool before = ResultsPresent();
+  RunReport report = RunCalculation(calc_, changedSinceCalculation_, ui);
   resultsPresent_ = report.success;
+  lastRun_ = report.success ? report : RunReport{};
+  if (before || report.success) emit resultsChanged(report.success);
   emit commandStateChanged();
   emit viewsChanged();
-  return report.success;
+  return report;
 }
 
 int CKalvorDoc::GapCalculate(ProgressReporter& ui) {
-  if (!CanGapCalculate()) return 0;
-  return RunGapCalculation(calc_, settings_.ResultsFolder, ui);
-}
-
-void CKalvorDoc::OnCalculate(QWidget* mainWindow) {
-  if (!CanCalculate()) return;
-  CCalcInfo info(mainWindow);
-  info.text = QString::fromStdString(ParameterSummary(calc_, settings_));
-  if (info.exec() != QDialog::Accepted) return;
-  CProgressDialog progress;
-  if (!progress.CreateModeless(mainWindow)) return;
-  progress.SetStep(1);
-  Calculate(progress);
-  progress.Close();
-}
-
-void CKalvorDoc::OnGapCalculate(QWidget* mainWindow) {
-  if (!CanGapCalculate()) return;
-  int code = 0;
-  {
-    CProgressDialog progress;
-    if (!progress.CreateModeless(mainWindow)) return;
-    progress.SetStep(1);
-    code = GapCalculate(progress);
-    progress.Close();
-  }
-  // A failed gap calculation is said so; files written before it remain.
-  if (code != 0) {
-    const QString text = QString::fromStdString(calc_.errorCode == code ? calc_.FullErrorText()
-                                                                        : FieldCalc::MessageFor(code));
-    QMessageBox::critical(mainWindow, QStringLiteral("Error"), text);
-  }
+  if (!CanGapCalculate()) return -1;
+  return RunGapCalculation(calc_, ui);
 }

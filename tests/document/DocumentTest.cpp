@@ -1,23 +1,52 @@
 // The document: its values after New and Open, the warnings of a file whose
-// reading stops early, atomic saving, and the command-enabling rules.
+// reading stops early, atomic saving, the command-enabling rules, and what
+// each change does to the modified mark and to the results of the last run.
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSignalSpy>
 
-#include "GuiTestSupport.h"
+#include "DocumentTestSupport.h"
+#include "document/CKalvorDoc.h"
+#include "engine/GapCurves.h"
+#include "engine/ProgressReporter.h"
 #include "model/Line.h"
 
 namespace {
 
-class DocumentTest : public GuiTest {
+class DocumentTest : public ::testing::Test {
  protected:
+  void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+
+  // Opens the sphere with its results in the temporary folder and
+  // calculates it.
+  void Solve() {
+    ASSERT_TRUE(document.OpenDocument(WriteFile(dir, "sphere.txt", kSphere)).opened);
+    SilentProgress quiet;
+    ASSERT_TRUE(document.Calculate(quiet).success);
+    ASSERT_TRUE(document.ResultsPresent());
+    CSurfColl curves;
+    curves.Append(MakeGapLine(2, 4, 0, 0, 10, 0));
+    document.SetGapCurves(std::move(curves));
+    ASSERT_TRUE(document.CanGapCalculate());
+    ASSERT_TRUE(document.CanShowCharges());
+  }
+  void ExpectResultsDiscarded() {
+    EXPECT_FALSE(document.ResultsPresent());
+    EXPECT_FALSE(document.CanGapCalculate());
+    EXPECT_FALSE(document.CanShowCharges());
+    EXPECT_TRUE(document.Calc().Charges().empty());
+    SilentProgress quiet;
+    EXPECT_EQ(document.GapCalculate(quiet), -1);
+  }
+
+  QTemporaryDir dir;
   CKalvorDoc document;
 };
 
 void ExpectValuesAfterNewOrOpen(const CKalvorDoc& d) {
-  const CalcSettings& s = d.Settings();
+  const CalcParameters& s = d.Parameters();
   EXPECT_FALSE(s.TestClosure);
   EXPECT_FALSE(s.ControlCalc);
   EXPECT_FALSE(s.ControlPotentials);
@@ -25,22 +54,22 @@ void ExpectValuesAfterNewOrOpen(const CKalvorDoc& d) {
   EXPECT_FALSE(s.DumpInverseMatrix);
   EXPECT_TRUE(s.SurfaceResults);
   EXPECT_EQ(s.PointsBetweenCPs, 1);
-  EXPECT_FALSE(d.changedSinceCalculation);
+  EXPECT_FALSE(d.ChangedSinceCalculation());
   EXPECT_FALSE(d.ResultsPresent());
   EXPECT_FALSE(d.ShowGapCurves());
   EXPECT_FALSE(d.ShowCharges());
   EXPECT_FALSE(d.IsModified());
-  EXPECT_EQ(d.Calc().ControlFilePath, s.ResultsFolder + "/ControlCalc.txt");
+  EXPECT_EQ(s.ControlFilePath, s.ResultsFolder + "/ControlCalc.txt");
 }
 
 TEST_F(DocumentTest, NewGivesAnEmptySystemWithResultsInTheProgramFolder) {
   document.ToggleCharges();
   document.NewDocument();
   ExpectValuesAfterNewOrOpen(document);
-  EXPECT_TRUE(document.Calc().Generatrices.IsEmpty());
+  EXPECT_TRUE(document.Generatrices().IsEmpty());
   EXPECT_EQ(document.Xmax(), 0);
   EXPECT_EQ(document.Ymax(), 0);
-  EXPECT_EQ(QString::fromStdString(document.Settings().ResultsFolder), CKalvorDoc::ProgramFolder());
+  EXPECT_EQ(QString::fromStdString(document.Parameters().ResultsFolder), CKalvorDoc::ProgramFolder());
   EXPECT_EQ(document.Title(), "Kalvor");
   EXPECT_FALSE(document.CanCalculate());
   EXPECT_FALSE(document.CanShowGapCurves());
@@ -50,9 +79,10 @@ TEST_F(DocumentTest, NewGivesAnEmptySystemWithResultsInTheProgramFolder) {
 
 TEST_F(DocumentTest, OpenReadsTheSystemAndTakesTheFileFolderForResults) {
   const QString path = WriteFile(dir, "four.txt", kFourGeneratrices);
-  document.Settings().DumpMatrix = true;
-  document.Settings().PointsBetweenCPs = 7;
-  document.MarkEdited();
+  CalcParameters p = document.Parameters();
+  p.DumpMatrix = true;
+  p.PointsBetweenCPs = 7;
+  document.SetParameters(p);
   QSignalSpy reset(&document, &CKalvorDoc::documentReset);
 
   const CKalvorDoc::OpenResult r = document.OpenDocument(path);
@@ -60,12 +90,12 @@ TEST_F(DocumentTest, OpenReadsTheSystemAndTakesTheFileFolderForResults) {
   EXPECT_TRUE(r.warning.isEmpty());
   EXPECT_EQ(reset.count(), 1);
   ExpectValuesAfterNewOrOpen(document);
-  EXPECT_EQ(document.Calc().Generatrices.GetSize(), 4);
+  EXPECT_EQ(document.Generatrices().GetSize(), 4);
   // Max corners: the arc's whole circle (3, 8), the lines up to (14, 12).
   EXPECT_EQ(document.Xmax(), 14);
   EXPECT_EQ(document.Ymax(), 12);
-  EXPECT_EQ(QString::fromStdString(document.Settings().ResultsFolder), QDir(dir.path()).absolutePath());
-  EXPECT_EQ(document.Calc().ControlFilePath, QDir(dir.path()).absolutePath().toStdString() + "/ControlCalc.txt");
+  EXPECT_EQ(QString::fromStdString(document.Parameters().ResultsFolder), QDir(dir.path()).absolutePath());
+  EXPECT_EQ(document.Parameters().ControlFilePath, QDir(dir.path()).absolutePath().toStdString() + "/ControlCalc.txt");
   EXPECT_EQ(document.Title(), "four.txt");
   EXPECT_TRUE(document.CanCalculate());
   EXPECT_TRUE(document.CanShowGapCurves());
@@ -78,7 +108,7 @@ TEST_F(DocumentTest, ABadLineOpensWhatWasReadWithAWarningNamingTheLine) {
                           kSphere;
   const CKalvorDoc::OpenResult r = document.OpenDocument(WriteFile(dir, "bad.txt", text));
   ASSERT_TRUE(r.opened);
-  EXPECT_EQ(document.Calc().Generatrices.GetSize(), 2);
+  EXPECT_EQ(document.Generatrices().GetSize(), 2);
   EXPECT_TRUE(r.warning.contains("Неверный тип образующей поверхности")) << r.warning.toStdString();
   EXPECT_TRUE(r.warning.contains("Строка файла: 4")) << r.warning.toStdString();
 }
@@ -86,17 +116,17 @@ TEST_F(DocumentTest, ABadLineOpensWhatWasReadWithAWarningNamingTheLine) {
 TEST_F(DocumentTest, AFileWithoutElementLinesOpensEmptyWithAWarning) {
   const CKalvorDoc::OpenResult r = document.OpenDocument(WriteFile(dir, "empty.txt", "// nothing\n"));
   ASSERT_TRUE(r.opened);
-  EXPECT_TRUE(document.Calc().Generatrices.IsEmpty());
+  EXPECT_TRUE(document.Generatrices().IsEmpty());
   EXPECT_TRUE(r.warning.contains("В файле исходных данных не найдены строки")) << r.warning.toStdString();
 }
 
 TEST_F(DocumentTest, AFileThatCannotBeReadLeavesTheDocumentAsItWas) {
   ASSERT_TRUE(document.OpenDocument(WriteFile(dir, "four.txt", kFourGeneratrices)).opened);
-  document.MarkEdited();
+  ASSERT_TRUE(document.RemoveGeneratrix(3));
   const CKalvorDoc::OpenResult r = document.OpenDocument(dir.filePath("missing.txt"));
   EXPECT_FALSE(r.opened);
   EXPECT_FALSE(r.error.isEmpty());
-  EXPECT_EQ(document.Calc().Generatrices.GetSize(), 4);
+  EXPECT_EQ(document.Generatrices().GetSize(), 3);
   EXPECT_TRUE(document.IsModified());
   EXPECT_EQ(document.Title(), "four.txt");
 }
@@ -104,20 +134,22 @@ TEST_F(DocumentTest, AFileThatCannotBeReadLeavesTheDocumentAsItWas) {
 TEST_F(DocumentTest, SaveWritesTheSystemAndOpeningItRestoresIt) {
   const QString source = WriteFile(dir, "four.txt", kFourGeneratrices);
   ASSERT_TRUE(document.OpenDocument(source).opened);
-  document.MarkEdited();
+  ASSERT_TRUE(document.ToggleMarked(0));
+  ASSERT_TRUE(document.ToggleMarked(0));
+  ASSERT_TRUE(document.ReplaceGeneratrix(0, document.Generatrices()[0]->Clone()));
   const QString copy = dir.filePath("copy.txt");
   EXPECT_TRUE(document.SaveDocument(copy).isEmpty());
   EXPECT_FALSE(document.IsModified());
   EXPECT_EQ(document.Title(), "copy.txt");
   EXPECT_EQ(ReadFile(copy), QByteArray(kFourGeneratrices));
   ASSERT_TRUE(document.OpenDocument(copy).opened);
-  EXPECT_EQ(document.Calc().Generatrices.GetSize(), 4);
+  EXPECT_EQ(document.Generatrices().GetSize(), 4);
 }
 
 TEST_F(DocumentTest, AFailedSaveKeepsTheOldFile) {
   const QString path = WriteFile(dir, "keep.txt", "old contents\n");
   ASSERT_TRUE(document.OpenDocument(WriteFile(dir, "four.txt", kFourGeneratrices)).opened);
-  document.MarkEdited();
+  ASSERT_TRUE(document.ReplaceGeneratrix(0, document.Generatrices()[0]->Clone()));
   // The folder cannot take the temporary file the atomic save writes first.
   QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
   const bool writable = QFileInfo(dir.path()).isWritable();  // root ignores permissions
@@ -140,24 +172,81 @@ TEST_F(DocumentTest, GapCurvesSurviveNewAndOpen) {
   SurfParams p;
   p.innerRegion = 2;
   p.pointCount = 4;
-  document.Calc().GapCurves.Append(std::make_unique<Line>(p, 0, 0, 10, 0));
+  CSurfColl curves;
+  curves.Append(std::make_unique<Line>(p, 0, 0, 10, 0));
+  document.SetGapCurves(std::move(curves));
+  EXPECT_FALSE(document.IsModified());  // the curves are not part of the file
   document.NewDocument();
   ASSERT_TRUE(document.OpenDocument(WriteFile(dir, "four.txt", kFourGeneratrices)).opened);
-  EXPECT_EQ(document.Calc().GapCurves.GetSize(), 1);
+  EXPECT_EQ(document.GapCurves().GetSize(), 1);
   // No results yet: the gap calculation stays disabled.
   EXPECT_FALSE(document.CanGapCalculate());
 }
 
 TEST_F(DocumentTest, EditsMarkTheDocumentAndTogglesFlip) {
+  ASSERT_TRUE(document.OpenDocument(WriteFile(dir, "four.txt", kFourGeneratrices)).opened);
   QSignalSpy modified(&document, &CKalvorDoc::modifiedChanged);
-  document.MarkEdited();
+  QSignalSpy added(&document, &CKalvorDoc::generatrixAdded);
+  EXPECT_FALSE(document.ToggleMarked(7));
+  EXPECT_TRUE(document.ToggleMarked(1));  // a selection, not an edit
+  EXPECT_FALSE(document.IsModified());
+  EXPECT_EQ(document.AddGeneratrix(document.Generatrices()[1]->Clone()), 4);
+  EXPECT_EQ(added.count(), 1);
   EXPECT_TRUE(document.IsModified());
-  EXPECT_TRUE(document.changedSinceCalculation);
+  EXPECT_TRUE(document.ChangedSinceCalculation());
   EXPECT_EQ(modified.count(), 1);
+  EXPECT_FALSE(document.RemoveGeneratrix(5));
+  EXPECT_FALSE(document.ReplaceGeneratrix(-1, document.Generatrices()[0]->Clone()));
   document.ToggleGapCurves();
   EXPECT_TRUE(document.ShowGapCurves());
   document.ToggleGapCurves();
   EXPECT_FALSE(document.ShowGapCurves());
+}
+
+// Regression: the gap calculation mixed the old charges with a new external
+// field, since the field is read live when the gap files are written.
+TEST_F(DocumentTest, ParameterChangeAfterASolveDisablesTheGapCalculationUntilTheNextRun) {
+  Solve();
+  QSignalSpy results(&document, &CKalvorDoc::resultsChanged);
+  CalcParameters p = document.Parameters();
+  p.PointsBetweenCPs = 3;  // output only: the results hold
+  p.ControlCalc = true;
+  document.SetParameters(p);
+  EXPECT_TRUE(document.CanGapCalculate());
+  EXPECT_EQ(results.count(), 0);
+
+  p.ExternalField = 5.0;
+  document.SetParameters(p);
+  ExpectResultsDiscarded();
+  EXPECT_EQ(results.count(), 1);
+
+  SilentProgress quiet;
+  ASSERT_TRUE(document.Calculate(quiet).success);
+  EXPECT_TRUE(document.CanGapCalculate());
+  EXPECT_EQ(document.LastRun().parameters.ExternalField, 5.0);
+
+  p.UseEarth = true;
+  document.SetParameters(p);
+  ExpectResultsDiscarded();
+}
+
+// Regression: deleting or editing a generatrix after a calculation left its
+// charges on show and the gap calculation running on the old solution.
+TEST_F(DocumentTest, DeleteOrEditAfterASolveDiscardsTheResults) {
+  Solve();
+  ASSERT_TRUE(document.RemoveGeneratrix(0));
+  ExpectResultsDiscarded();
+
+  Solve();
+  auto edited = document.Generatrices()[0]->Clone();
+  edited->pointCount = 30;
+  ASSERT_TRUE(document.ReplaceGeneratrix(0, std::move(edited)));
+  ExpectResultsDiscarded();
+  EXPECT_TRUE(document.IsModified());
+
+  Solve();
+  ASSERT_EQ(document.AddGeneratrix(document.Generatrices()[0]->Clone()), 1);
+  ExpectResultsDiscarded();
 }
 
 }  // namespace

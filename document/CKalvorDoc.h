@@ -1,0 +1,139 @@
+#pragma once
+// The one document of the program: the engine object with the field-forming
+// system, the calculation parameters, the flags that tie editing,
+// calculation and display together, and the extents of the drawing.
+//
+// It is the only way to change a field system. Each operation decides once
+// whether the document is modified and whether the results of the last
+// calculation still hold: any change to the generatrices, the external field
+// or the earth discards them (charges, contour points, the gap calculation),
+// exactly as a failed run does; output-only parameters and the gap curves
+// keep them. Views, panes and dialogs read the document and follow its
+// signals. It needs QtCore only, so it is tested without widgets.
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+#include "engine/CalculationRun.h"
+#include "engine/FieldCalc.h"
+
+class ProgressReporter;
+
+class CKalvorDoc : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit CKalvorDoc(QObject* parent = nullptr);
+
+  const FieldCalc& Calc() const { return calc_; }
+  const CSurfColl& Generatrices() const { return calc_.Generatrices(); }
+  const CSurfColl& GapCurves() const { return calc_.GapCurves(); }
+  const CalcParameters& Parameters() const { return calc_.Parameters(); }
+
+  // ---- Files ----
+  // Empty system with the values after New.
+  void NewDocument();
+
+  struct OpenResult {
+    bool opened = false;
+    QString error;    // why nothing was opened
+    QString warning;  // opened, but reading stopped early
+  };
+  // Reads a field-system file. A file that cannot be read leaves the
+  // document untouched; one whose reading stops at a bad line opens with what
+  // was read and a warning naming the line.
+  OpenResult OpenDocument(const QString& path);
+  // Writes the system atomically: a failed save leaves the old file intact.
+  // Returns an empty string on success, else the reason.
+  QString SaveDocument(const QString& path);
+
+  QString FilePath() const { return path_; }
+  // The name shown in the caption.
+  QString Title() const;
+  bool IsModified() const { return modified_; }
+
+  // ---- Changes to the system ----
+  // Each returns false (and changes nothing) for an index outside the system.
+  int AddGeneratrix(std::unique_ptr<SurfData> g);
+  bool RemoveGeneratrix(int index);
+  bool ReplaceGeneratrix(int index, std::unique_ptr<SurfData> g);
+  // The view's selection mark: neither a modification nor a reason to
+  // discard results.
+  bool ToggleMarked(int index);
+  void SetParameters(const CalcParameters& p);
+  void SetGapCurves(CSurfColl curves);
+
+  // ---- Calculation ----
+  // The calculation with the given reporter (no confirmation asked). The
+  // results-present flag follows the outcome, so a failed run never leaves
+  // discarded results on show.
+  RunReport Calculate(ProgressReporter& ui);
+  // One result file per gap curve; returns the engine's error code (-1 when
+  // there is nothing to calculate).
+  int GapCalculate(ProgressReporter& ui);
+
+  bool ResultsPresent() const { return resultsPresent_ && calc_.HasSolution(); }
+  // The report of the last successful run (meaningful while ResultsPresent()).
+  const RunReport& LastRun() const { return lastRun_; }
+  // Whether the next calculation must recount the engine totals.
+  bool ChangedSinceCalculation() const { return changedSinceCalculation_; }
+
+  // Xmax, Ymax of the drawing, whole cm.
+  int Xmax() const { return xmax_; }
+  int Ymax() const { return ymax_; }
+
+  // ---- Display toggles of the View menu ----
+  bool ShowGapCurves() const { return showGapCurves_; }
+  bool ShowCharges() const { return showCharges_; }
+  void ToggleGapCurves();
+  void ToggleCharges();
+
+  // ---- Command enabling ----
+  bool CanCalculate() const { return !Generatrices().IsEmpty(); }
+  bool CanShowGapCurves() const { return CanCalculate(); }
+  bool CanShowCharges() const { return ResultsPresent(); }
+  bool CanGapCalculate() const { return ResultsPresent() && !GapCurves().IsEmpty(); }
+
+  // The folder of the program, where a new document puts its results.
+  static QString ProgramFolder();
+
+ signals:
+  // New or Open: panes are rebuilt from the collection.
+  void documentReset();
+  void generatrixAdded(int index);
+  void generatrixRemoved(int index);
+  void generatrixChanged(int index);
+  void gapCurvesChanged();
+  void parametersChanged();
+  // Results appeared (after a successful run) or were discarded.
+  void resultsChanged(bool present);
+  // Something drawn changed: repaint.
+  void viewsChanged();
+  void modifiedChanged(bool modified);
+  void titleChanged();
+  // Toggles, results or the collection changed: update check marks and
+  // command enabling.
+  void commandStateChanged();
+
+ private:
+  void SetDefaults(const QString& resultsFolder);
+  void SetModified(bool modified);
+  // After every change of the generatrices.
+  void SystemEdited();
+  // Follows the engine after an operation that may have discarded the
+  // solution.
+  void UpdateResults();
+  void ComputeExtents();
+
+  FieldCalc calc_;
+  RunReport lastRun_;
+  QString path_;
+  bool modified_ = false;
+  bool changedSinceCalculation_ = false;
+  bool resultsPresent_ = false;
+  bool showGapCurves_ = false;
+  bool showCharges_ = false;
+  int xmax_ = 0;
+  int ymax_ = 0;
+};

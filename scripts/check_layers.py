@@ -1,0 +1,48 @@
+#!/usr/bin/env python3
+"""Checks that folders include only the layers below them.
+
+model -> engine -> document -> dialogs -> views -> app; cli and bench use the
+engine only. Prints every upward include and exits 1 if there is one."""
+import os
+import re
+import sys
+
+ALLOWED = {
+    'model': set(),
+    'engine': {'model'},
+    'cli': {'engine', 'model'},
+    'bench': {'engine', 'model'},
+    'fuzz': {'engine', 'model'},
+    'document': {'engine', 'model'},
+    'dialogs': {'engine', 'model'},
+    'views': {'document', 'dialogs', 'engine', 'model'},
+    'app': {'views', 'document', 'dialogs', 'engine', 'model'},
+}
+QT_FREE = {'model', 'engine', 'cli'}
+WIDGETS = re.compile(r'#\s*include\s*<(QtWidgets|QWidget|QDialog|QMessageBox|QFileDialog|QMainWindow|'
+                     r'QApplication|QAbstract\w*View|QPainter|QPrinter|QAction|QMenu)\b')
+INCLUDE = re.compile(r'^\s*#\s*include\s*[<"]([^">]+)[">]', re.M)
+
+root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+problems = []
+for folder, allowed in ALLOWED.items():
+    base = os.path.join(root, folder)
+    for dirpath, _, names in os.walk(base):
+        for name in names:
+            if not name.endswith(('.h', '.hpp', '.cpp', '.cc')):
+                continue
+            path = os.path.join(dirpath, name)
+            text = open(path, encoding='utf-8', errors='replace').read()
+            rel = os.path.relpath(path, root)
+            for header in INCLUDE.findall(text):
+                top = header.split('/')[0]
+                if '/' in header and top in ALLOWED and top != folder and top not in allowed:
+                    problems.append(f'{rel}: includes {header} ({folder} may use {sorted(allowed) or "nothing"})')
+                if folder in QT_FREE and re.match(r'Q[A-Za-z]', header):
+                    problems.append(f'{rel}: includes Qt header {header}')
+            if folder == 'document' and WIDGETS.search(text):
+                problems.append(f'{rel}: the document includes a widget class')
+for p in problems:
+    print(p)
+print(f'{len(problems)} upward or forbidden includes')
+sys.exit(1 if problems else 0)
