@@ -60,10 +60,10 @@ set(CPACK_PACKAGE_CONTACT "Kalvor developers <kalvor@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "axisymmetric electrostatic fields by the charge simulation method")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Kalvor computes axisymmetric electrostatic fields of electrodes and dielectric
- bodies by the charge simulation method: ring charges behind the generatrices of
- the surfaces, a dense system of equations, potential and field along every
- generatrix and along curves in the gap. The desktop program kalvor edits and
- calculates field systems; kalvor-calc calculates them in batch.")
+bodies by the charge simulation method: ring charges behind the generatrices of
+the surfaces, a dense system of equations, potential and field along every
+generatrix and along curves in the gap. The desktop program kalvor edits and
+calculates field systems; kalvor-calc calculates them in batch.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
