@@ -7,6 +7,7 @@
 #include <QToolButton>
 
 #include "GuiTestSupport.h"
+#include "ModalDriver.h"
 #include "app/FrameCommands.h"
 #include "app/HelpWindow.h"
 #include "views/CKalvorView.h"
@@ -45,6 +46,25 @@ TEST_F(HelpWindowTest, ContextHelpOpensTheSectionOfTheClickedControl) {
   QTest::qWait(50);
   EXPECT_EQ(Help()->CurrentSection(), "generatrix");
   EXPECT_EQ(doc().Calc().Generatrices.GetSize(), arcs);  // the click only asked for help
+}
+
+// A modal dialog blocks the frame's own F1 and every window but its children.
+TEST_F(HelpWindowTest, F1InADialogOpensItsSectionInAWindowThatDialogLetsThrough) {
+  Start();
+  QString section;
+  bool child = false;
+  ModalDriver driver([&](QWidget* dialog) {
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : dialog, Qt::Key_F1);
+    if (auto* help = dialog->findChild<HelpWindow*>()) {
+      section = help->CurrentSection();
+      child = help->isVisible() && help->isWindow();  // a child window of the dialog: not blocked
+    }
+    static_cast<QDialog*>(dialog)->reject();
+    return true;
+  });
+  frame()->OnCalcParameters();
+  EXPECT_EQ(section, "parameters");
+  EXPECT_TRUE(child);
 }
 
 TEST_F(HelpWindowTest, EverySectionAControlNamesIsInTheManual) {
