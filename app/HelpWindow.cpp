@@ -191,6 +191,7 @@ HelpWindow* HelpWindow::Open(QWidget* owner, const QString& section) {
   // A modal dialog blocks every window but its own children: the manual then
   // opens as one of them.
   QWidget* parent = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : owner;
+  if (!parent) return nullptr;  // the frame is gone: nothing to help with
   if (instance && instance->parentWidget() != parent) {
     instance->setParent(parent, Qt::Window);
   }

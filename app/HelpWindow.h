@@ -14,9 +14,9 @@ class HelpWindow : public QWidget {
   Q_OBJECT
 
  public:
-  // The program's one help window (a child window of `owner`, made on first
-  // use), shown and scrolled to `section`; an empty or unknown section shows
-  // the beginning.
+  // The program's one help window (a child window of `owner`, or of the modal
+  // dialog in front; made on first use), shown and scrolled to `section`; an
+  // empty or unknown section shows the beginning. Null without either.
   static HelpWindow* Open(QWidget* owner, const QString& section = {});
   // The section that describes `widget` or the nearest of its parents that
   // has one; empty when none does.
