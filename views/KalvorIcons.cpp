@@ -15,9 +15,8 @@ namespace {
 // The SVG files of views/icons/, in the order of the enums.
 constexpr const char* kTreeFiles[kTreeImageCount] = {
     "general", "line-item", "arc-item", "dielectric", "conductor", "coordinates", "x", "y", "radius", "angle"};
-constexpr const char* kToolFiles[] = {"new",      "open",     "save",  "cut",   "copy",         "paste",
-                                      "print-preview", "zoom-in", "zoom-out", "print", "about", "context-help",
-                                      "create-arc", "create-line"};
+constexpr const char* kToolFiles[] = {"new",      "open",    "save",  "cut",   "copy",         "paste",      "print-preview",
+                                      "zoom-in",  "zoom-out", "print", "about", "context-help", "create-arc", "create-line"};
 static_assert(std::size(kToolFiles) == kMainIcon);
 
 QIcon ViewIcon(const char* name) {
