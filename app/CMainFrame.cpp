@@ -19,9 +19,9 @@
 #include <QSplitterHandle>
 #include <QStatusBar>
 #include <QToolBar>
-#include <QWhatsThis>
 
 #include "app/FrameCommands.h"
+#include "app/HelpWindow.h"
 #include "dialogs/CCalcInfo.h"
 #include "dialogs/COptionDialog.h"
 #include "dialogs/CPointsDialog.h"
@@ -38,17 +38,6 @@ using namespace KalvorIcons;
 namespace {
 
 const QString kWindowTitle = QStringLiteral("Kalvor");
-
-const char* const kHelpText =
-    "Программа Kalvor рассчитывает осесимметричные электростатические поля методом эквивалентных зарядов.\n\n"
-    "Система описывается образующими поверхностей в меридиональной полуплоскости: отрезками прямых и дугами "
-    "окружностей (x - расстояние от оси симметрии, y - координата вдоль оси, см).\n\n"
-    "Правая панель показывает систему. Двойной щелчок на образующей открывает ее для редактирования в левой "
-    "панели, двойной щелчок на пустом месте возвращает дерево образующих. Правая кнопка мыши отмечает "
-    "образующую, клавиша Delete удаляет отмеченные, клавиша Insert создает новую.\n\n"
-    "Меню \"Расчет\": \"Параметры расчета\" задает параметры, \"Произвести расчет...\" выполняет расчет и "
-    "записывает файлы результатов 01.dat, 02.dat, ... в папку результатов; \"Точки в промежутке\" задает "
-    "расчетные кривые, \"Расчет в точках промежутка\" записывает файлы 01space.dat, 02space.dat, ...";
 
 }  // namespace
 
@@ -68,6 +57,7 @@ CMainFrame::CMainFrame(CKalvorDoc& doc, QWidget* parent)
   connect(&doc_, &CKalvorDoc::modifiedChanged, this, &QWidget::setWindowModified);
   connect(&doc_, &CKalvorDoc::titleChanged, this, &CMainFrame::UpdateTitle);
   qApp->installEventFilter(this);
+  HelpWindow::InstallDialogHelpKey(this);
   UpdateTitle();
   UpdateCommandUI();
 }
@@ -81,6 +71,7 @@ QAction* CMainFrame::MakeAction(int id) {
   action->setStatusTip(c->StatusTip());
   action->setToolTip(c->ToolTip().isEmpty() ? c->StatusTip() : c->ToolTip());
   action->setShortcutContext(Qt::WindowShortcut);
+  action->setData(id);  // context help finds the command's section by it
   actions_.insert(id, action);
   addAction(action);
   return action;
@@ -475,11 +466,15 @@ void CMainFrame::OnGapCalculate() {
 
 // ---- Help and panes ----
 
-void CMainFrame::OnHelp() { QMessageBox::information(this, QStringLiteral("Справка"), QString::fromUtf8(kHelpText)); }
+// F1 opens the manual at the section of the focused control, "Вызов справки"
+// at its beginning.
+void CMainFrame::OnHelp() {
+  HelpWindow::Open(this, sender() == Action(ID_HELP) ? HelpWindow::SectionFor(focusWidget()) : QString());
+}
 
 void CMainFrame::OnContextHelp() {
   statusBar()->showMessage(QStringLiteral("Выберите элемент, для которого Вы хотите получить справку"));
-  QWhatsThis::enterWhatsThisMode();
+  HelpWindow::StartContextHelp(this);
 }
 
 void CMainFrame::OnAbout() {

@@ -7,6 +7,7 @@
 int main(int argc, char* argv[]) {
   blas::SelectBestKernel(argc, argv);  // before anything else: it may restart the program
   QApplication app(argc, argv);
+  QGuiApplication::setDesktopFileName(QStringLiteral("kalvor"));  // taskbars find kalvor.desktop and its icon
   CKalvorApp kalvor;
   QStringList args = QApplication::arguments();
   args.removeFirst();

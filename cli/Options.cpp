@@ -16,6 +16,7 @@ bool ParseNumber(const std::string& s, double& v) {
 
 std::string UsageText() {
   return "Использование: kalvor-calc SYSTEM_FILE [параметры]\n"
+         "\n"
          "Расчет осесимметричного электростатического поля методом эквивалентных зарядов.\n"
          "\n"
          "  --results DIR          папка файлов результатов (по умолчанию папка SYSTEM_FILE)\n"
@@ -34,9 +35,12 @@ std::string UsageText() {
          "  --quiet                не показывать ход расчета\n"
          "  --timings              вывести время этапов и пиковую память\n"
          "  --help                 эта справка\n"
+         "  --version              версия программы\n"
          "\n"
          "Коды выхода: 0 - расчет завершен, 1 - ошибка расчета, 2 - неверные параметры.\n";
 }
+
+std::string VersionText() { return std::string("kalvor-calc ") + KALVOR_VERSION + "\n"; }
 
 std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, std::string& error) {
   CalcOptions o;
@@ -51,6 +55,8 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
     const std::string& a = args[i];
     if (a == "--help" || a == "-h") {
       o.help = true;
+    } else if (a == "--version") {
+      o.version = true;
     } else if (a == "--results") {
       const std::string* v = value(i, a);
       if (!v) return std::nullopt;
@@ -109,7 +115,7 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
       return std::nullopt;
     }
   }
-  if (!o.help && o.systemFile.empty()) {
+  if (!o.help && !o.version && o.systemFile.empty()) {
     error = "не указан файл полеобразующей системы";
     return std::nullopt;
   }

@@ -23,9 +23,14 @@ struct CalcOptions {
   bool quiet = false;
   bool timings = false;
   bool help = false;
+  bool version = false;
 };
 
 // Parses argv[1..]; on failure returns nothing and sets `error`.
 std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, std::string& error);
 
+// The text of --help; the manual page kalvor-calc.1 is made from it too.
 std::string UsageText();
+
+// "kalvor-calc <version>": the project's version, set by the build.
+std::string VersionText();

@@ -57,6 +57,10 @@ int main(int argc, char** argv) {
     std::fputs(UsageText().c_str(), stdout);
     return 0;
   }
+  if (opt.version) {
+    std::fputs(VersionText().c_str(), stdout);
+    return 0;
+  }
   blas::SelectBestKernel(argc, argv);
   const auto start = std::chrono::steady_clock::now();
   auto seconds = [](auto from) {

@@ -1,23 +1,24 @@
 #pragma once
-// The small pictures of the dialogs, drawn rather than loaded: the arc and
-// line pictures of the kind chooser, the row icons of the gap-curve list and
-// the program's main icon.
+// The small pictures of the dialogs, SVG files of the resource
+// dialogs/Pictures.qrc: the arc and line pictures of the kind chooser, the row
+// icons of the gap-curve list and the program's own icon (also its desktop
+// icon).
 
 #include <QIcon>
 #include <QPixmap>
-#include <functional>
-
-class QPainter;
+#include <QString>
 
 namespace pictures {
 
-// A w x h pixmap, transparent, that `paint` draws on with antialiasing.
-QPixmap Drawn(int w, int h, const std::function<void(QPainter&)>& paint);
-
-QPixmap ArcPicture();    // kind chooser, "Окружности"
-QPixmap LinePicture();   // kind chooser, "Прямой"
+QPixmap ArcPicture();    // kind chooser, "Окружности", 48 x 36
+QPixmap LinePicture();   // kind chooser, "Прямой", 48 x 36
 QIcon ArcCurveIcon();    // 16 x 16, gap-curve rows
 QIcon LineCurveIcon();   // 16 x 16
-QIcon MainIcon();        // the application's window icon when it has one
+QIcon MainIcon();        // the application's icon: window, About box, summary
+
+// The icon of an SVG file of these resources (":/dialogs/…"). Registers them
+// first: they live in a static library, whose resource object the linker
+// would otherwise leave out.
+QIcon ResourceIcon(const QString& path);
 
 }  // namespace pictures

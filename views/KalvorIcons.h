@@ -1,6 +1,6 @@
 #pragma once
-// The program's drawn pictures: the ten tree-pane images and the toolbar
-// buttons that have no fitting standard icon.
+// The program's pictures: the ten tree-pane images and the toolbar buttons,
+// SVG files under views/icons/ in the resource views/KalvorIcons.qrc.
 
 #include <QIcon>
 
@@ -27,6 +27,7 @@ enum ToolImage {
   kNew, kOpen, kSave, kCut, kCopy, kPaste, kPrintPreview, kZoomIn, kZoomOut, kPrint,
   kAbout, kContextHelp, kCreateArc, kCreateLine, kMainIcon
 };
+// kMainIcon is the program's own icon (pictures::MainIcon).
 QIcon ToolIcon(ToolImage image);
 
 }  // namespace KalvorIcons

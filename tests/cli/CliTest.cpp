@@ -163,4 +163,11 @@ TEST_F(Cli, BadOptionsExitWithUsage) {
   EXPECT_EQ(Run("--help").exit, 0);
 }
 
+TEST_F(Cli, VersionIsTheProjectVersion) {
+  const Result r = Run("--version");
+  EXPECT_EQ(r.exit, 0);
+  EXPECT_EQ(r.out, "kalvor-calc " KALVOR_VERSION "\n");
+  EXPECT_NE(UsageText().find("--version"), std::string::npos);
+}
+
 }  // namespace

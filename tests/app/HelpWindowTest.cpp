@@ -1,0 +1,86 @@
+// The manual: F1 and "Вызов справки" open it, F1 and context help at the
+// section of the control, and every section a control points to exists.
+#include <gtest/gtest.h>
+
+#include <QTextBrowser>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "GuiTestSupport.h"
+#include "ModalDriver.h"
+#include "app/FrameCommands.h"
+#include "app/HelpWindow.h"
+#include "views/CKalvorView.h"
+#include "views/CLeftView_Empty.h"
+
+namespace {
+
+class HelpWindowTest : public GuiTest {
+ protected:
+  HelpWindow* Help() { return frame()->findChild<HelpWindow*>(); }
+};
+
+TEST_F(HelpWindowTest, MenuOpensTheManualAndF1TheSectionOfTheFocusedPane) {
+  Start();
+  frame()->Action(ID_HELP_FINDER)->trigger();
+  ASSERT_TRUE(Help());
+  EXPECT_TRUE(Help()->isVisible());
+  EXPECT_TRUE(Help()->Browser()->toPlainText().contains("Файл полеобразующей системы"));
+  EXPECT_EQ(Help()->CurrentSection(), "contents");
+
+  frame()->GeometryView()->setFocus();
+  frame()->Action(ID_HELP)->trigger();
+  QTest::qWait(50);
+  EXPECT_EQ(Help()->CurrentSection(), "view");
+  EXPECT_EQ(frame()->findChildren<HelpWindow*>().size(), 1);  // one window, reused
+}
+
+TEST_F(HelpWindowTest, ContextHelpOpensTheSectionOfTheClickedControl) {
+  Start();
+  frame()->Action(ID_CONTEXT_HELP)->trigger();
+  auto* button = qobject_cast<QToolButton*>(frame()->ToolBar()->widgetForAction(frame()->Action(ID_CREATE_ARC)));
+  ASSERT_TRUE(button);
+  const int arcs = doc().Generatrices().GetSize();
+  QTest::mouseClick(button, Qt::LeftButton);
+  ASSERT_TRUE(Help());
+  QTest::qWait(50);
+  EXPECT_EQ(Help()->CurrentSection(), "generatrix");
+  EXPECT_EQ(doc().Generatrices().GetSize(), arcs);  // the click only asked for help
+}
+
+// A modal dialog blocks the frame's own F1 and every window but its children.
+TEST_F(HelpWindowTest, F1InADialogOpensItsSectionInAWindowThatDialogLetsThrough) {
+  Start();
+  QString section;
+  bool child = false;
+  ModalDriver driver([&](QWidget* dialog) {
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : dialog, Qt::Key_F1);
+    if (auto* help = dialog->findChild<HelpWindow*>()) {
+      section = help->CurrentSection();
+      child = help->isVisible() && help->isWindow();  // a child window of the dialog: not blocked
+    }
+    static_cast<QDialog*>(dialog)->reject();
+    return true;
+  });
+  frame()->OnCalcParameters();
+  EXPECT_EQ(section, "parameters");
+  EXPECT_TRUE(child);
+}
+
+TEST_F(HelpWindowTest, EverySectionAControlNamesIsInTheManual) {
+  Start();
+  HelpWindow* help = HelpWindow::Open(frame());
+  const QStringList sections = help->Sections();
+  for (const char* s : {"window", "format", "tutorial", "tree", "view", "generatrix", "editing", "file",
+                        "parameters", "calculation", "gap-curves", "results", "accuracy", "batch"})
+    EXPECT_TRUE(sections.contains(s)) << s;
+  EXPECT_EQ(HelpWindow::SectionFor(frame()->TreePane()), "tree");
+  EXPECT_EQ(HelpWindow::SectionFor(frame()->GeometryView()->viewport()), "view");
+  for (QAction* a : frame()->ToolBar()->actions()) {
+    if (a->isSeparator()) continue;
+    const QString s = HelpWindow::SectionFor(frame()->ToolBar()->widgetForAction(a));
+    EXPECT_TRUE(sections.contains(s)) << a->text().toStdString() << " -> " << s.toStdString();
+  }
+}
+
+}  // namespace
