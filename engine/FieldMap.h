@@ -85,7 +85,7 @@ MapStatus ComputeFieldMap(const FieldCalc& calc, FieldMap& map, const MapCallbac
 // The rectangle a picture of the whole system needs: the generatrices'
 // extent from the axis, with `margin` (a fraction of the larger side) on
 // the other sides; with the earth on it starts at y = 0.
-MapRect DefaultMapRect(const FieldCalc& calc, double margin = 0.2);
+MapRect DefaultMapRect(const FieldCalc& calc, double margin = 0.5);
 
 // ---- Equipotentials ----
 
