@@ -104,11 +104,13 @@ FieldLine TraceFieldLine(const FieldCalc& calc, const PlaneRegions& regions, con
   FieldLine line;
   line.startGeneratrix = start.generatrix;
   const LineField field(calc, regions, start.direction >= 0 ? 1 : -1);
-  const double size = ExtentSize(opt.extent);
+  double bx1, by1, bx2, by2;
+  regions.Bounds(bx1, by1, bx2, by2);
+  const double size = std::max({bx2 - bx1, by2 - by1, 1e-6});
   const double tol = std::max(1e-12, opt.tolerance) * size;
   const double hMax = std::max(1e-9, opt.maxStep) * size;
   const double hMin = 1e-9 * size;
-  const double maxLength = 50.0 * size;
+  const double maxLength = 50.0 * std::max(size, ExtentSize(opt.extent));
 
   double x = start.x, y = start.y;
   Slope k1 = field.At(x, y);

@@ -49,8 +49,10 @@ struct FieldLine {
 
 struct FieldLineOptions {
   MapRect extent;            // a line that leaves it ends at the border
-  double tolerance = 1e-6;   // error per step, as a fraction of the extent's larger side
-  double maxStep = 0.01;     // largest step, as a fraction of the extent's larger side
+  // Error per step and the largest step, as fractions of the larger side of
+  // the generatrices' extent (the size of the system, not of the picture).
+  double tolerance = 1e-5;
+  double maxStep = 0.01;
   int maxSteps = 20000;
 };
 

@@ -56,11 +56,11 @@ MapStatus ComputeFieldMap(const FieldCalc& calc, FieldMap& map, const MapCallbac
     return MapStatus::kBadRequest;
   const PlaneRegions regions(calc);
 
-  // The first pass has about a thousand points whatever the size, so that
-  // it takes a small fraction of a second.
+  // The first pass has at most some 700 points whatever the size, so that
+  // a picture appears within a small fraction of a second.
   int first = 1;
   if (coarseFirst)
-    while (static_cast<long long>(W / (first * 2) + 1) * (H / (first * 2) + 1) >= 1000 && first < 64) first *= 2;
+    while (static_cast<long long>((W - 1) / first + 1) * ((H - 1) / first + 1) > 700 && first < 64) first *= 2;
 
   const double perPoint = static_cast<double>(calc.Charges().size()) * (calc.UseEarth() ? 2 : 1);
   const long long chunk = std::max<long long>(16, static_cast<long long>(1.5e6 / std::max(1.0, perPoint)));
