@@ -67,8 +67,9 @@ class FieldMap {
 enum class MapStatus { kComplete, kStopped, kNoSolution, kBadRequest };
 
 struct MapCallbacks {
-  // After each coarse-to-fine pass, on the calling thread. The map is
-  // complete when map.Complete().
+  // After each coarse-to-fine pass, on the calling thread, while no chunk
+  // runs: copy what is to be shown elsewhere (the map is written on by the
+  // next pass). The map is complete when map.Complete().
   std::function<void(const FieldMap& map)> onPass;
   // Fraction done (0..1) after each chunk, on the calling thread.
   std::function<void(double fraction)> onProgress;
