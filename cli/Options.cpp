@@ -31,7 +31,7 @@ std::string UsageText() {
          "  --no-surface-results   не записывать файлы 01.dat, 02.dat, ...\n"
          "  --gap-curves FILE      кривые в промежутке: после расчета записать 01space.dat, ...\n"
          "  --map FILE             после расчета записать карту поля (CSV): Fi, Ex, Ey, |E| в узлах сетки\n"
-         "  --map-size WxH         узлов сетки по x и по y (2..4000; 200x200)\n"
+         "  --map-size WxH         узлов сетки по x и по y (2..2000; 200x200)\n"
          "  --map-rect X1,Y1,X2,Y2 прямоугольник карты, см (по умолчанию система с полями)\n"
          "  --field-lines FILE     после расчета записать силовые линии (CSV)\n"
          "  --field-lines-per-electrode N  линий от каждой образующей электрода с заданным\n"
@@ -96,8 +96,8 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
       const size_t xPos = v->find_first_of("xX");
       double w = 0, h = 0;
       if (xPos == std::string::npos || !ParseNumber(v->substr(0, xPos), w) || !ParseNumber(v->substr(xPos + 1), h) ||
-          w != std::floor(w) || h != std::floor(h) || w < 2 || h < 2 || w > 4000 || h > 4000) {
-        error = "--map-size: нужно WxH, целые от 2 до 4000, получено \"" + *v + "\"";
+          w != std::floor(w) || h != std::floor(h) || w < 2 || h < 2 || w > 2000 || h > 2000) {
+        error = "--map-size: нужно WxH, целые от 2 до 2000, получено \"" + *v + "\"";
         return std::nullopt;
       }
       mapSizeGiven = true;

@@ -141,6 +141,7 @@ TEST(FieldMap, IsolatedSphereMatchesURoverRAndMarksTheConductor) {
   EXPECT_GT(inside, 100);
   EXPECT_GT(outside, 5000);
 
+  EXPECT_EQ(ContourLevels(0, U, 25), (std::vector<double>{0, 25, 50, 75, 100}));
   // The equipotential at U/2 is the circle r = 2R.
   const auto contours = ExtractContours(map, {U / 2});
   ASSERT_FALSE(contours.empty());
