@@ -185,8 +185,8 @@ TEST(FieldMap, InsideADielectricSphereTheFieldIsThreeE0OverEpsPlusTwo) {
 }
 
 // The map is evaluated with the code of the result files: at the points of
-// 01space.dat it prints the same digits.
-TEST(FieldMap, AgreesWithTheGapResultFileToTheLastDigit) {
+// 01space.dat and 01.dat it prints the same digits.
+TEST(FieldMap, AgreesWithTheResultFilesToTheLastDigit) {
   FieldCalc calc;
   LoadExample(calc, "sphere-plane.txt");
   const fs::path dir = fs::temp_directory_path() / ("kalvor-fieldview-" + std::to_string(::getpid()));
@@ -209,6 +209,27 @@ TEST(FieldMap, AgreesWithTheGapResultFileToTheLastDigit) {
     const MapPoint& p = map.At(0, j);
     EXPECT_EQ(row, text::Format("%13.1f %13.1f %13.5f %13.5f %13.5f\r", map.X(0), map.Y(j), p.phi, p.ex, p.ey));
   }
+  // On the sphere's surface (its poles lie on the grid) the map takes the
+  // outer side, as 01.dat does.
+  calc.WriteSurfaceResults(dir.string(), 1);
+  ASSERT_EQ(calc.ErrorCode(), FieldCalc::kNoError);
+  FieldMap poles({0, 10, 1, 20}, 2, 11);
+  ASSERT_EQ(ComputeFieldMap(calc, poles, {}, false), MapStatus::kComplete);
+  std::ifstream surface(dir / "01.dat", std::ios::binary);
+  std::vector<std::string> rows;
+  for (std::string line; std::getline(surface, line);) rows.push_back(line);
+  ASSERT_EQ(rows.size(), 63u);  // header, 60 contour points and the two ends
+  auto values = [](const std::string& r) {  // Fi, Ex, Ey of an arc row
+    std::istringstream in(r);
+    double alfa, x, y, fi, en, ex, ey;
+    in >> alfa >> x >> y >> fi >> en >> ex >> ey;
+    return text::Format("%.5f %.5f %.5f", fi, ex, ey);
+  };
+  const MapPoint& top = poles.At(0, 10);
+  const MapPoint& bottom = poles.At(0, 0);
+  EXPECT_FALSE(top.conductor);
+  EXPECT_EQ(values(rows[1]), text::Format("%.5f %.5f %.5f", top.phi, top.ex, top.ey));
+  EXPECT_EQ(values(rows.back()), text::Format("%.5f %.5f %.5f", bottom.phi, bottom.ex, bottom.ey));
   fs::remove_all(dir);
 }
 
@@ -265,6 +286,34 @@ TEST(FieldLines, SpherePlaneLinesRunFromTheSphereToThePlane) {
     EXPECT_GT(first.e, 0.0);
   }
   EXPECT_EQ(DefaultFieldLineStarts(calc, 0).size(), 0u);
+}
+
+TEST(FieldLines, LinesBetweenTwoElectrodesEndOnTheOther) {
+  // Spheres at +100 and -100 kV, each line from one ends on the other (or
+  // leaves the picture from near the far poles).
+  FieldCalc calc;
+  testsys::Load(calc, testsys::Sphere(15.0, 100.0, 30, 3.0) +
+                          "Me; 3 ; 2 ;    ; 1.0 ;\t\tc; 0.000 ; -15 ; 5.000 ; 90.00000 ; -90.00000 ; -100 ; 30 ; 3 ;\n");
+  ASSERT_EQ(testsys::Solve(calc), FieldCalc::kNoError);
+  const auto starts = DefaultFieldLineStarts(calc, 6);
+  ASSERT_EQ(starts.size(), 12u);
+  EXPECT_EQ(starts[0].direction, 1);   // out of the positive sphere along E
+  EXPECT_EQ(starts[6].direction, -1);  // out of the negative one against E
+  FieldLineOptions opt;
+  opt.extent = {0, -100, 100, 100};
+  std::vector<FieldLine> lines;
+  ASSERT_EQ(TraceFieldLines(calc, starts, opt, lines), MapStatus::kComplete);
+  int between = 0;
+  for (const FieldLine& line : lines) {
+    if (line.end == LineEnd::kBorder) continue;
+    ++between;
+    EXPECT_EQ(line.end, LineEnd::kElectrode);
+    EXPECT_EQ(line.endGeneratrix, 1 - line.startGeneratrix);
+    EXPECT_EQ(LineEndText(line), line.startGeneratrix == 0 ? "electrode 2" : "electrode 1");
+    const FieldLinePoint& last = line.points.back();
+    EXPECT_NEAR(std::hypot(last.x, last.y - (line.startGeneratrix == 0 ? -15 : 15)), 5.0, 1e-6);
+  }
+  EXPECT_GE(between, 8);
 }
 
 // Where a line crosses a dielectric interface the field on both sides keeps
