@@ -57,6 +57,8 @@ int WriteFieldViews(const FieldCalc& calc, const CalcOptions& opt, ConsoleProgre
       return 1;
     }
     if (!WriteFile(*opt.mapFile, [&](std::ostream& out) { WriteFieldMapCsv(map, out); })) return 1;
+    std::printf("Карта поля %dx%d (x %g..%g, y %g..%g см): %s\n", opt.mapWidth, opt.mapHeight, rect.x1, rect.x2,
+                rect.y1, rect.y2, opt.mapFile->c_str());
     if (opt.timings)
       std::printf("timing map %.6f\n",
                   std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
@@ -80,6 +82,7 @@ int WriteFieldViews(const FieldCalc& calc, const CalcOptions& opt, ConsoleProgre
       return 1;
     }
     if (!WriteFile(*opt.fieldLinesFile, [&](std::ostream& out) { WriteFieldLinesCsv(lines, out); })) return 1;
+    std::printf("Силовых линий %zu: %s\n", lines.size(), opt.fieldLinesFile->c_str());
     if (opt.timings)
       std::printf("timing field_lines %.6f\n",
                   std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());

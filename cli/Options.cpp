@@ -114,8 +114,9 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
         ok = comma != std::string::npos && ParseNumber(v->substr(from, comma - from), r[static_cast<size_t>(k)]);
         from = comma + 1;
       }
+      for (double c : r) ok = ok && std::fabs(c) <= 1e6;
       if (!ok || !(r[2] > r[0]) || !(r[3] > r[1])) {
-        error = "--map-rect: нужно X1,Y1,X2,Y2 (см) с X2 > X1 и Y2 > Y1, получено \"" + *v + "\"";
+        error = "--map-rect: нужно X1,Y1,X2,Y2 (см, по модулю до 1e6) с X2 > X1 и Y2 > Y1, получено \"" + *v + "\"";
         return std::nullopt;
       }
       o.mapRect = r;

@@ -109,6 +109,7 @@ TEST_F(FieldViewCli, BadMapOptionsAreRefusedAndAnUnwritableFileIsReported) {
   EXPECT_NE(err.find("--map-size"), std::string::npos);
   EXPECT_EQ(Run("--map " + (dir / "m.csv").string() + " --map-rect 1,2,0,3", &err), 2);
   EXPECT_EQ(Run("--map " + (dir / "m.csv").string() + " --map-rect 1,2,3", &err), 2);
+  EXPECT_EQ(Run("--map " + (dir / "m.csv").string() + " --map-rect 0,0,1e300,1", &err), 2);
   EXPECT_EQ(Run("--map-size 10x10", &err), 2);
   EXPECT_EQ(Run("--field-lines-per-electrode 3", &err), 2);
   EXPECT_EQ(Run("--field-lines " + (dir / "l.csv").string() + " --field-lines-per-electrode 0", &err), 2);
