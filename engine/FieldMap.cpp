@@ -47,6 +47,24 @@ MapRect DefaultMapRect(const FieldCalc& calc, double margin) {
   return r;
 }
 
+MapPoint EvaluatePoint(const FieldCalc& calc, const PlaneRegions& regions, double x, double y) {
+  MapPoint p;
+  const PointRegion where = regions.Locate(x, y);
+  p.region = where.region;
+  p.generatrix = where.generatrix;
+  p.conductor = where.conductor;
+  if (where.conductor) {
+    p.phi = where.potential;
+  } else {
+    // The field is axisymmetric: left of the axis mirror the radial part.
+    calc.FieldAt(where.region, std::fabs(x), y, &p.phi, &p.ex, &p.ey);
+    if (x < 0) p.ex = -p.ex;
+    p.e = std::hypot(p.ex, p.ey);
+  }
+  p.exact = true;
+  return p;
+}
+
 MapStatus ComputeFieldMap(const FieldCalc& calc, FieldMap& map, const MapCallbacks& cb, bool coarseFirst) {
   if (!calc.HasSolution()) return MapStatus::kNoSolution;
   const int W = map.Width(), H = map.Height();
@@ -66,24 +84,7 @@ MapStatus ComputeFieldMap(const FieldCalc& calc, FieldMap& map, const MapCallbac
   const long long chunk = std::max<long long>(16, static_cast<long long>(1.5e6 / std::max(1.0, perPoint)));
   long long total = static_cast<long long>(W) * H, done = 0;
 
-  auto evaluate = [&](int i, int j) {
-    MapPoint& p = map.At(i, j);
-    const double x = map.X(i), y = map.Y(j);
-    const PointRegion where = regions.Locate(x, y);
-    p.region = where.region;
-    p.generatrix = where.generatrix;
-    p.conductor = where.conductor;
-    if (where.conductor) {
-      p.phi = where.potential;
-      p.ex = p.ey = p.e = 0.0;
-    } else {
-      // The field is axisymmetric: left of the axis mirror the radial part.
-      calc.FieldAt(where.region, std::fabs(x), y, &p.phi, &p.ex, &p.ey);
-      if (x < 0) p.ex = -p.ex;
-      p.e = std::hypot(p.ex, p.ey);
-    }
-    p.exact = true;
-  };
+  auto evaluate = [&](int i, int j) { map.At(i, j) = EvaluatePoint(calc, regions, map.X(i), map.Y(j)); };
 
   std::vector<std::pair<int, int>> todo;
   for (int stride = first; stride >= 1; stride /= 2) {

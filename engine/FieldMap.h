@@ -64,6 +64,12 @@ class FieldMap {
   std::vector<MapPoint> points_;
 };
 
+class PlaneRegions;
+
+// One point as the map computes it (for a cursor read-out): the region from
+// `regions`, then FieldAt there, or the conductor's potential and zero field.
+MapPoint EvaluatePoint(const FieldCalc& calc, const PlaneRegions& regions, double x, double y);
+
 enum class MapStatus { kComplete, kStopped, kNoSolution, kBadRequest };
 
 struct MapCallbacks {
