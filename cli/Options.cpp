@@ -31,6 +31,12 @@ std::string UsageText() {
          "  --points-between K     расчетных точек между КТ в файлах 01.dat... (0..100; 1)\n"
          "  --no-surface-results   не записывать файлы 01.dat, 02.dat, ...\n"
          "  --gap-curves FILE      кривые в промежутке: после расчета записать 01space.dat, ...\n"
+         "  --map FILE             после расчета записать карту поля (CSV): Fi, Ex, Ey, |E| в узлах сетки\n"
+         "  --map-size WxH         узлов сетки по x и по y (2..2000; 200x200)\n"
+         "  --map-rect X1,Y1,X2,Y2 прямоугольник карты, см (по умолчанию система с полями)\n"
+         "  --field-lines FILE     после расчета записать силовые линии (CSV)\n"
+         "  --field-lines-per-electrode N  линий от каждой образующей электрода с заданным\n"
+         "                         потенциалом (1..1000; 10)\n"
          "  --yes                  отвечать \"да\" на вопросы (незамкнутые области)\n"
          "  --quiet                не показывать ход расчета\n"
          "  --timings              вывести время этапов и пиковую память\n"
@@ -44,6 +50,7 @@ std::string VersionText() { return std::string("kalvor-calc ") + KALVOR_VERSION 
 
 std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, std::string& error) {
   CalcOptions o;
+  bool mapSizeGiven = false, linesCountGiven = false;
   auto value = [&](size_t& i, const std::string& name) -> const std::string* {
     if (i + 1 >= args.size()) {
       error = "параметру " + name + " нужно значение";
@@ -85,6 +92,50 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
         return std::nullopt;
       }
       o.pointsBetween = static_cast<int>(k);
+    } else if (a == "--map" || a == "--field-lines") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      (a == "--map" ? o.mapFile : o.fieldLinesFile) = *v;
+    } else if (a == "--map-size") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      const size_t xPos = v->find_first_of("xX");
+      double w = 0, h = 0;
+      if (xPos == std::string::npos || !ParseNumber(v->substr(0, xPos), w) || !ParseNumber(v->substr(xPos + 1), h) ||
+          w != std::floor(w) || h != std::floor(h) || w < 2 || h < 2 || w > 2000 || h > 2000) {
+        error = "--map-size: нужно WxH, целые от 2 до 2000, получено \"" + *v + "\"";
+        return std::nullopt;
+      }
+      mapSizeGiven = true;
+      o.mapWidth = static_cast<int>(w);
+      o.mapHeight = static_cast<int>(h);
+    } else if (a == "--map-rect") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      std::array<double, 4> r{};
+      size_t from = 0;
+      bool ok = true;
+      for (int k = 0; k < 4 && ok; ++k) {
+        const size_t comma = k < 3 ? v->find(',', from) : v->size();
+        ok = comma != std::string::npos && ParseNumber(v->substr(from, comma - from), r[static_cast<size_t>(k)]);
+        from = comma + 1;
+      }
+      for (double c : r) ok = ok && std::fabs(c) <= 1e6;
+      if (!ok || !(r[2] > r[0]) || !(r[3] > r[1])) {
+        error = "--map-rect: нужно X1,Y1,X2,Y2 (см, по модулю до 1e6) с X2 > X1 и Y2 > Y1, получено \"" + *v + "\"";
+        return std::nullopt;
+      }
+      o.mapRect = r;
+    } else if (a == "--field-lines-per-electrode") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      double n = 0;
+      if (!ParseNumber(*v, n) || n != std::floor(n) || n < 1 || n > 1000) {
+        error = "--field-lines-per-electrode: нужно целое число от 1 до 1000, получено \"" + *v + "\"";
+        return std::nullopt;
+      }
+      linesCountGiven = true;
+      o.linesPerElectrode = static_cast<int>(n);
     } else if (a == "--earth") {
       o.earth = true;
     } else if (a == "--test-closure") {
@@ -114,6 +165,14 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
       error = "лишний аргумент " + a;
       return std::nullopt;
     }
+  }
+  if (!o.mapFile && (mapSizeGiven || o.mapRect)) {
+    error = "--map-size и --map-rect действуют только вместе с --map FILE";
+    return std::nullopt;
+  }
+  if (!o.fieldLinesFile && linesCountGiven) {
+    error = "--field-lines-per-electrode действует только вместе с --field-lines FILE";
+    return std::nullopt;
   }
   if (!o.help && !o.version && o.systemFile.empty()) {
     error = "не указан файл полеобразующей системы";

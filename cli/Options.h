@@ -1,6 +1,7 @@
 #pragma once
 // Command line of kalvor-calc.
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +25,12 @@ struct CalcOptions {
   bool timings = false;
   bool help = false;
   bool version = false;
+  // Field map and field lines (CSV files, LF line ends).
+  std::optional<std::string> mapFile;
+  int mapWidth = 200, mapHeight = 200;
+  std::optional<std::array<double, 4>> mapRect;  // x1, y1, x2, y2 in cm; default the system's extent
+  std::optional<std::string> fieldLinesFile;
+  int linesPerElectrode = 10;
 };
 
 // Parses argv[1..]; on failure returns nothing and sets `error`.

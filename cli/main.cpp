@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/ConsoleProgress.h"
+#include "cli/FieldViewOutput.h"
 #include "cli/Options.h"
 #include "engine/Blas.h"
 #include "engine/CalculationRun.h"
@@ -132,6 +133,7 @@ int main(int argc, char** argv) {
     }
     gapSeconds = seconds(gapStart);
   }
+  if (WriteFieldViews(calc, opt, console) != 0) return 1;
   const double totalSeconds = seconds(start);
 
   std::map<std::string, double> stage;
