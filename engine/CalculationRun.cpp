@@ -90,11 +90,11 @@ RunReport RunCalculation(FieldCalc& calc, bool& changedSinceCalculation, Progres
   clock.Next(nullptr);
   control.Close();
   report.errorCode = calc.ErrorCode();
-  if (reportable && calc.ErrorCode() == 0 && calc.HasSolution()) {
+  if (reportable && calc.ErrorCode() == FieldCalc::kNoError && calc.HasSolution()) {
     ui.ShowMessage("Расчет завершен", "", ProgressReporter::Icon::Information);
     report.success = true;
   } else {
-    if (reportable && calc.ErrorCode() != 0)
+    if (reportable && calc.ErrorCode() != FieldCalc::kNoError)
       ui.ShowMessage(calc.FullErrorText(), "Error", ProgressReporter::Icon::Stop);
     calc.ClearError();
     calc.Reset(false);
