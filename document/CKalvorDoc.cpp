@@ -38,6 +38,10 @@ void CKalvorDoc::NewDocument() {
   xmax_ = 0;
   ymax_ = 0;
   path_.clear();
+  Replaced();
+}
+
+void CKalvorDoc::Replaced() {
   SetModified(false);
   emit titleChanged();
   emit documentReset();
@@ -76,12 +80,7 @@ CKalvorDoc::OpenResult CKalvorDoc::OpenDocument(const QString& path) {
   SetDefaults(info.absolutePath());
   path_ = info.absoluteFilePath();
   result.opened = true;
-  SetModified(false);
-  emit titleChanged();
-  emit documentReset();
-  emit resultsChanged(false);
-  emit commandStateChanged();
-  emit viewsChanged();
+  Replaced();
   return result;
 }
 

@@ -119,6 +119,8 @@ class CKalvorDoc : public QObject {
  private:
   void SetDefaults(const QString& resultsFolder);
   void SetModified(bool modified);
+  // After New and Open: a fresh, unmodified system everywhere.
+  void Replaced();
   // After every change of the generatrices.
   void SystemEdited();
   // Follows the engine after an operation that may have discarded the
