@@ -22,6 +22,12 @@ struct CalcOptions {
   bool yes = false;
   bool quiet = false;
   bool timings = false;
+  bool precise = false;
+  bool capacitance = true;
+  std::optional<std::string> summaryFile;
+  std::optional<double> targetError;
+  long long maxUnknowns = 20000;
+  std::optional<std::string> saveRefined;
   bool help = false;
 };
 
