@@ -94,6 +94,7 @@ std::string SummaryJson(const SummaryInput& in) {
       {"rounds", rounds},
       {"target_met", in.refinement ? ordered_json(in.refinement->targetMet) : ordered_json(nullptr)},
       {"limit_reached", in.refinement ? ordered_json(in.refinement->limitReached) : ordered_json(nullptr)},
+      {"stalled", in.refinement ? ordered_json(in.refinement->stalled) : ordered_json(nullptr)},
   };
   return j.dump(2) + "\n";
 }

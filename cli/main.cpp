@@ -136,6 +136,9 @@ int main(int argc, char** argv) {
     else if (refinement->limitReached)
       std::printf("Цель %.2e не достигнута: следующий шаг превысил бы предел неизвестных %lld\n", *opt.targetError,
                   opt.maxUnknowns);
+    else if (refinement->stalled)
+      std::printf("Цель %.2e не достигнута: ошибка перестала уменьшаться%s\n", *opt.targetError,
+                  opt.precise ? "" : " (приближенные K и E ограничивают ее около 2e-5; попробуйте --precise)");
     else
       std::printf("Цель %.2e не достигнута\n", *opt.targetError);
     if (opt.saveRefined) {

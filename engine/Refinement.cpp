@@ -2,50 +2,25 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cmath>
 #include <optional>
 
 #include "engine/Accuracy.h"
 #include "engine/ProgressReporter.h"
-#include "model/Arch.h"
-#include "model/Line.h"
 
 namespace {
 
-// Growth of the contour-point count of a generatrix failing in its
-// interior, and of a neighbour of a refined generatrix.
-constexpr double kInteriorGrowth = 1.5;
+// Growth of the contour-point count of a generatrix that misses the
+// target, and of a neighbour of one.
+constexpr double kGrowth = 1.5;
 constexpr double kNeighbourGrowth = 1.25;
-// The end piece: this many steps of the generatrix, this many contour
-// points (a third of the step), charges this much deeper (up to a limit).
-constexpr int kEndSteps = 2;
-constexpr int kEndPoints = 5;
-constexpr double kEndDepthFactor = 2.0;
-constexpr double kMaxEndRatio = 4.0;
 constexpr int kMaxRounds = 30;
+// Rounds without a gain of this factor end the refinement (the formula's
+// own floor or the clamp has been reached).
+constexpr double kStallGain = 0.9;
+constexpr int kStallRounds = 2;
 
 int Grown(int n, double factor) { return std::max(n + 1, static_cast<int>(std::ceil(n * factor))); }
-
-// The part of `e` between t0 and t1 (in its contour-point steps) with
-// `points` contour points and ratio `ratio`.
-std::unique_ptr<SurfData> Piece(const SurfData& e, double t0, double t1, int points, double ratio) {
-  std::unique_ptr<SurfData> p = e.Clone();
-  p->pointCount = points;
-  p->ratioLd = ratio;
-  if (e.GetKind() == SurfData::kArch) {
-    const auto& a = static_cast<const Arch&>(e);
-    auto& q = static_cast<Arch&>(*p);
-    const double d = a.AngularStep();
-    q.angle1 = a.angle1 - t0 * d;
-    q.angle2 = a.angle1 - t1 * d;
-  } else {
-    double x0, y0, x1, y1, nx, ny;
-    PointOnGeneratrix(e, t0, x0, y0, nx, ny);
-    PointOnGeneratrix(e, t1, x1, y1, nx, ny);
-    auto& q = static_cast<Line&>(*p);
-    q.SetAll(p->Params(), x0, y0, x1, y1);
-  }
-  return p;
-}
 
 bool SharesEnd(const SurfData& a, const SurfData& b) {
   double a1x, a1y, a2x, a2y, b1x, b1y, b2x, b2y;
@@ -71,44 +46,19 @@ long long UnknownsOf(const CSurfColl& system) {
 
 }  // namespace
 
-CSurfColl RefinedSystem(const CSurfColl& system, const std::vector<double>& errors,
-                        const std::vector<double>& worstAt, double target) {
+CSurfColl RefinedSystem(const CSurfColl& system, const std::vector<double>& errors, double target) {
   const int count = system.GetSize();
   std::vector<char> failing(static_cast<size_t>(count), 0), neighbour(static_cast<size_t>(count), 0);
   for (int i = 0; i < count; ++i) failing[i] = i < static_cast<int>(errors.size()) && errors[i] > target;
   for (int i = 0; i < count; ++i)
     for (int j = 0; j < count && !failing[i]; ++j)
       if (failing[j] && SharesEnd(*system[i], *system[j])) neighbour[i] = 1;
-
   CSurfColl out;
   for (int i = 0; i < count; ++i) {
-    const SurfData& e = *system[i];
-    const int n = static_cast<int>(e.PointCount());
-    const bool shaped = e.GetKind() == SurfData::kArch || e.GetKind() == SurfData::kLine;
-    if (!failing[i] || !shaped || n < 2) {
-      std::unique_ptr<SurfData> c = e.Clone();
-      if (failing[i] || neighbour[i]) c->pointCount = Grown(n, failing[i] ? kInteriorGrowth : kNeighbourGrowth);
-      out.Append(std::move(c));
-      continue;
-    }
-    const double t = worstAt[i];
-    const bool variable = e.IsConductor() && !e.isFixed && !e.isFloating;
-    const bool atEnd = (t <= 1.0 || t >= n) && !variable && n > kEndSteps;
-    if (!atEnd) {
-      std::unique_ptr<SurfData> c = e.Clone();
-      c->pointCount = Grown(n, kInteriorGrowth);
-      out.Append(std::move(c));
-      continue;
-    }
-    const double endRatio = std::min(kMaxEndRatio, std::max(e.ratioLd, e.ratioLd * kEndDepthFactor));
-    const double last = n + 1.0;
-    if (t < last / 2) {
-      out.Append(Piece(e, 0.0, kEndSteps, kEndPoints, endRatio));
-      out.Append(Piece(e, kEndSteps, last, n - 1, e.ratioLd));
-    } else {
-      out.Append(Piece(e, 0.0, last - kEndSteps, n - 1, e.ratioLd));
-      out.Append(Piece(e, last - kEndSteps, last, kEndPoints, endRatio));
-    }
+    std::unique_ptr<SurfData> c = system[i]->Clone();
+    const int n = static_cast<int>(c->PointCount());
+    if (n > 0 && (failing[i] || neighbour[i])) c->pointCount = Grown(n, failing[i] ? kGrowth : kNeighbourGrowth);
+    out.Append(std::move(c));
   }
   return out;
 }
@@ -121,7 +71,13 @@ RefinementResult RefineToTarget(FieldCalc& calc, double target, long long maxUnk
     while (calc.Generatrices().GetSize() > 0) calc.RemoveGeneratrix(calc.Generatrices().GetSize() - 1);
     for (const auto& e : system) calc.AddGeneratrix(e->Clone());
   };
-  CSurfColl previous;
+  CSurfColl best;
+  double bestError = INFINITY;
+  bool lastIsBest = true;
+  // A stalled or limited refinement ends with the best system seen.
+  auto keepBest = [&] {
+    if (!lastIsBest) replaceSystem(best);
+  };
   for (int round = 0; round < kMaxRounds; ++round) {
     calc.ClearError();
     calc.Place();
@@ -129,27 +85,35 @@ RefinementResult RefineToTarget(FieldCalc& calc, double target, long long maxUnk
     if (!calc.ErrorCode()) calc.SolveCharges(false);
     if (calc.ErrorCode() || !calc.HasSolution()) {
       result.errorCode = calc.ErrorCode() ? calc.ErrorCode() : FieldCalc::kBadElement;
-      if (round > 0) replaceSystem(previous);
+      if (round > 0) replaceSystem(best);
       calc.ClearError();
       return result;
     }
     const SolutionAnalysis a = AnalyseSolution(calc, 1);
     result.rounds.push_back({calc.Unknowns(), a.WorstError()});
+    lastIsBest = a.WorstError() < bestError;
+    if (lastIsBest) {
+      bestError = a.WorstError();
+      best = calc.Generatrices().Clone();
+    }
     if (a.WorstError() <= target) {
       result.targetMet = true;
       return result;
     }
-    std::vector<double> errors, worstAt;
-    for (const GeneratrixAccuracy& g : a.generatrices) {
-      errors.push_back(g.Error());
-      worstAt.push_back(g.worstAt);
-    }
-    CSurfColl next = RefinedSystem(calc.Generatrices(), errors, worstAt, target);
-    if (UnknownsOf(next) > maxUnknowns) {
-      result.limitReached = true;
+    const size_t r = result.rounds.size();
+    if (r > kStallRounds && result.rounds[r - 1].worstError > kStallGain * result.rounds[r - 1 - kStallRounds].worstError) {
+      result.stalled = true;
+      keepBest();
       return result;
     }
-    previous = calc.Generatrices().Clone();
+    std::vector<double> errors;
+    for (const GeneratrixAccuracy& g : a.generatrices) errors.push_back(g.Error());
+    CSurfColl next = RefinedSystem(calc.Generatrices(), errors, target);
+    if (UnknownsOf(next) > maxUnknowns) {
+      result.limitReached = true;
+      keepBest();
+      return result;
+    }
     replaceSystem(next);
   }
   return result;
