@@ -81,13 +81,26 @@ double SolutionAnalysis::WorstError() const {
 bool SolveSeveral(const matrixT& a, std::vector<double>& b, std::size_t columns, double& rcond) {
   const std::size_t n = a.RowNo();
   if (n == 0 || a.ColNo() != n || b.size() != n * columns) return false;
-  std::vector<double> lu(n * n);
+  // Rows and columns are equilibrated first (as LAPACK's dgeequ does): the
+  // zero-net-charge rows of floating conductors hold ones among
+  // coefficients of order 1e10, and the estimate would otherwise report
+  // that scaling rather than the conditioning of the problem.
   const double* src = a.Data();
-  double norm = 0.0;  // 1-norm of the original: the largest column sum
+  const std::size_t ld = a.Ld();
+  std::vector<double> rowScale(n, 0.0), colScale(n, 0.0);
+  for (std::size_t j = 0; j < n; ++j)
+    for (std::size_t i = 0; i < n; ++i) rowScale[i] = std::max(rowScale[i], std::fabs(src[j * ld + i]));
+  for (double& r : rowScale) r = r > 0.0 ? 1.0 / r : 1.0;
+  for (std::size_t j = 0; j < n; ++j) {
+    for (std::size_t i = 0; i < n; ++i) colScale[j] = std::max(colScale[j], std::fabs(src[j * ld + i]) * rowScale[i]);
+    colScale[j] = colScale[j] > 0.0 ? 1.0 / colScale[j] : 1.0;
+  }
+  std::vector<double> lu(n * n);
+  double norm = 0.0;  // 1-norm of the equilibrated matrix: the largest column sum
   for (std::size_t j = 0; j < n; ++j) {
     double sum = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
-      const double v = src[j * a.Ld() + i];
+      const double v = src[j * ld + i] * rowScale[i] * colScale[j];
       lu[j * n + i] = v;
       sum += std::fabs(v);
     }
@@ -101,7 +114,12 @@ bool SolveSeveral(const matrixT& a, std::vector<double>& b, std::size_t columns,
   std::vector<int> iwork(n);
   dgecon_("1", &nn, lu.data(), &nn, &norm, &rcond, work.data(), iwork.data(), &info);
   if (info != 0) rcond = -1.0;
-  if (columns > 0) blas::LuSolve(lu.data(), n, pivots.data(), b.data(), columns);
+  if (columns == 0) return true;
+  for (std::size_t c = 0; c < columns; ++c)
+    for (std::size_t i = 0; i < n; ++i) b[c * n + i] *= rowScale[i];
+  blas::LuSolve(lu.data(), n, pivots.data(), b.data(), columns);
+  for (std::size_t c = 0; c < columns; ++c)
+    for (std::size_t i = 0; i < n; ++i) b[c * n + i] *= colScale[i];
   return true;
 }
 

@@ -76,8 +76,8 @@ void AddCapacitance(const FieldCalc& calc, SolutionAnalysis& analysis);
 constexpr double kConditionWarning = 1e-13;
 
 // Solves A X = B for the columns of `b` (n x m, column-major, in place) and
-// estimates the reciprocal 1-norm condition number of A, from one LU
-// factorisation. False for a singular A.
+// estimates the reciprocal 1-norm condition number of A with its rows and
+// columns equilibrated, from one LU factorisation. False for a singular A.
 bool SolveSeveral(const matrixT& a, std::vector<double>& b, std::size_t columns, double& rcond);
 
 // A point at `t` contour-point steps from the first end of `e` and the
