@@ -18,7 +18,17 @@ constexpr int kMaxRounds = 30;
 // Rounds without a gain of this factor end the refinement (the formula's
 // own floor or the clamp has been reached).
 constexpr double kStallGain = 0.9;
-constexpr int kStallRounds = 2;
+constexpr int kStallRounds = 5;
+
+// The last kStallRounds rounds did not improve on the best before them by
+// the factor kStallGain (errors are not monotonic from round to round).
+bool Stalled(const std::vector<RefinementRound>& rounds) {
+  const size_t r = rounds.size();
+  if (r <= kStallRounds) return false;
+  double before = INFINITY, recent = INFINITY;
+  for (size_t i = 0; i < r; ++i) (i + kStallRounds < r ? before : recent) = std::min(i + kStallRounds < r ? before : recent, rounds[i].worstError);
+  return recent > kStallGain * before;
+}
 
 int Grown(int n, double factor) { return std::max(n + 1, static_cast<int>(std::ceil(n * factor))); }
 
@@ -100,8 +110,7 @@ RefinementResult RefineToTarget(FieldCalc& calc, double target, long long maxUnk
       result.targetMet = true;
       return result;
     }
-    const size_t r = result.rounds.size();
-    if (r > kStallRounds && result.rounds[r - 1].worstError > kStallGain * result.rounds[r - 1 - kStallRounds].worstError) {
+    if (Stalled(result.rounds)) {
       result.stalled = true;
       keepBest();
       return result;

@@ -25,7 +25,7 @@ struct RefinementResult {
   std::vector<RefinementRound> rounds;
   bool targetMet = false;
   bool limitReached = false;  // the next round would exceed the limit
-  bool stalled = false;       // two rounds gained less than 10 %
+  bool stalled = false;       // five rounds gained less than 10 % on the best
   int errorCode = 0;          // of a failed round (the system is then the best before it)
 };
 
