@@ -36,8 +36,9 @@ std::string UsageText() {
          "  --precise              точный режим: эллиптические интегралы с полной точностью,\n"
          "                         без ограничения модуля формулы кольца\n"
          "  --summary FILE         записать итоги расчета (точность, заряды, емкости) в FILE (JSON)\n"
-         "  --no-capacitance       не считать матрицу емкостей и оценку обусловленности\n"
-         "                         (они требуют второй копии матрицы в памяти)\n"
+         "  --capacitance          считать матрицу емкостей и оценку обусловленности (по умолчанию\n"
+         "                         до 5000 неизвестных: нужна вторая копия матрицы и ее разложение)\n"
+         "  --no-capacitance       не считать их\n"
          "  --target-error E       уточнять разбиение, пока ошибка на проверочных точках > E\n"
          "                         (1e-9..0.1)\n"
          "  --max-unknowns N       предел неизвестных при уточнении (по умолчанию 20000)\n"
@@ -118,6 +119,8 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
       o.precise = true;
     } else if (a == "--no-capacitance") {
       o.capacitance = false;
+    } else if (a == "--capacitance") {
+      o.capacitance = true;
     } else if (a == "--earth") {
       o.earth = true;
     } else if (a == "--test-closure") {

@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+// Unknowns up to which the capacitance matrix is computed unless asked
+// otherwise: it costs one more factorisation of a kept copy of the matrix.
+constexpr long long kAutoCapacitanceUnknowns = 5000;
+
 struct CalcOptions {
   std::string systemFile;
   std::optional<std::string> resultsFolder;  // default: the system file's folder
@@ -23,7 +27,8 @@ struct CalcOptions {
   bool quiet = false;
   bool timings = false;
   bool precise = false;
-  bool capacitance = true;
+  std::optional<bool> capacitance;  // default: up to kAutoCapacitanceUnknowns
+
   std::optional<std::string> summaryFile;
   std::optional<double> targetError;
   long long maxUnknowns = 20000;

@@ -95,7 +95,6 @@ int main(int argc, char** argv) {
   params.UseEarth = opt.earth;
   params.ControlFilePath = opt.controlFile.value_or(ControlFileIn(params.ResultsFolder));
   params.Precise = opt.precise;
-  params.Capacitance = opt.capacitance;
   calc.SetParameters(params);
 
   if (opt.gapCurves) {
@@ -114,6 +113,12 @@ int main(int argc, char** argv) {
     calc.SetGapCurves(std::move(curves));
   }
 
+  auto chooseCapacitance = [&] {
+    CalcParameters p = calc.Parameters();
+    p.Capacitance = opt.capacitance.value_or(calc.Unknowns() <= kAutoCapacitanceUnknowns);
+    calc.SetParameters(p);
+  };
+  chooseCapacitance();
   std::printf("%s", ConsoleText(ParameterSummary(calc.Parameters())).c_str());
   std::printf("Образующих: %d, кривых в промежутке: %d\n", calc.Generatrices().GetSize(),
               calc.GapCurves().GetSize());
@@ -153,6 +158,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   }
 
+  if (refinement) chooseCapacitance();
   bool changed = true;
   const RunReport report = RunCalculation(calc, changed, console);
   if (!report.success) return 1;
