@@ -170,7 +170,8 @@ SolutionAnalysis AnalyseSolution(const FieldCalc& calc, int k) {
       if (e.IsConductor()) {
         double phi, ex, ey;
         calc.FieldAt(e.outerRegion, c.x, c.y, &phi, &ex, &ey);
-        const double u = e.isFloating ? floatingPotential[e.innerRegion] : PrescribedPotential(e, c.t);
+        const auto f = floatingPotential.find(e.innerRegion);
+        const double u = !e.isFloating ? PrescribedPotential(e, c.t) : f != floatingPotential.end() ? f->second : 0.0;
         c.potentialError = std::fabs(phi - u);
         c.field = std::hypot(ex, ey);
         c.displacement = e.epsOuter * c.field;
