@@ -16,7 +16,9 @@ void EllipticKE(double m1, double& K, double& E) {
     a = an;
     power *= 2.0;
     sum += power * c * c;
-    if (std::fabs(c) <= 1e-17 * a) break;
+    // Quadratic convergence: the next half difference is about c^2/(4a),
+    // below 1e-20 of a, and adds nothing a double can hold.
+    if (std::fabs(c) <= 1e-10 * a) break;
   }
   K = kPi / (2.0 * a);
   E = K * (1.0 - sum);
