@@ -136,6 +136,7 @@ int main(int argc, char** argv) {
                   refinement->rounds[r].unknowns, refinement->rounds[r].worstError);
     if (refinement->errorCode)
       std::fprintf(stderr, "Уточнение остановлено: %s\n", FieldCalc::MessageFor(refinement->errorCode).c_str());
+    if (refinement->errorCode == FieldCalc::kAborted) return 1;
     if (refinement->targetMet)
       std::printf("Цель %.2e достигнута\n", *opt.targetError);
     else if (refinement->limitReached)
