@@ -7,6 +7,8 @@
 
 #include "engine/Accuracy.h"
 #include "engine/ProgressReporter.h"
+#include "model/Arch.h"
+#include "model/Line.h"
 
 namespace {
 
@@ -30,6 +32,12 @@ bool Stalled(const std::vector<RefinementRound>& rounds) {
   return recent > kStallGain * before;
 }
 
+// Grading toward a free end: a piece of this many steps split off with
+// this many contour points and its charges twice as deep (up to the limit).
+constexpr int kEndSteps = 2;
+constexpr int kEndPoints = 5;
+constexpr double kMaxEndRatio = 4.0;
+
 int Grown(int n, double factor) { return std::max(n + 1, static_cast<int>(std::ceil(n * factor))); }
 
 bool SharesEnd(const SurfData& a, const SurfData& b) {
@@ -40,6 +48,39 @@ bool SharesEnd(const SurfData& a, const SurfData& b) {
   auto same = [&](double x1, double y1, double x2, double y2) { return std::hypot(x1 - x2, y1 - y2) <= tol; };
   return same(a1x, a1y, b1x, b1y) || same(a1x, a1y, b2x, b2y) || same(a2x, a2y, b1x, b1y) ||
          same(a2x, a2y, b2x, b2y);
+}
+
+// Whether no other generatrix has an end at (x, y).
+bool FreeEnd(const CSurfColl& system, int self, double x, double y) {
+  for (int j = 0; j < system.GetSize(); ++j) {
+    if (j == self) continue;
+    double x1, y1, x2, y2;
+    system[j]->GetEnds(x1, y1, x2, y2);
+    const double tol = 1e-6 * (1.0 + std::fabs(x) + std::fabs(y));
+    if (std::hypot(x1 - x, y1 - y) <= tol || std::hypot(x2 - x, y2 - y) <= tol) return false;
+  }
+  return true;
+}
+
+// The part of `e` between t0 and t1 (in its contour-point steps) with
+// `points` contour points and ratio `ratio`.
+std::unique_ptr<SurfData> Piece(const SurfData& e, double t0, double t1, int points, double ratio) {
+  std::unique_ptr<SurfData> p = e.Clone();
+  p->pointCount = points;
+  p->ratioLd = ratio;
+  if (e.GetKind() == SurfData::kArch) {
+    const auto& a = static_cast<const Arch&>(e);
+    auto& q = static_cast<Arch&>(*p);
+    const double d = a.AngularStep();
+    q.angle1 = a.angle1 - t0 * d;
+    q.angle2 = a.angle1 - t1 * d;
+  } else {
+    double x0, y0, x1, y1, nx, ny;
+    PointOnGeneratrix(e, t0, x0, y0, nx, ny);
+    PointOnGeneratrix(e, t1, x1, y1, nx, ny);
+    static_cast<Line&>(*p).SetAll(p->Params(), x0, y0, x1, y1);
+  }
+  return p;
 }
 
 long long UnknownsOf(const CSurfColl& system) {
@@ -56,7 +97,8 @@ long long UnknownsOf(const CSurfColl& system) {
 
 }  // namespace
 
-CSurfColl RefinedSystem(const CSurfColl& system, const std::vector<double>& errors, double target) {
+CSurfColl RefinedSystem(const CSurfColl& system, const std::vector<double>& errors,
+                        const std::vector<double>& worstAt, double target) {
   const int count = system.GetSize();
   std::vector<char> failing(static_cast<size_t>(count), 0), neighbour(static_cast<size_t>(count), 0);
   for (int i = 0; i < count; ++i) failing[i] = i < static_cast<int>(errors.size()) && errors[i] > target;
@@ -65,8 +107,32 @@ CSurfColl RefinedSystem(const CSurfColl& system, const std::vector<double>& erro
       if (failing[j] && SharesEnd(*system[i], *system[j])) neighbour[i] = 1;
   CSurfColl out;
   for (int i = 0; i < count; ++i) {
-    std::unique_ptr<SurfData> c = system[i]->Clone();
-    const int n = static_cast<int>(c->PointCount());
+    const SurfData& e = *system[i];
+    const int n = static_cast<int>(e.PointCount());
+    // Worst at a free end (on the axis, say): split off a graded end piece
+    // once, while its charges can still go deeper.
+    const double t = i < static_cast<int>(worstAt.size()) ? worstAt[i] : -1.0;
+    const bool shaped = e.GetKind() == SurfData::kArch || e.GetKind() == SurfData::kLine;
+    const bool variable = e.IsConductor() && !e.isFixed && !e.isFloating;
+    const bool atStart = t >= 0.0 && t <= 1.0, atFinish = t >= n;
+    if (failing[i] && shaped && !variable && n > kEndSteps + 1 && (atStart || atFinish) &&
+        2.0 * e.ratioLd <= kMaxEndRatio) {
+      double x, y, nx, ny;
+      PointOnGeneratrix(e, atStart ? 0.0 : n + 1.0, x, y, nx, ny);
+      if (FreeEnd(system, i, x, y)) {
+        const double last = n + 1.0;
+        const int rest = Grown(n - kEndSteps + 1, kGrowth);
+        if (atStart) {
+          out.Append(Piece(e, 0.0, kEndSteps, kEndPoints, 2.0 * e.ratioLd));
+          out.Append(Piece(e, kEndSteps, last, rest, e.ratioLd));
+        } else {
+          out.Append(Piece(e, 0.0, last - kEndSteps, rest, e.ratioLd));
+          out.Append(Piece(e, last - kEndSteps, last, kEndPoints, 2.0 * e.ratioLd));
+        }
+        continue;
+      }
+    }
+    std::unique_ptr<SurfData> c = e.Clone();
     if (n > 0 && (failing[i] || neighbour[i])) c->pointCount = Grown(n, failing[i] ? kGrowth : kNeighbourGrowth);
     out.Append(std::move(c));
   }
@@ -115,9 +181,12 @@ RefinementResult RefineToTarget(FieldCalc& calc, double target, long long maxUnk
       keepBest();
       return result;
     }
-    std::vector<double> errors;
-    for (const GeneratrixAccuracy& g : a.generatrices) errors.push_back(g.Error());
-    CSurfColl next = RefinedSystem(calc.Generatrices(), errors, target);
+    std::vector<double> errors, worstAt;
+    for (const GeneratrixAccuracy& g : a.generatrices) {
+      errors.push_back(g.Error());
+      worstAt.push_back(g.worstAt);
+    }
+    CSurfColl next = RefinedSystem(calc.Generatrices(), errors, worstAt, target);
     if (UnknownsOf(next) > maxUnknowns) {
       result.limitReached = true;
       keepBest();
