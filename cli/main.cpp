@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
       std::printf("Уточнение, шаг %zu: неизвестных %lld, наибольшая ошибка %.2e\n", r + 1,
                   refinement->rounds[r].unknowns, refinement->rounds[r].worstError);
     if (refinement->errorCode)
-      std::fprintf(stderr, "Уточнение остановлено: %s\n", FieldCalc::MessageFor(refinement->errorCode).c_str());
+      std::fprintf(stderr, "Уточнение остановлено: %s\n", refinement->errorText.c_str());
     if (refinement->errorCode == FieldCalc::kAborted) return 1;
     if (refinement->targetMet)
       std::printf("Цель %.2e достигнута\n", *opt.targetError);

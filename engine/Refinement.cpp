@@ -62,6 +62,18 @@ bool FreeEnd(const CSurfColl& system, int self, double x, double y) {
   return true;
 }
 
+// A copy of `e` with `points` contour points (a line derives its step from
+// the count).
+std::unique_ptr<SurfData> WithPoints(const SurfData& e, int points) {
+  std::unique_ptr<SurfData> p = e.Clone();
+  p->pointCount = points;
+  if (e.GetKind() == SurfData::kLine) {
+    auto& l = static_cast<Line&>(*p);
+    l.SetAll(l.Params(), l.x1, l.y1, l.x2, l.y2);
+  }
+  return p;
+}
+
 // The part of `e` between t0 and t1 (in its contour-point steps) with
 // `points` contour points and ratio `ratio`.
 std::unique_ptr<SurfData> Piece(const SurfData& e, double t0, double t1, int points, double ratio) {
@@ -132,9 +144,8 @@ CSurfColl RefinedSystem(const CSurfColl& system, const std::vector<double>& erro
         continue;
       }
     }
-    std::unique_ptr<SurfData> c = e.Clone();
-    if (n > 0 && (failing[i] || neighbour[i])) c->pointCount = Grown(n, failing[i] ? kGrowth : kNeighbourGrowth);
-    out.Append(std::move(c));
+    const bool grow = n > 0 && (failing[i] || neighbour[i]);
+    out.Append(WithPoints(e, grow ? Grown(n, failing[i] ? kGrowth : kNeighbourGrowth) : n));
   }
   return out;
 }
@@ -161,6 +172,7 @@ RefinementResult RefineToTarget(FieldCalc& calc, double target, long long maxUnk
     if (!calc.ErrorCode()) calc.SolveCharges(false);
     if (calc.ErrorCode() || !calc.HasSolution()) {
       result.errorCode = calc.ErrorCode() ? calc.ErrorCode() : FieldCalc::kBadElement;
+      result.errorText = calc.FullErrorText();
       if (round > 0) replaceSystem(best);
       calc.ClearError();
       return result;

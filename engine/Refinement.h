@@ -14,6 +14,7 @@
 // of 305). Junction ends are not split: the new junction gaps raised the
 // error there.
 
+#include <string>
 #include <vector>
 
 #include "engine/FieldCalc.h"
@@ -31,6 +32,7 @@ struct RefinementResult {
   bool limitReached = false;  // the next round would exceed the limit
   bool stalled = false;       // five rounds gained less than 10 % on the best
   int errorCode = 0;          // of a failed round (the system is then the best before it)
+  std::string errorText;      // its full message
 };
 
 constexpr long long kDefaultRefinementLimit = 20000;
