@@ -40,6 +40,16 @@ std::string UsageText() {
          "  --yes                  отвечать \"да\" на вопросы (незамкнутые области)\n"
          "  --quiet                не показывать ход расчета\n"
          "  --timings              вывести время этапов и пиковую память\n"
+         "  --precise              точный режим: эллиптические интегралы с полной точностью,\n"
+         "                         без ограничения модуля формулы кольца\n"
+         "  --summary FILE         записать итоги расчета (точность, заряды, емкости) в FILE (JSON)\n"
+         "  --capacitance          считать матрицу емкостей и оценку обусловленности (по умолчанию\n"
+         "                         до 5000 неизвестных: нужна вторая копия матрицы и ее разложение)\n"
+         "  --no-capacitance       не считать их\n"
+         "  --target-error E       уточнять разбиение, пока ошибка на проверочных точках > E\n"
+         "                         (1e-9..0.1)\n"
+         "  --max-unknowns N       предел неизвестных при уточнении (по умолчанию 20000)\n"
+         "  --save-refined FILE    записать уточненную систему в FILE (исходный файл не меняется)\n"
          "  --help                 эта справка\n"
          "  --version              версия программы\n"
          "\n"
@@ -136,6 +146,38 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
       }
       linesCountGiven = true;
       o.linesPerElectrode = static_cast<int>(n);
+    } else if (a == "--summary") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      o.summaryFile = *v;
+    } else if (a == "--save-refined") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      o.saveRefined = *v;
+    } else if (a == "--target-error") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      double e = 0;
+      if (!ParseNumber(*v, e) || e < 1e-9 || e > 0.1) {
+        error = "--target-error: нужно число от 1e-9 до 0.1, получено \"" + *v + "\"";
+        return std::nullopt;
+      }
+      o.targetError = e;
+    } else if (a == "--max-unknowns") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      double m = 0;
+      if (!ParseNumber(*v, m) || m != std::floor(m) || m < 1 || m > 1e6) {
+        error = "--max-unknowns: нужно целое число от 1 до 1000000, получено \"" + *v + "\"";
+        return std::nullopt;
+      }
+      o.maxUnknowns = static_cast<long long>(m);
+    } else if (a == "--precise") {
+      o.precise = true;
+    } else if (a == "--no-capacitance") {
+      o.capacitance = false;
+    } else if (a == "--capacitance") {
+      o.capacitance = true;
     } else if (a == "--earth") {
       o.earth = true;
     } else if (a == "--test-closure") {
@@ -172,6 +214,10 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
   }
   if (!o.fieldLinesFile && linesCountGiven) {
     error = "--field-lines-per-electrode действует только вместе с --field-lines FILE";
+    return std::nullopt;
+  }
+  if (!o.targetError && o.saveRefined) {
+    error = "--save-refined требует --target-error";
     return std::nullopt;
   }
   if (!o.help && !o.version && o.systemFile.empty()) {

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+// Unknowns up to which the capacitance matrix is computed unless asked
+// otherwise: it costs one more factorisation of a kept copy of the matrix.
+constexpr long long kAutoCapacitanceUnknowns = 5000;
+
 struct CalcOptions {
   std::string systemFile;
   std::optional<std::string> resultsFolder;  // default: the system file's folder
@@ -23,6 +27,13 @@ struct CalcOptions {
   bool yes = false;
   bool quiet = false;
   bool timings = false;
+  bool precise = false;
+  std::optional<bool> capacitance;  // default: up to kAutoCapacitanceUnknowns
+
+  std::optional<std::string> summaryFile;
+  std::optional<double> targetError;
+  long long maxUnknowns = 20000;
+  std::optional<std::string> saveRefined;
   bool help = false;
   bool version = false;
   // Field map and field lines (CSV files, LF line ends).

@@ -14,10 +14,13 @@
 #include "cli/ConsoleProgress.h"
 #include "cli/FieldViewOutput.h"
 #include "cli/Options.h"
+#include "cli/Summary.h"
+#include "engine/Accuracy.h"
 #include "engine/Blas.h"
 #include "engine/CalculationRun.h"
 #include "engine/FieldCalc.h"
 #include "engine/GapCurves.h"
+#include "engine/Refinement.h"
 #include "model/TextFormat.h"
 
 namespace {
@@ -96,6 +99,7 @@ int main(int argc, char** argv) {
   params.ExternalField = opt.externalField;
   params.UseEarth = opt.earth;
   params.ControlFilePath = opt.controlFile.value_or(ControlFileIn(params.ResultsFolder));
+  params.Precise = opt.precise;
   calc.SetParameters(params);
 
   if (opt.gapCurves) {
@@ -114,12 +118,53 @@ int main(int argc, char** argv) {
     calc.SetGapCurves(std::move(curves));
   }
 
+  auto chooseCapacitance = [&] {
+    CalcParameters p = calc.Parameters();
+    p.Capacitance = opt.capacitance.value_or(calc.Unknowns() <= kAutoCapacitanceUnknowns);
+    calc.SetParameters(p);
+  };
+  chooseCapacitance();
   std::printf("%s", ConsoleText(ParameterSummary(calc.Parameters())).c_str());
   std::printf("Образующих: %d, кривых в промежутке: %d\n", calc.Generatrices().GetSize(),
               calc.GapCurves().GetSize());
   std::fflush(stdout);
 
   ConsoleProgress console(opt.quiet, opt.yes);
+  std::optional<RefinementResult> refinement;
+  double refinementSeconds = 0.0;
+  if (opt.targetError) {
+    const auto refineStart = std::chrono::steady_clock::now();
+    refinement = RefineToTarget(calc, *opt.targetError, opt.maxUnknowns, &console);
+    refinementSeconds = seconds(refineStart);
+    for (size_t r = 0; r < refinement->rounds.size(); ++r)
+      std::printf("Уточнение, шаг %zu: неизвестных %lld, наибольшая ошибка %.2e\n", r + 1,
+                  refinement->rounds[r].unknowns, refinement->rounds[r].worstError);
+    if (refinement->errorCode)
+      std::fprintf(stderr, "Уточнение остановлено: %s\n", refinement->errorText.c_str());
+    if (refinement->errorCode == FieldCalc::kAborted) return 1;
+    if (refinement->targetMet)
+      std::printf("Цель %.2e достигнута\n", *opt.targetError);
+    else if (refinement->limitReached)
+      std::printf("Цель %.2e не достигнута: следующий шаг превысил бы предел неизвестных %lld\n", *opt.targetError,
+                  opt.maxUnknowns);
+    else if (refinement->stalled)
+      std::printf("Цель %.2e не достигнута: ошибка перестала уменьшаться%s\n", *opt.targetError,
+                  opt.precise ? "" : " (приближенные K и E ограничивают ее около 2e-5; попробуйте --precise)");
+    else
+      std::printf("Цель %.2e не достигнута\n", *opt.targetError);
+    if (opt.saveRefined) {
+      std::ofstream out(*opt.saveRefined, std::ios::binary | std::ios::trunc);
+      calc.WriteSystem(out);
+      out.close();
+      if (!out) {
+        std::fprintf(stderr, "%s\n%s\n", FieldCalc::MessageFor(FieldCalc::kFileOpen).c_str(), opt.saveRefined->c_str());
+        return 1;
+      }
+    }
+    std::fflush(stdout);
+  }
+
+  if (refinement) chooseCapacitance();
   bool changed = true;
   const RunReport report = RunCalculation(calc, changed, console);
   if (!report.success) return 1;
@@ -134,6 +179,10 @@ int main(int argc, char** argv) {
     gapSeconds = seconds(gapStart);
   }
   if (WriteFieldViews(calc, opt, console) != 0) return 1;
+  const auto analysisStart = std::chrono::steady_clock::now();
+  SolutionAnalysis analysis = AnalyseSolution(calc, report.parameters.PointsBetweenCPs);
+  AddCapacitance(calc, analysis);
+  const double analysisSeconds = seconds(analysisStart);
   const double totalSeconds = seconds(start);
 
   std::map<std::string, double> stage;
@@ -146,6 +195,30 @@ int main(int argc, char** argv) {
   std::printf("Наибольшая напряженность на образующих, кВ/см:\n");
   for (int i = 0; i < calc.Generatrices().GetSize(); ++i)
     std::printf("  %2d: %.5g\n", i + 1, calc.MaxSurfaceField(i, report.parameters.PointsBetweenCPs));
+  std::printf("%s", AnalysisText(calc, analysis).c_str());
+  for (const std::string& w : analysis.warnings) std::fprintf(stderr, "Предупреждение: %s\n", w.c_str());
+  if (opt.summaryFile) {
+    SummaryInput in;
+    in.calc = &calc;
+    in.report = &report;
+    in.analysis = &analysis;
+    in.refinement = refinement ? &*refinement : nullptr;
+    in.targetError = opt.targetError;
+    in.maxUnknowns = opt.maxUnknowns;
+    for (const StageTiming& t : report.timings) in.timings[t.stage] += t.seconds;
+    in.timings["read"] = readSeconds;
+    in.timings["refinement"] = refinementSeconds;
+    in.timings["gap"] = gapSeconds;
+    in.timings["analysis"] = analysisSeconds;
+    in.timings["total"] = totalSeconds;
+    std::ofstream out(*opt.summaryFile, std::ios::binary | std::ios::trunc);
+    out << SummaryJson(in);
+    out.close();
+    if (!out) {
+      std::fprintf(stderr, "%s\n%s\n", FieldCalc::MessageFor(FieldCalc::kFileOpen).c_str(), opt.summaryFile->c_str());
+      return 1;
+    }
+  }
   if (opt.timings) {
     std::printf("timing read %.6f\n", readSeconds);
     for (const char* s : {"place", "fill", "solve", "control", "results"})

@@ -26,5 +26,7 @@ std::string ParameterSummary(const CalcParameters& p) {
   t += std::string("Запись результатов по поверхностям: ") + YesNo(p.SurfaceResults);
   t += "Папка результатов: " + p.ResultsFolder + "\r\n";
   t += "Контрольный файл: " + p.ControlFilePath + "\r\n";
+  t += std::string("Точный расчет (эллиптические интегралы без приближения): ") + YesNo(p.Precise);
+  t += std::string("Расчет матрицы емкостей: ") + YesNo(p.Capacitance);
   return t;
 }

@@ -17,14 +17,19 @@ struct CalcParameters {
   int PointsBetweenCPs = 1;
   std::string ResultsFolder;
   std::string ControlFilePath;
+  // Exact elliptic integrals and no modulus clamp in the ring formula.
+  bool Precise = false;
+  // Keep the matrix after the solve for the capacitance matrix and the
+  // condition estimate (twice the memory of the solve).
+  bool Capacitance = false;
 
   bool operator==(const CalcParameters&) const = default;
 
   // Whether charges solved under `other` still hold under these parameters:
-  // only the external field and the earth enter the equations; the rest
+  // only the external field, the earth and the formula enter the equations; the rest
   // shapes the output.
   bool SameSolution(const CalcParameters& other) const {
-    return ExternalField == other.ExternalField && UseEarth == other.UseEarth;
+    return ExternalField == other.ExternalField && UseEarth == other.UseEarth && Precise == other.Precise;
   }
 };
 

@@ -69,7 +69,7 @@ RunReport RunCalculation(FieldCalc& calc, bool& changedSinceCalculation, Progres
     if (s.DumpMatrix) calc.WriteMatrix(control);
     if (calc.ErrorCode()) return true;
     clock.Next("solve");
-    calc.SolveCharges(s.DumpInverseMatrix);
+    calc.SolveCharges(s.DumpInverseMatrix || s.Capacitance);
     if (calc.ErrorCode()) return true;
     clock.Next("control");
     if (s.DumpInverseMatrix) calc.WriteMatrix(control);

@@ -14,6 +14,7 @@
 #include "engine/Parallel.h"
 #include "engine/ProgressReporter.h"
 #include "engine/RingField.h"
+#include "engine/RingFieldPrecise.h"
 
 
 void FieldCalc::FillMatrix() {
@@ -47,10 +48,11 @@ void FieldCalc::FillMatrix() {
   // columns, so that no two threads ever write to the same cache line.
   std::vector<double> buffer;
   long long chunkRow0 = 0;
+  const auto row = parameters_.Precise ? precise::CoefficientRow : CoefficientRow;
   auto computePoints = [&](long long begin, long long end) {
     for (long long p = begin; p < end; ++p) {
       double* pot = buffer.data() + (rowOf[p] - chunkRow0) * nc;
-      CoefficientRow(points_[p], q, nc, pot, points_[p].material == 1 ? nullptr : pot + nc);
+      row(points_[p], q, nc, pot, points_[p].material == 1 ? nullptr : pot + nc);
     }
   };
   auto storeRows = [&](long long rows) {

@@ -13,6 +13,7 @@
 #include "engine/Parallel.h"
 #include "engine/ProgressReporter.h"
 #include "engine/RingField.h"
+#include "engine/RingFieldPrecise.h"
 #include "model/Arch.h"
 #include "model/CheckSurface.h"
 #include "model/ElementText.h"
@@ -378,9 +379,9 @@ double FieldCalc::RegionPermittivity(int region) const {
 void FieldCalc::FieldAtTwo(int regionA, int regionB, double x, double y, double a[3], double b[3]) const {
   const double epsA = RegionPermittivity(regionA), epsB = RegionPermittivity(regionB);
   FieldSums sa, sb;
+  const auto add = parameters_.Precise ? precise::AddPotentialAndFieldTwo : AddPotentialAndFieldTwo;
   for (const Charge& c : charges_)
-    AddPotentialAndFieldTwo(c, x, y, regionA, epsA, epsA == 0.0 ? nullptr : &sa, regionB, epsB,
-                            epsB == 0.0 ? nullptr : &sb);
+    add(c, x, y, regionA, epsA, epsA == 0.0 ? nullptr : &sa, regionB, epsB, epsB == 0.0 ? nullptr : &sb);
   auto finish = [&](double eps, const FieldSums& s, double out[3]) {
     if (eps == 0.0) {
       out[0] = out[1] = out[2] = 0.0;
@@ -401,7 +402,8 @@ void FieldCalc::FieldAt(int region, double x, double y, double* phi, double* Ex,
     return;
   }
   double sx = 0.0, sy = 0.0, sp = 0.0;
-  for (const Charge& c : charges_) AddPotentialAndField(c, region, x, y, &sp, &sx, &sy, eps);
+  const auto add = parameters_.Precise ? precise::AddPotentialAndField : AddPotentialAndField;
+  for (const Charge& c : charges_) add(c, region, x, y, &sp, &sx, &sy, eps);
   *Ex = sx / eps;
   *Ey = sy / eps + parameters_.ExternalField;
   *phi = sp - parameters_.ExternalField * y;

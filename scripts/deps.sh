@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-svg-dev
   dpkg-dev help2man desktop-file-utils
+  nlohmann-json3-dev
 )
 
 missing=()

@@ -161,6 +161,34 @@ TEST_F(Cli, BadOptionsExitWithUsage) {
   EXPECT_EQ(r.exit, 2);
   EXPECT_NE(r.err.find("Использование"), std::string::npos);
   EXPECT_EQ(Run("--help").exit, 0);
+  EXPECT_EQ(Run("x.txt --target-error 0").exit, 2);
+  EXPECT_EQ(Run("x.txt --max-unknowns 1.5").exit, 2);
+  const Result lone = Run("x.txt --save-refined y.txt");
+  EXPECT_EQ(lone.exit, 2);
+  EXPECT_NE(lone.err.find("--target-error"), std::string::npos);
+}
+
+// Refinement works on a copy: the user's file stays as it was; the refined
+// system goes only where --save-refined says, and reads back as a system.
+TEST_F(Cli, RefinementNeverChangesTheSystemFile) {
+  const std::string plane =
+      "Me; 1 ; 2 ;    ; 1.0 ;\t\tc; 0.000 ; 10.000 ; 5.000 ; 90.00000 ; -90.00000 ; 100.000 ; 20 ; 2.0000 ;\n";
+  const fs::path sys = Write("plane.txt", plane);
+  const fs::path refined = dir / "refined.txt";
+  const fs::path summary = dir / "summary.json";
+  const Result r = Run(sys.string() + " --earth --quiet --target-error 3e-5 --save-refined " + refined.string() +
+                       " --summary " + summary.string());
+  ASSERT_EQ(r.exit, 0) << r.err;
+  EXPECT_EQ(Read(sys), plane);
+  EXPECT_NE(r.out.find("Уточнение, шаг 2:"), std::string::npos) << r.out;
+  const std::string text = Read(refined);
+  EXPECT_NE(text.find("c; 0.000 ; 10.000 ; 5.000 ;"), std::string::npos) << text;
+  EXPECT_EQ(text.find("; 20 ; 2.0000"), std::string::npos) << text;  // more contour points
+  const Result again = Run(refined.string() + " --earth --quiet --no-surface-results");
+  EXPECT_EQ(again.exit, 0) << again.err;
+  const std::string json = Read(summary);
+  for (const char* key : {"\"schema\": 1", "\"refinement\"", "\"rounds\"", "\"target_met\": true", "\"capacitance_f\""})
+    EXPECT_NE(json.find(key), std::string::npos) << key;
 }
 
 TEST_F(Cli, VersionIsTheProjectVersion) {

@@ -50,7 +50,9 @@ TEST_F(Run, SummaryText) {
             "Расчетных точек между КТ: 1\r\n"
             "Запись результатов по поверхностям: Да\r\n"
             "Папка результатов: " + dir.string() + "\r\n"
-            "Контрольный файл: " + (dir / "ControlCalc.txt").string() + "\r\n");
+            "Контрольный файл: " + (dir / "ControlCalc.txt").string() + "\r\n"
+            "Точный расчет (эллиптические интегралы без приближения): Нет\r\n"
+            "Расчет матрицы емкостей: Нет\r\n");
 }
 
 TEST_F(Run, SuccessKeepsResultsAndWritesFiles) {

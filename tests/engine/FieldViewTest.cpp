@@ -69,13 +69,15 @@ TEST(PlaneRegions, EveryExampleNearCornersAndOnTheAxis) {
     const PlaneRegions regions(calc);
     ExpectRegions(regions, {
                                {0.5, 20, 1, true},         {1.001, 20, 2, false},     // rod side
-                               {0.999, 29.999, 1, true},   {1.001, 30.001, 2, false},  // rod top corner
-                               {0.999, 30.001, 2, false},  {1.001, 29.999, 2, false},
-                               {0, 30.01, 2, false},       {0, 29.99, 1, true},        // top on the axis
+                               {0.999, 29.999, 1, true},   {1.001, 30.001, 2, false},  // rod top, rounded
+                               {0.5, 30.5, 1, true},       {0.8, 30.8, 2, false},
+                               {1.001, 29.999, 2, false},
+                               {0, 31.01, 2, false},       {0, 30.99, 1, true},        // top on the axis
                                {0.999, 5, 1, true},        {1.001, 5, 2, false},       // line meets tip
                                {0, 4.001, 1, true},        {0, 3.999, 2, false},       // tip on the axis
                                {5, 1, 3, false},           {5, 2.001, 2, false},       // plate
-                               {9.999, 1.999, 3, false},   {10.001, 2.001, 2, false},  // plate corner
+                               {9.5, 1.5, 3, false},       {9.8, 1.8, 2, false},       // plate edge, rounded
+                               {9.999, 0.5, 3, false},     {10.001, 2.001, 2, false},
                                {10.001, 1.999, 2, false},  {9.999, 2.001, 2, false},
                                {0, 1, 3, false},           {0, 3, 2, false},           // axis through plate
                                {30, 40, 2, false},

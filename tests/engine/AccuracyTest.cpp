@@ -1,0 +1,144 @@
+// Precise ring formula, the accuracy figures and refinement, against
+// analytic answers.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "engine/Accuracy.h"
+#include "engine/Refinement.h"
+#include "engine/RingFieldPrecise.h"
+#include "tests/engine/TestSystems.h"
+
+namespace {
+
+constexpr double kCapacitySphere = 4 * kPi * kEps0Codata * 0.05;  // R = 5 cm, F
+
+TEST(PreciseRing, EllipticIntegralsToFullPrecision) {
+  double K, E;
+  precise::EllipticKE(0.5, K, E);  // m = 0.5
+  EXPECT_NEAR(K, 1.854074677301372, 1e-15);
+  EXPECT_NEAR(E, 1.350643881047675, 1e-15);
+  precise::EllipticKE(1.0, K, E);  // m = 0
+  EXPECT_NEAR(K, kPi / 2, 1e-15);
+  EXPECT_NEAR(E, kPi / 2, 1e-15);
+  precise::EllipticKE(1e-12, K, E);  // next to the ring: K ~ ln(4/k'), E -> 1
+  EXPECT_NEAR(K, std::log(4.0 / 1e-6), 1e-9);
+  EXPECT_NEAR(E, 1.0, 1e-10);
+}
+
+TEST(PreciseRing, FieldIsMinusGradientOfPotentialAndFarFieldIsCoulomb) {
+  const double eps = kEps0, Q = 1e-9, R = 3.0;
+  for (auto [r, dz] : {std::pair{1.0, 0.5}, {3.05, 0.01}, {5.0, -2.0}, {0.01, 1.0}}) {
+    double phi, er, ez, p1, p2, unused;
+    precise::RingField(true, eps, Q, R, r, dz, phi, er, ez);
+    const double h = 1e-6;
+    precise::RingField(false, eps, Q, R, r + h, dz, p1, unused, unused);
+    precise::RingField(false, eps, Q, R, r - h, dz, p2, unused, unused);
+    EXPECT_NEAR(er, -(p1 - p2) / (2 * h), 1e-6 * std::hypot(er, ez)) << r << " " << dz;
+    precise::RingField(false, eps, Q, R, r, dz + h, p1, unused, unused);
+    precise::RingField(false, eps, Q, R, r, dz - h, p2, unused, unused);
+    EXPECT_NEAR(ez, -(p1 - p2) / (2 * h), 1e-6 * std::hypot(er, ez)) << r << " " << dz;
+  }
+  double phi, er, ez;
+  precise::RingField(true, eps, Q, R, 0.0, 1e4, phi, er, ez);
+  EXPECT_NEAR(phi, Q / (4 * kPi * eps * 1e4), 1e-7 * phi);
+  // The point on the ring itself: the one singular case, no contribution.
+  precise::RingField(true, eps, Q, R, R, 0.0, phi, er, ez);
+  EXPECT_EQ(phi, 0.0);
+}
+
+TEST(Accuracy, SphereChargeCapacitanceAndErrorFigures) {
+  FieldCalc calc;
+  testsys::Load(calc, testsys::Sphere(15, 100, 40, 2.0));
+  ASSERT_EQ(testsys::Solve(calc), 0);
+  SolutionAnalysis a = AnalyseSolution(calc, 1);
+  AddCapacitance(calc, a);
+  ASSERT_EQ(a.bodies.size(), 1u);
+  EXPECT_NEAR(a.bodies[0].charge, kCapacitySphere * 1e5, 2e-4 * kCapacitySphere * 1e5);
+  ASSERT_EQ(a.capacitance.size(), 1u);
+  EXPECT_NEAR(a.capacitance[0][0], kCapacitySphere, 2e-4 * kCapacitySphere);
+  EXPECT_NEAR(a.bodies[0].maxField, 20.0, 20.0 * 1e-3);
+  EXPECT_EQ(a.potentialScale, 100.0);
+  EXPECT_GT(a.worstPotentialError, 1e-6);
+  EXPECT_LT(a.worstPotentialError, 1e-4);
+  EXPECT_GT(a.reciprocalCondition, kConditionWarning);
+  EXPECT_TRUE(a.warnings.empty());
+}
+
+// The zero-net-charge rows of a floating conductor hold ones among
+// coefficients of order 1e10; unequilibrated, the estimate came out near
+// 1e-21 and warned for a sound system.
+TEST(Accuracy, ConditionEstimateNotFooledByFloatingRowScaling) {
+  FieldCalc calc;
+  testsys::Load(calc, "Me; 3 ; 2 ;    ; 1.0 ;\t\tc; 0.000 ; 10.000 ; 3.000 ; 90.00000 ; -90.00000 ;x ; 30 ; 2.0 ;\n");
+  testsys::With(calc, [](CalcParameters& p) { p.ExternalField = 10; });
+  ASSERT_EQ(testsys::Solve(calc), 0);
+  SolutionAnalysis a = AnalyseSolution(calc, 1);
+  AddCapacitance(calc, a);
+  EXPECT_GT(a.reciprocalCondition, 1e-8);
+  EXPECT_TRUE(a.capacitance.empty());  // no fixed body
+  ASSERT_EQ(a.bodies.size(), 1u);
+  EXPECT_NEAR(a.bodies[0].potential, -100.0, 0.05);
+  EXPECT_NEAR(a.bodies[0].maxField, 30.0, 30.0 * 2e-3);
+}
+
+TEST(Accuracy, PoorEndsAndClampAreWarnedByGeneratrix) {
+  FieldCalc calc;
+  testsys::Load(calc, testsys::Sphere(15, 100, 320, 1.0));
+  ASSERT_EQ(testsys::Solve(calc), 0);
+  const SolutionAnalysis a = AnalyseSolution(calc, 1);
+  int clamp = 0, ends = 0;
+  for (const std::string& w : a.warnings) {
+    EXPECT_EQ(w.rfind("Образующая 1:", 0), 0u) << w;
+    clamp += w.find("k^2 <= 0.9999") != std::string::npos;
+    ends += w.find("у конца") != std::string::npos;
+  }
+  EXPECT_EQ(clamp, 1);
+  EXPECT_EQ(ends, 2);
+}
+
+TEST(Refinement, MeetsTargetOrStopsAtLimit) {
+  FieldCalc calc;
+  // Sphere-plane gap h = R.
+  testsys::Load(calc, testsys::Sphere(10, 100, 40, 2.0));
+  testsys::With(calc, [](CalcParameters& p) { p.Precise = p.UseEarth = true; });
+  const RefinementResult met = RefineToTarget(calc, 1e-5, kDefaultRefinementLimit, nullptr);
+  EXPECT_TRUE(met.targetMet);
+  ASSERT_GE(met.rounds.size(), 2u);
+  EXPECT_LE(met.rounds.back().worstError, 1e-5);
+  EXPECT_GT(calc.Unknowns(), 40);
+  // The worst error sat at the lowest point, a free end on the axis: a
+  // graded piece with deeper charges was split off there.
+  const CSurfColl& g = calc.Generatrices();
+  ASSERT_GE(g.GetSize(), 2);
+  double x1, y1, x2, y2;
+  g[g.GetSize() - 1]->GetEnds(x1, y1, x2, y2);
+  EXPECT_NEAR(y2, 5.0, 1e-9);
+  EXPECT_EQ(g[g.GetSize() - 1]->ratioLd, 4.0);
+
+  testsys::Load(calc, testsys::Sphere(10, 100, 10, 2.0));
+  const RefinementResult limited = RefineToTarget(calc, 1e-9, 30, nullptr);
+  EXPECT_FALSE(limited.targetMet);
+  EXPECT_TRUE(limited.limitReached);
+  EXPECT_LE(calc.Unknowns(), 30);
+}
+
+// A line derives its step from its count: a refined line whose step was not
+// recomputed put contour points beyond its end (below the earth plane).
+TEST(Refinement, RefinedLineKeepsItsContourPointsOnTheSegment) {
+  FieldCalc calc;
+  testsys::Load(calc, "Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 1.000 ; 30.000 ; 1.000 ; 5.000 ; 50.000 ; 100 ; 2.0 ;\n");
+  const CSurfColl refined = RefinedSystem(calc.Generatrices(), {1.0}, {50.0}, 1e-4);
+  ASSERT_EQ(refined.GetSize(), 1);
+  EXPECT_EQ(refined[0]->PointCount(), 150);
+  std::vector<ContourPoint> points;
+  refined[0]->MakeContourPoints(points);
+  ASSERT_EQ(points.size(), 150u);
+  for (const ContourPoint& p : points) {
+    EXPECT_GT(p.y, 5.0);
+    EXPECT_LT(p.y, 30.0);
+  }
+}
+
+}  // namespace
