@@ -1,6 +1,7 @@
 #pragma once
 // Page "Параметры расчета": external field (-1000..1000 kV/cm), the earth
-// and the closure test.
+// the closure test, and two additions: the precise ring formula and the
+// capacitance matrix.
 
 #include "dialogs/COptionPage.h"
 
@@ -15,6 +16,8 @@ class CCalcParam : public COptionPage {
   double ExternalField = 0.0;
   bool UseEarth = false;
   bool TestClosure = false;
+  bool Precise = false;
+  bool Capacitance = false;
 
   void LoadControls() override;
   bool TakeBack() override;
@@ -22,9 +25,13 @@ class CCalcParam : public COptionPage {
   QLineEdit* ExternalFieldEdit() const { return fieldEdit_; }
   QCheckBox* UseEarthBox() const { return earthBox_; }
   QCheckBox* TestClosureBox() const { return closureBox_; }
+  QCheckBox* PreciseBox() const { return preciseBox_; }
+  QCheckBox* CapacitanceBox() const { return capacitanceBox_; }
 
  private:
   QLineEdit* fieldEdit_;
   QCheckBox* earthBox_;
   QCheckBox* closureBox_;
+  QCheckBox* preciseBox_;
+  QCheckBox* capacitanceBox_;
 };

@@ -36,6 +36,8 @@ void COptionDialog::SetParameters(const CalcParameters& p) {
   ExternalField = p.ExternalField;
   UseEarth = p.UseEarth;
   TestClosure = p.TestClosure;
+  Precise = p.Precise;
+  Capacitance = p.Capacitance;
   SkipControlCalc = !p.ControlCalc;
   DumpMatrix = p.DumpMatrix;
   DumpInverseMatrix = p.DumpInverseMatrix;
@@ -51,6 +53,8 @@ CalcParameters COptionDialog::Parameters() const {
   p.ExternalField = ExternalField;
   p.UseEarth = UseEarth;
   p.TestClosure = TestClosure;
+  p.Precise = Precise;
+  p.Capacitance = Capacitance;
   p.ControlCalc = !SkipControlCalc;
   p.DumpMatrix = DumpMatrix;
   p.DumpInverseMatrix = DumpInverseMatrix;
@@ -76,6 +80,8 @@ void COptionDialog::HandToPages() {
   calcPage_->ExternalField = ExternalField;
   calcPage_->UseEarth = UseEarth;
   calcPage_->TestClosure = TestClosure;
+  calcPage_->Precise = Precise;
+  calcPage_->Capacitance = Capacitance;
   controlPage_->SkipControlCalc = SkipControlCalc;
   controlPage_->DumpMatrix = DumpMatrix;
   controlPage_->DumpInverseMatrix = DumpInverseMatrix;
@@ -93,6 +99,8 @@ void COptionDialog::CollectFromPages() {
   ExternalField = calcPage_->ExternalField;
   UseEarth = calcPage_->UseEarth;
   TestClosure = calcPage_->TestClosure;
+  Precise = calcPage_->Precise;
+  Capacitance = calcPage_->Capacitance;
   SkipControlCalc = controlPage_->SkipControlCalc;
   DumpMatrix = controlPage_->DumpMatrix;
   DumpInverseMatrix = controlPage_->DumpInverseMatrix;

@@ -36,6 +36,8 @@ class COptionDialog : public QDialog {
   double ExternalField = 0.0;  // kV/cm, -1000..1000
   bool UseEarth = false;
   bool TestClosure = false;
+  bool Precise = false;
+  bool Capacitance = false;
   // CSaveCtrlData
   bool SkipControlCalc = false;
   bool DumpMatrix = false;

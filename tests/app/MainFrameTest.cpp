@@ -186,6 +186,8 @@ TEST_F(MainFrameTest, ParametersOkWithoutChangesKeepsAllElevenValues) {
   s.ExternalField = 2.5;
   s.UseEarth = true;
   s.TestClosure = true;
+  s.Precise = true;
+  s.Capacitance = true;
   s.DumpMatrix = true;
   s.DumpInverseMatrix = false;
   s.ControlCalc = true;

@@ -20,6 +20,7 @@ void SetAll(COptionDialog& d) {
   d.ExternalField = -12.5;
   d.UseEarth = true;
   d.TestClosure = false;
+  d.Precise = true;
   d.SkipControlCalc = true;
   d.DumpMatrix = false;
   d.DumpInverseMatrix = true;
@@ -34,6 +35,8 @@ void ExpectAll(const COptionDialog& d) {
   EXPECT_EQ(d.ExternalField, -12.5);
   EXPECT_TRUE(d.UseEarth);
   EXPECT_FALSE(d.TestClosure);
+  EXPECT_TRUE(d.Precise);
+  EXPECT_FALSE(d.Capacitance);
   EXPECT_TRUE(d.SkipControlCalc);
   EXPECT_FALSE(d.DumpMatrix);
   EXPECT_TRUE(d.DumpInverseMatrix);
