@@ -26,6 +26,7 @@ void CKalvorDoc::SetDefaults(const QString& resultsFolder) {
   p.ControlFilePath = ControlFileIn(p.ResultsFolder);
   calc_.SetParameters(p);
   lastRun_ = RunReport{};
+  analysis_ = SolutionAnalysis{};
   changedSinceCalculation_ = false;
   resultsPresent_ = false;
   showGapCurves_ = false;
@@ -115,6 +116,7 @@ void CKalvorDoc::UpdateResults() {
   if (resultsPresent_ && !calc_.HasSolution()) {
     resultsPresent_ = false;
     lastRun_ = RunReport{};
+    analysis_ = SolutionAnalysis{};
     emit resultsChanged(false);
   }
 }
@@ -207,6 +209,11 @@ RunReport CKalvorDoc::Calculate(ProgressReporter& ui) {
   RunReport report = RunCalculation(calc_, changedSinceCalculation_, ui);
   resultsPresent_ = report.success;
   lastRun_ = report.success ? report : RunReport{};
+  analysis_ = SolutionAnalysis{};
+  if (report.success) {
+    analysis_ = AnalyseSolution(calc_, report.parameters.PointsBetweenCPs);
+    AddCapacitance(calc_, analysis_);
+  }
   if (before || report.success) emit resultsChanged(report.success);
   emit commandStateChanged();
   emit viewsChanged();

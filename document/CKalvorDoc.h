@@ -15,6 +15,7 @@
 #include <QString>
 #include <memory>
 
+#include "engine/Accuracy.h"
 #include "engine/CalculationRun.h"
 #include "engine/FieldCalc.h"
 
@@ -74,8 +75,11 @@ class CKalvorDoc : public QObject {
   int GapCalculate(ProgressReporter& ui);
 
   bool ResultsPresent() const { return resultsPresent_ && calc_.HasSolution(); }
-  // The report of the last successful run (meaningful while ResultsPresent()).
+  // The report of the last successful run and what its solution is worth:
+  // accuracy, bodies, capacitance, warnings (meaningful while
+  // ResultsPresent()).
   const RunReport& LastRun() const { return lastRun_; }
+  const SolutionAnalysis& Analysis() const { return analysis_; }
   // Whether the next calculation must recount the engine totals.
   bool ChangedSinceCalculation() const { return changedSinceCalculation_; }
 
@@ -130,6 +134,7 @@ class CKalvorDoc : public QObject {
 
   FieldCalc calc_;
   RunReport lastRun_;
+  SolutionAnalysis analysis_;
   QString path_;
   bool modified_ = false;
   bool changedSinceCalculation_ = false;

@@ -218,12 +218,16 @@ TEST_F(DocumentTest, ParameterChangeAfterASolveDisablesTheGapCalculationUntilThe
   p.ExternalField = 5.0;
   document.SetParameters(p);
   ExpectResultsDiscarded();
+  EXPECT_TRUE(document.Analysis().bodies.empty());
   EXPECT_EQ(results.count(), 1);
 
   SilentProgress quiet;
   ASSERT_TRUE(document.Calculate(quiet).success);
   EXPECT_TRUE(document.CanGapCalculate());
   EXPECT_EQ(document.LastRun().parameters.ExternalField, 5.0);
+  // What the run is worth comes with it: one body, the sphere at its 10 kV.
+  ASSERT_EQ(document.Analysis().bodies.size(), 1u);
+  EXPECT_NEAR(document.Analysis().bodies[0].potential, 10.0, 1e-9);
 
   p.UseEarth = true;
   document.SetParameters(p);
