@@ -33,6 +33,7 @@ void CKalvorDoc::SetDefaults(const QString& resultsFolder) {
 }
 
 void CKalvorDoc::NewDocument() {
+  const ChangeGuard guard(*this);
   calc_.Reset(true);
   SetDefaults(ProgramFolder());
   xmax_ = 0;
@@ -59,6 +60,7 @@ CKalvorDoc::OpenResult CKalvorDoc::OpenDocument(const QString& path) {
     return result;
   }
 
+  const ChangeGuard guard(*this);
   calc_.Reset(true);
   std::istringstream in(bytes.toStdString());
   calc_.ReadSystem(in);
@@ -130,6 +132,7 @@ void CKalvorDoc::SystemEdited() {
 }
 
 int CKalvorDoc::AddGeneratrix(std::unique_ptr<SurfData> g) {
+  const ChangeGuard guard(*this);
   const int index = calc_.AddGeneratrix(std::move(g));
   if (index < 0) return index;
   emit generatrixAdded(index);
@@ -138,6 +141,7 @@ int CKalvorDoc::AddGeneratrix(std::unique_ptr<SurfData> g) {
 }
 
 bool CKalvorDoc::RemoveGeneratrix(int index) {
+  const ChangeGuard guard(*this);
   if (!calc_.RemoveGeneratrix(index)) return false;
   emit generatrixRemoved(index);
   SystemEdited();
@@ -145,6 +149,7 @@ bool CKalvorDoc::RemoveGeneratrix(int index) {
 }
 
 bool CKalvorDoc::ReplaceGeneratrix(int index, std::unique_ptr<SurfData> g) {
+  const ChangeGuard guard(*this);
   if (!calc_.ReplaceGeneratrix(index, std::move(g))) return false;
   emit generatrixChanged(index);
   SystemEdited();
@@ -160,6 +165,7 @@ bool CKalvorDoc::ToggleMarked(int index) {
 
 void CKalvorDoc::SetParameters(const CalcParameters& p) {
   if (p == calc_.Parameters()) return;
+  const ChangeGuard guard(*this);
   calc_.SetParameters(p);
   UpdateResults();
   emit parametersChanged();
@@ -204,6 +210,7 @@ void CKalvorDoc::ToggleCharges() {
 }
 
 RunReport CKalvorDoc::Calculate(ProgressReporter& ui) {
+  const ChangeGuard guard(*this);
   const bool before = ResultsPresent();
   RunReport report = RunCalculation(calc_, changedSinceCalculation_, ui);
   resultsPresent_ = report.success;
@@ -216,5 +223,6 @@ RunReport CKalvorDoc::Calculate(ProgressReporter& ui) {
 
 int CKalvorDoc::GapCalculate(ProgressReporter& ui) {
   if (!CanGapCalculate()) return -1;
+  const ChangeGuard guard(*this);
   return RunGapCalculation(calc_, ui);
 }
