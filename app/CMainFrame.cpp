@@ -236,7 +236,9 @@ void CMainFrame::CreateResultsPane() {
   results_->hide();
   // Shown by each run's results; the command shows or hides it.
   connect(&doc_, &CKalvorDoc::resultsChanged, this, [this](bool present) {
-    if (present) results_->show();
+    if (!present || results_->isVisible()) return;
+    results_->show();
+    resizeDocks({results_}, {kResultsPaneWidth}, Qt::Horizontal);
   });
   QAction* toggle = Action(ID_RESULTS_PANE);
   toggle->setCheckable(true);

@@ -58,6 +58,7 @@ class CMainFrame : public QMainWindow, public LeftPaneHost {
   void OnCalcParameters();
 
   static constexpr int kLeftPaneWidth = 400;
+  static constexpr int kResultsPaneWidth = 340;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -140,7 +140,9 @@ void FieldPicture::Restart() {
   job->lines = !linesValid_;
   if (job->lines) {
     job->starts = DefaultFieldLineStarts(doc_.Calc(), options_.linesPerElectrode);
-    job->lineOptions.extent = DefaultMapRect(doc_.Calc());
+    // Wider than the map of the whole system, so lines reach the earth or
+    // another electrode rather than stopping near the picture's edge.
+    job->lineOptions.extent = DefaultMapRect(doc_.Calc(), 2.0);
   }
   finished_.store(false);
   worker_ = std::thread([this, job] { Run(job); });
@@ -303,6 +305,7 @@ void FieldPicture::PaintOver(QPainter& painter, const ViewMapping& mapping, QRec
     const QColor colour = options_.showMap ? QColor(255, 255, 255, 220) : QColor(60, 60, 60);
     QPen pen(colour);
     pen.setWidthF(1.0);
+    std::vector<QRectF> labels;  // where they crowd (near sharp edges) only the first is written
     for (const Polyline& c : contours_) {
       if (c.x.size() < 2) continue;
       QPainterPath path(Device(mapping, c.x[0], c.y[0]));
@@ -317,6 +320,8 @@ void FieldPicture::PaintOver(QPainter& painter, const ViewMapping& mapping, QRec
       QRectF box = fm.boundingRect(text);
       box.moveCenter(at);
       box.adjust(-2, 0, 2, 0);
+      if (std::any_of(labels.begin(), labels.end(), [&](const QRectF& r) { return r.intersects(box); })) continue;
+      labels.push_back(box);
       painter.fillRect(box, QColor(255, 255, 255, 200));
       painter.setPen(Qt::black);
       painter.drawText(box, Qt::AlignCenter, text);
@@ -364,6 +369,14 @@ void FieldPicture::PaintOver(QPainter& painter, const ViewMapping& mapping, QRec
     const double step = RoundStep(60.0 / pxPerCm, 1);
     if (step > 0) {
       painter.setPen(Qt::black);
+      // Labels stay readable over the map on a light backing.
+      auto Label = [&](QPointF baseline, const QString& text) {
+        if (active && options_.showMap)
+          painter.fillRect(QRectF(baseline.x() - 1, baseline.y() - fm.ascent(), fm.horizontalAdvance(text) + 2,
+                                  fm.height()),
+                           QColor(255, 255, 255, 190));
+        painter.drawText(baseline, text);
+      };
       const QPointF lo = mapping.ToModel(QPoint(area.left(), area.bottom()));
       const QPointF hi = mapping.ToModel(QPoint(area.right(), area.top()));
       const int bottom = area.bottom(), left = area.left();
@@ -374,16 +387,16 @@ void FieldPicture::PaintOver(QPainter& painter, const ViewMapping& mapping, QRec
         if (x < left + 30 || x > area.right() - 40) continue;
         painter.drawLine(QPointF(x, bottom), QPointF(x, bottom - 5));
         const QString t = Number(std::abs(v) < step * 1e-6 ? 0.0 : v);
-        painter.drawText(QPointF(x - fm.horizontalAdvance(t) / 2.0, bottom - 7), t);
+        Label(QPointF(x - fm.horizontalAdvance(t) / 2.0, bottom - 7), t);
       }
       for (double v = std::ceil(lo.y() / step) * step; v <= hi.y(); v += step) {
         const double y = Device(mapping, 0, v).y();
         if (y > bottom - 20 || y < area.top() + 20) continue;
         painter.drawLine(QPointF(left, y), QPointF(left + 5, y));
-        painter.drawText(QPointF(left + 7, y + fm.ascent() / 2.0), Number(std::abs(v) < step * 1e-6 ? 0.0 : v));
+        Label(QPointF(left + 7, y + fm.ascent() / 2.0), Number(std::abs(v) < step * 1e-6 ? 0.0 : v));
       }
-      painter.drawText(QPointF(area.right() - fm.horizontalAdvance("r, см") - 4, bottom - 7), QStringLiteral("r, см"));
-      painter.drawText(QPointF(left + 7, area.top() + fm.ascent() + 4), QStringLiteral("z, см"));
+      Label(QPointF(area.right() - fm.horizontalAdvance("r, см") - 4, bottom - 7), QStringLiteral("r, см"));
+      Label(QPointF(left + 7, area.top() + fm.ascent() + 4), QStringLiteral("z, см"));
     }
   }
   painter.restore();

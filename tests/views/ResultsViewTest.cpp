@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -257,6 +260,28 @@ TEST(FieldPictureScale, ViridisEndsAndRoundSteps) {
   EXPECT_DOUBLE_EQ(FieldPicture::RoundStep(7.3, 10), 1.0);
   EXPECT_DOUBLE_EQ(FieldPicture::RoundStep(0.15, 1), 0.2);
   EXPECT_DOUBLE_EQ(FieldPicture::RoundStep(0.0, 10), 0.0);
+}
+
+TEST(FieldPictureDialogTest, TheDialogCarriesEveryOptionBothWays) {
+  FieldPictureOptions o;
+  o.showMap = true;
+  o.quantity = FieldPictureOptions::Quantity::kPotential;
+  o.showEquipotentials = true;
+  o.equipotentialStep = 2.5;
+  o.showFieldLines = true;
+  o.linesPerElectrode = 7;
+  FieldPictureDialog dlg;
+  dlg.SetOptions(o);
+  EXPECT_EQ(dlg.Options(), o);
+  dlg.MapBox()->setChecked(false);
+  dlg.QuantityBox()->setCurrentIndex(0);
+  dlg.StepBox()->setValue(0.0);  // shown as "авто"
+  EXPECT_EQ(dlg.StepBox()->text(), QStringLiteral("авто"));
+  const FieldPictureOptions changed = dlg.Options();
+  EXPECT_FALSE(changed.showMap);
+  EXPECT_EQ(changed.quantity, FieldPictureOptions::Quantity::kField);
+  EXPECT_EQ(changed.equipotentialStep, 0.0);
+  EXPECT_EQ(changed.linesPerElectrode, 7);
 }
 
 }  // namespace
