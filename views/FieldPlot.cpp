@@ -1,7 +1,6 @@
 #include "views/FieldPlot.h"
 
 #include <QBuffer>
-#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -15,6 +14,7 @@
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -41,10 +41,28 @@ FieldPlot::FieldPlot(const SurfaceSeries& series, const QString& title, QWidget*
   chart_->addAxis(phiAxis, Qt::AlignLeft);
   chart_->addAxis(eAxis, Qt::AlignRight);
 
+  // Each axis spans all its curves (Qt Charts would fit it to the first).
+  double phiLo = 0, phiHi = 0, eLo = 0, eHi = 0;
+  bool phiSet = false, eSet = false;
   auto add = [&](const QString& name, QValueAxis* axis, const std::function<double(const SurfaceSample&)>& f) {
+    // Colours of their own: the theme repeats after five.
+    static const QColor colours[] = {QColor(31, 119, 180), QColor(214, 39, 40), QColor(44, 160, 44),
+                                     QColor(255, 127, 14), QColor(148, 103, 189), QColor(23, 190, 207)};
     auto* s = new QLineSeries;
     s->setName(name);
-    for (const SurfaceSample& p : series_.samples) s->append(p.s, f(p));
+    QPen pen(colours[chart_->series().size() % 6]);
+    pen.setWidthF(2.0);
+    s->setPen(pen);
+    double& lo = axis == phiAxis ? phiLo : eLo;
+    double& hi = axis == phiAxis ? phiHi : eHi;
+    bool& set = axis == phiAxis ? phiSet : eSet;
+    for (const SurfaceSample& p : series_.samples) {
+      const double v = f(p);
+      s->append(p.s, v);
+      lo = set ? std::min(lo, v) : v;
+      hi = set ? std::max(hi, v) : v;
+      set = true;
+    }
     chart_->addSeries(s);
     s->attachAxis(xAxis);
     s->attachAxis(axis);
@@ -52,7 +70,7 @@ FieldPlot::FieldPlot(const SurfaceSeries& series, const QString& title, QWidget*
   add(QStringLiteral("φ"), phiAxis, [](const SurfaceSample& p) { return p.phi; });
   const QString out = series_.dielectric ? QStringLiteral(" (снаружи)") : QString();
   add(QStringLiteral("|E|") + out, eAxis, [](const SurfaceSample& p) { return p.e; });
-  if (!series_.gap) add(QStringLiteral("En") + out, eAxis, [](const SurfaceSample& p) { return p.en; });
+  add(QStringLiteral("En") + out, eAxis, [](const SurfaceSample& p) { return p.en; });
   if (series_.dielectric) {
     add(QStringLiteral("|E| (внутри)"), eAxis, [](const SurfaceSample& p) { return p.eIn; });
     add(QStringLiteral("En (внутри)"), eAxis, [](const SurfaceSample& p) { return p.enIn; });
@@ -60,11 +78,23 @@ FieldPlot::FieldPlot(const SurfaceSeries& series, const QString& title, QWidget*
     add(QStringLiteral("Et"), eAxis, [](const SurfaceSample& p) { return p.et; });
   }
 
+  auto span = [](QValueAxis* axis, double lo, double hi) {
+    const double pad = hi > lo ? 0.05 * (hi - lo) : std::max(1e-3, 0.05 * std::abs(hi));
+    axis->setRange(lo - pad, hi + pad);
+    axis->applyNiceNumbers();
+  };
+  if (phiSet) span(phiAxis, phiLo, phiHi);
+  if (eSet) span(eAxis, eLo, eHi);
+  if (!series_.samples.empty()) {
+    const double a = series_.samples.front().s, b = series_.samples.back().s;
+    xAxis->setRange(std::min(a, b), std::max(a, b));
+  }
+
   view_ = new QChartView(chart_, this);
   view_->setRenderHint(QPainter::Antialiasing);
   auto* exportButton = new QPushButton(QStringLiteral("Экспорт..."), this);
-  auto* close = new QDialogButtonBox(QDialogButtonBox::Close, this);
-  connect(close, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* close = new QPushButton(QStringLiteral("Закрыть"), this);
+  connect(close, &QPushButton::clicked, this, &QDialog::reject);
   connect(exportButton, &QPushButton::clicked, this, &FieldPlot::OnExport);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(exportButton);

@@ -17,6 +17,7 @@
 #include <QTreeWidget>
 #include <QtCharts/QChart>
 #include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
 #include <cmath>
 #include <functional>
 
@@ -215,6 +216,17 @@ TEST_F(ResultsViewTest, ThePlotHoldsTheResultFileNumbersAndExportsThem) {
     EXPECT_NEAR(phi.x(), v[0].toDouble(), 0.051);  // the angle, printed to 0.1 degree
     EXPECT_NEAR(phi.y(), v[3].toDouble(), 0.51e-5);
     EXPECT_NEAR(en.y(), v[4].toDouble(), 0.51e-5);
+  }
+
+  // Every curve lies within its axis (Qt Charts fits an axis to its first
+  // series only, which once hid the En and inner-side curves).
+  for (QLineSeries* s : series) {
+    auto* axis = qobject_cast<QValueAxis*>(s->attachedAxes().value(1));
+    ASSERT_NE(axis, nullptr);
+    for (const QPointF& pt : s->points()) {
+      EXPECT_GE(pt.y(), axis->min()) << s->name().toStdString();
+      EXPECT_LE(pt.y(), axis->max()) << s->name().toStdString();
+    }
   }
 
   for (const QString name : {"plot.png", "plot.svg", "plot.csv"})
