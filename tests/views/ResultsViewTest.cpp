@@ -23,11 +23,13 @@
 
 #include "app/FrameCommands.h"
 #include "app/GuiTestSupport.h"
+#include "engine/GapCurves.h"
 #include "engine/ProgressReporter.h"
 #include "views/CKalvorView.h"
 #include "views/FieldPicture.h"
 #include "views/FieldPlot.h"
 #include "views/ResultsPane.h"
+#include "views/SurfaceSamples.h"
 #include "views/ViewExport.h"
 #include "views/ViewMapping.h"
 
@@ -237,6 +239,31 @@ TEST_F(ResultsViewTest, ThePlotHoldsTheResultFileNumbersAndExportsThem) {
   EXPECT_FALSE(QImage(dir.filePath("plot.png")).isNull());
   EXPECT_TRUE(ReadFile(dir.filePath("plot.svg")).contains("<svg"));
   EXPECT_FALSE(plot->ExportTo(dir.filePath("plot.xyz")).isEmpty());
+}
+
+TEST_F(ResultsViewTest, AGapCurvePlotHoldsItsSpaceFileNumbers) {
+  Solve();
+  CSurfColl curves;
+  curves.Append(MakeGapLine(2, 6, 6, 0, 6, 20));  // a vertical line 1 cm off the sphere
+  doc().SetGapCurves(std::move(curves));
+  SilentProgress quiet;
+  ASSERT_EQ(doc().GapCalculate(quiet), 0);
+  const SurfaceSeries series = SampleGapCurve(doc().Calc(), 0);
+  // 01space.dat: X Y Fi Ex Ey.
+  const QStringList rows =
+      QString::fromUtf8(ReadFile(dir.filePath("01space.dat"))).split("\r\n", Qt::SkipEmptyParts);
+  ASSERT_EQ(static_cast<int>(series.samples.size()), rows.size() - 1);
+  for (int k = 1; k < rows.size(); ++k) {
+    const QStringList v = rows[k].simplified().split(' ');
+    const SurfaceSample& p = series.samples[static_cast<size_t>(k - 1)];
+    EXPECT_NEAR(p.y, v[1].toDouble(), 0.051);
+    EXPECT_NEAR(p.phi, v[2].toDouble(), 0.51e-5);
+    EXPECT_NEAR(p.ex, v[3].toDouble(), 0.51e-5);
+    EXPECT_NEAR(p.ey, v[4].toDouble(), 0.51e-5);
+    // And the sphere's potential there.
+    EXPECT_NEAR(p.phi, kU * kR / std::hypot(p.x, p.y - kCy), 1e-3 * kU);
+  }
+  EXPECT_DOUBLE_EQ(series.samples.back().s, 20.0);  // the arc length of a straight curve
 }
 
 TEST_F(ResultsViewTest, TheViewExportsToPngAndSvgWithItsFieldPicture) {
