@@ -17,6 +17,7 @@
 #include <QPrinter>
 #include <QSplitter>
 #include <QSplitterHandle>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -31,7 +32,11 @@
 #include "views/CLeftView_Arch.h"
 #include "views/CLeftView_Empty.h"
 #include "views/CLeftView_Line.h"
+#include "views/FieldPicture.h"
+#include "views/ViewExport.h"
+#include "views/FieldPlot.h"
 #include "views/KalvorIcons.h"
+#include "views/ResultsPane.h"
 
 using namespace KalvorIcons;
 
@@ -49,6 +54,7 @@ CMainFrame::CMainFrame(CKalvorDoc& doc, QWidget* parent)
   CreateToolBar();
   CreateStatusBar();
   CreateSplitter();
+  CreateResultsPane();
   recent_.Load();
   RebuildRecentMenu();
 
@@ -108,6 +114,12 @@ void CMainFrame::CreateActions() {
   Connect(ID_PREV_PANE, &CMainFrame::OnPrevPane);
   Connect(ID_CREATE_ARC, &CMainFrame::OnCreateArc);
   Connect(ID_CREATE_LINE, &CMainFrame::OnCreateLine);
+  for (int id : {ID_FIELD_MAP, ID_EQUIPOTENTIALS, ID_FIELD_LINES}) {
+    actions_.value(id)->setCheckable(true);
+    Connect(id, &CMainFrame::OnToggleFieldPicture);
+  }
+  Connect(ID_FIELD_PICTURE, &CMainFrame::OnFieldPicture);
+  Connect(ID_EXPORT_VIEW, &CMainFrame::OnExportView);
 
   // Nothing can be undone or moved through the clipboard.
   for (int id : {ID_EDIT_UNDO, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE}) actions_.value(id)->setEnabled(false);
@@ -128,6 +140,7 @@ void CMainFrame::CreateMenus() {
   for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS}) fileMenu_->addAction(Action(id));
   fileMenu_->addSeparator();
   for (int id : {ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PAGE_SETUP}) fileMenu_->addAction(Action(id));
+  fileMenu_->addAction(Action(ID_EXPORT_VIEW));
   fileMenu_->addSeparator();
   fileMenu_->addAction(Action(ID_FILE_MRU_FILE1));
   recentSeparator_ = fileMenu_->addSeparator();
@@ -146,6 +159,9 @@ void CMainFrame::CreateMenus() {
   show->addAction(Action(ID_SHOW_CHARGES));
   view->addAction(Action(ID_ZOOM_IN));
   view->addAction(Action(ID_ZOOM_OUT));
+  view->addSeparator();
+  for (int id : {ID_FIELD_MAP, ID_EQUIPOTENTIALS, ID_FIELD_LINES, ID_FIELD_PICTURE, ID_RESULTS_PANE})
+    view->addAction(Action(id));
 
   QMenu* calc = menuBar()->addMenu(QStringLiteral("Расчет"));
   calc->addAction(Action(ID_CALC_PARAMETERS));
@@ -214,6 +230,33 @@ void CMainFrame::CreateSplitter() {
   setCentralWidget(splitter_);
 }
 
+void CMainFrame::CreateResultsPane() {
+  results_ = new ResultsPane(doc_, this);
+  addDockWidget(Qt::LeftDockWidgetArea, results_);
+  results_->hide();
+  // Shown by each run's results; the command shows or hides it.
+  connect(&doc_, &CKalvorDoc::resultsChanged, this, [this](bool present) {
+    if (!present || results_->isVisible()) return;
+    results_->show();
+    resizeDocks({results_}, {kResultsPaneWidth}, Qt::Horizontal);
+  });
+  QAction* toggle = Action(ID_RESULTS_PANE);
+  toggle->setCheckable(true);
+  connect(toggle, &QAction::toggled, results_, &QWidget::setVisible);
+  connect(results_, &QDockWidget::visibilityChanged, toggle, &QAction::setChecked);
+  connect(results_, &ResultsPane::locate, this, &CMainFrame::ShowModelPoint);
+  connect(results_, &ResultsPane::plotRequested, this, [this](int index) { OpenGeneratrixPlot(doc_, index, this); });
+}
+
+void CMainFrame::ShowModelPoint(double xcm, double ycm) {
+  const QPointF at = view_->Mapping(false).ToDevice(10.0 * xcm, 10.0 * ycm);
+  const QPoint centre = view_->viewport()->rect().center();
+  view_->horizontalScrollBar()->setValue(view_->horizontalScrollBar()->value() + int(at.x()) - centre.x());
+  view_->verticalScrollBar()->setValue(view_->verticalScrollBar()->value() + int(at.y()) - centre.y());
+  view_->Picture().SetMarker(QPointF(xcm, ycm));
+  view_->viewport()->update();
+}
+
 QWidget* CMainFrame::LeftPane() const { return splitter_->widget(0); }
 
 CLeftView_Empty* CMainFrame::TreePane() const { return qobject_cast<CLeftView_Empty*>(LeftPane()); }
@@ -276,6 +319,12 @@ void CMainFrame::UpdateCommandUI() {
   Action(ID_SHOW_GAP_CURVES)->setChecked(doc_.ShowGapCurves());
   Action(ID_SHOW_CHARGES)->setChecked(doc_.ShowCharges());
   Action(ID_VIEW_STATUS_BAR)->setChecked(statusBar()->isVisible() || !isVisible());
+  const FieldPictureOptions& field = view_->Picture().Options();
+  for (int id : {ID_FIELD_MAP, ID_EQUIPOTENTIALS, ID_FIELD_LINES, ID_FIELD_PICTURE})
+    Action(id)->setEnabled(doc_.ResultsPresent());
+  Action(ID_FIELD_MAP)->setChecked(field.showMap);
+  Action(ID_EQUIPOTENTIALS)->setChecked(field.showEquipotentials);
+  Action(ID_FIELD_LINES)->setChecked(field.showFieldLines);
 }
 
 // ---- File ----
@@ -420,6 +469,30 @@ void CMainFrame::OnToggleCharges() {
   UpdateCommandUI();
 }
 
+void CMainFrame::OnToggleFieldPicture() {
+  FieldPictureOptions o = view_->Picture().Options();
+  o.showMap = Action(ID_FIELD_MAP)->isChecked();
+  o.showEquipotentials = Action(ID_EQUIPOTENTIALS)->isChecked();
+  o.showFieldLines = Action(ID_FIELD_LINES)->isChecked();
+  view_->Picture().SetOptions(o);
+  UpdateCommandUI();
+}
+
+void CMainFrame::OnFieldPicture() {
+  FieldPictureDialog dlg(this);
+  dlg.SetOptions(view_->Picture().Options());
+  if (dlg.exec() == QDialog::Accepted) view_->Picture().SetOptions(dlg.Options());
+  UpdateCommandUI();
+}
+
+void CMainFrame::OnExportView() {
+  const QString path = QFileDialog::getSaveFileName(this, FindCommand(ID_EXPORT_VIEW)->text.chopped(3),
+                                                    QString(), QStringLiteral("PNG (*.png);;SVG (*.svg)"));
+  if (path.isEmpty()) return;
+  const QString error = ExportView(*view_, path);
+  if (!error.isEmpty()) QMessageBox::warning(this, kWindowTitle, error);
+}
+
 void CMainFrame::OnCalcParameters() {
   COptionDialog dlg(this);
   dlg.SetParameters(doc_.Parameters());
@@ -461,6 +534,8 @@ void CMainFrame::OnGapCalculate() {
     const QString text = QString::fromStdString(calc.ErrorCode() == code ? calc.FullErrorText()
                                                                           : FieldCalc::MessageFor(code));
     QMessageBox::critical(this, QStringLiteral("Error"), text);
+  } else if (code == 0) {
+    OpenGapCurvePlots(doc_, this);
   }
 }
 

@@ -20,6 +20,7 @@ class QMenu;
 class QPrinter;
 class QSplitter;
 class QToolBar;
+class ResultsPane;
 
 class CMainFrame : public QMainWindow, public LeftPaneHost {
   Q_OBJECT
@@ -39,6 +40,9 @@ class CMainFrame : public QMainWindow, public LeftPaneHost {
   QAction* Action(int id) const { return actions_.value(id); }
   QSplitter* Splitter() const { return splitter_; }
   QToolBar* ToolBar() const { return toolBar_; }
+  ResultsPane* Results() const { return results_; }
+  // Scrolls the view so the model point (cm) is in its middle, and marks it.
+  void ShowModelPoint(double xcm, double ycm);
   QStringList RecentFiles() const { return recent_.Files(); }
   QList<QAction*> RecentFileActions() const { return recentActions_; }
 
@@ -54,6 +58,7 @@ class CMainFrame : public QMainWindow, public LeftPaneHost {
   void OnCalcParameters();
 
   static constexpr int kLeftPaneWidth = 400;
+  static constexpr int kResultsPaneWidth = 340;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -66,6 +71,7 @@ class CMainFrame : public QMainWindow, public LeftPaneHost {
   void CreateToolBar();
   void CreateStatusBar();
   void CreateSplitter();
+  void CreateResultsPane();
   QAction* MakeAction(int id);
   void Connect(int id, void (CMainFrame::*slot)());
 
@@ -83,6 +89,9 @@ class CMainFrame : public QMainWindow, public LeftPaneHost {
   void OnCreateLine();
   void OnToggleGapCurves();
   void OnToggleCharges();
+  void OnToggleFieldPicture();
+  void OnFieldPicture();
+  void OnExportView();
   void OnGapCurves();
   void OnCalculate();
   void OnGapCalculate();
@@ -104,6 +113,7 @@ class CMainFrame : public QMainWindow, public LeftPaneHost {
   QToolBar* toolBar_ = nullptr;
   QSplitter* splitter_ = nullptr;
   CKalvorView* view_ = nullptr;
+  ResultsPane* results_ = nullptr;
   QLabel* lockLabels_[3] = {};
   bool lockState_[3] = {};
   bool shownOnce_ = false;

@@ -34,6 +34,7 @@ void CKalvorDoc::SetDefaults(const QString& resultsFolder) {
 }
 
 void CKalvorDoc::NewDocument() {
+  const ChangeGuard guard(*this);
   calc_.Reset(true);
   SetDefaults(ProgramFolder());
   xmax_ = 0;
@@ -64,6 +65,7 @@ CKalvorDoc::OpenResult CKalvorDoc::OpenDocument(const QString& path) {
     return result;
   }
 
+  const ChangeGuard guard(*this);
   calc_.Reset(true);
   std::istringstream in(bytes.toStdString());
   calc_.ReadSystem(in);
@@ -131,6 +133,7 @@ void CKalvorDoc::SystemEdited() {
 }
 
 int CKalvorDoc::AddGeneratrix(std::unique_ptr<SurfData> g) {
+  const ChangeGuard guard(*this);
   const int index = calc_.AddGeneratrix(std::move(g));
   if (index < 0) return index;
   emit generatrixAdded(index);
@@ -139,6 +142,7 @@ int CKalvorDoc::AddGeneratrix(std::unique_ptr<SurfData> g) {
 }
 
 bool CKalvorDoc::RemoveGeneratrix(int index) {
+  const ChangeGuard guard(*this);
   if (!calc_.RemoveGeneratrix(index)) return false;
   emit generatrixRemoved(index);
   SystemEdited();
@@ -146,6 +150,7 @@ bool CKalvorDoc::RemoveGeneratrix(int index) {
 }
 
 bool CKalvorDoc::ReplaceGeneratrix(int index, std::unique_ptr<SurfData> g) {
+  const ChangeGuard guard(*this);
   if (!calc_.ReplaceGeneratrix(index, std::move(g))) return false;
   emit generatrixChanged(index);
   SystemEdited();
@@ -161,6 +166,7 @@ bool CKalvorDoc::ToggleMarked(int index) {
 
 void CKalvorDoc::SetParameters(const CalcParameters& p) {
   if (p == calc_.Parameters()) return;
+  const ChangeGuard guard(*this);
   calc_.SetParameters(p);
   UpdateResults();
   emit parametersChanged();
@@ -205,6 +211,7 @@ void CKalvorDoc::ToggleCharges() {
 }
 
 RunReport CKalvorDoc::Calculate(ProgressReporter& ui) {
+  const ChangeGuard guard(*this);
   const bool before = ResultsPresent();
   RunReport report = RunCalculation(calc_, changedSinceCalculation_, ui);
   resultsPresent_ = report.success;
@@ -222,5 +229,6 @@ RunReport CKalvorDoc::Calculate(ProgressReporter& ui) {
 
 int CKalvorDoc::GapCalculate(ProgressReporter& ui) {
   if (!CanGapCalculate()) return -1;
+  const ChangeGuard guard(*this);
   return RunGapCalculation(calc_, ui);
 }

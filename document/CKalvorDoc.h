@@ -112,6 +112,10 @@ class CKalvorDoc : public QObject {
   void parametersChanged();
   // Results appeared (after a successful run) or were discarded.
   void resultsChanged(bool present);
+  // Around every operation that may write the engine object: readers on
+  // other threads (the field picture) stop before it and may go on after.
+  void aboutToChangeSystem();
+  void systemChangeFinished();
   // Something drawn changed: repaint.
   void viewsChanged();
   void modifiedChanged(bool modified);
@@ -121,6 +125,13 @@ class CKalvorDoc : public QObject {
   void commandStateChanged();
 
  private:
+  struct ChangeGuard {
+    explicit ChangeGuard(CKalvorDoc& d) : doc(d) { emit doc.aboutToChangeSystem(); }
+    ~ChangeGuard() { emit doc.systemChangeFinished(); }
+    ChangeGuard(const ChangeGuard&) = delete;
+    ChangeGuard& operator=(const ChangeGuard&) = delete;
+    CKalvorDoc& doc;
+  };
   void SetDefaults(const QString& resultsFolder);
   void SetModified(bool modified);
   // After New and Open: a fresh, unmodified system everywhere.

@@ -17,6 +17,7 @@
 #include "views/CLeftView_Arch.h"
 #include "views/CLeftView_Empty.h"
 #include "views/CLeftView_Line.h"
+#include "views/FieldPicture.h"
 #include "views/LeftPaneHost.h"
 #include "views/QtDrawSurface.h"
 
@@ -55,6 +56,8 @@ CKalvorView::CKalvorView(CKalvorDoc& doc, QWidget* parent)
   UpdateScrollBars();
   connect(&doc_, &CKalvorDoc::viewsChanged, viewport(), qOverload<>(&QWidget::update));
   connect(&doc_, &CKalvorDoc::documentReset, this, &CKalvorView::OnInitialUpdate);
+  picture_ = new FieldPicture(doc_, this);
+  connect(picture_, &FieldPicture::changed, viewport(), qOverload<>(&QWidget::update));
 }
 
 QPen CKalvorView::PenFor(const SurfData& g) const {
@@ -90,6 +93,7 @@ void CKalvorView::PaintSystem(QPainter& painter, const ViewMapping& mapping) con
     dc.MoveTo(0, 0);
     dc.LineTo(10 * (doc_.Xmax() + 2), 0);
   }
+  picture_->PaintUnder(painter, mapping);
   // From the last to the first, so the earlier generatrix ends up on top.
   for (int i = gens.GetSize() - 1; i >= 0; --i) {
     const SurfData* g = gens.At(i);
@@ -104,11 +108,13 @@ void CKalvorView::PaintSystem(QPainter& painter, const ViewMapping& mapping) con
     painter.setPen(gapCurvePen_);
     for (int i = curves.GetSize() - 1; i >= 0; --i) curves.At(i)->Draw(dc);
   }
+  picture_->PaintOver(painter, mapping, QRect(QPoint(0, 0), viewport()->size()), !gens.IsEmpty());
   painter.restore();
 }
 
 void CKalvorView::paintEvent(QPaintEvent*) {
   const ViewMapping mapping = Mapping(true);
+  picture_->Follow(mapping, viewport()->size());
   QPainter painter(viewport());
   painter.fillRect(viewport()->rect(), Qt::white);
   PaintSystem(painter, mapping);
@@ -203,7 +209,9 @@ void CKalvorView::MarkAt(QPoint pos) {
 void CKalvorView::ShowPositionAt(QPoint pos) {
   if (doc_.Generatrices().IsEmpty()) return;
   const QPointF model = Mapping(false).ToModel(pos);
-  const QString text = QString::asprintf("Point=[%4.1f,%4.1f]", model.x(), model.y());
+  QString text = QString::asprintf("Point=[%4.1f,%4.1f]", model.x(), model.y());
+  const QString field = picture_->ReadoutAt(model.x(), model.y());
+  if (!field.isEmpty()) text += QStringLiteral("  ") + field;
   emit statusMessage(text);
 }
 

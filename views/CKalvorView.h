@@ -12,6 +12,7 @@
 #include "views/ViewMapping.h"
 
 class CKalvorDoc;
+class FieldPicture;
 class LeftPaneHost;
 class QPainter;
 class QPrinter;
@@ -25,6 +26,8 @@ class CKalvorView : public QAbstractScrollArea {
 
   void SetHost(LeftPaneHost* host) { host_ = host; }
   CKalvorDoc& Document() const { return doc_; }
+  // The field picture drawn with the system once results are present.
+  FieldPicture& Picture() const { return *picture_; }
 
   // Operations of the toolbar, the keyboard and the tree pane.
   void CreateArcGeneratrix();
@@ -84,6 +87,7 @@ class CKalvorView : public QAbstractScrollArea {
 
   CKalvorDoc& doc_;
   LeftPaneHost* host_ = nullptr;
+  FieldPicture* picture_ = nullptr;  // a child object
   QSize canvas_{0, 0};
   QSize scrollTotal_{0, 0};  // empty: no scroll bars
 

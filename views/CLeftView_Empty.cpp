@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QAction>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include "model/Arch.h"
 #include "model/Line.h"
 #include "views/CKalvorView.h"
+#include "views/FieldPlot.h"
 #include "views/KalvorIcons.h"
 #include "views/LeftPaneHost.h"
 
@@ -62,6 +64,9 @@ CLeftView_Empty::CLeftView_Empty(CKalvorDoc& doc, LeftPaneHost* host, QWidget* p
   contextMenu_ = new QMenu(this);
   contextMenu_->addAction(QStringLiteral("Удалить"), this, &CLeftView_Empty::DeleteSelected);
   contextMenu_->addAction(QStringLiteral("Редактировать"), this, &CLeftView_Empty::EditSelected);
+  plotAction_ = contextMenu_->addAction(QStringLiteral("График"), this, [this] {
+    if (QTreeWidgetItem* item = SelectedTopLevel()) OpenGeneratrixPlot(doc_, tree_->indexOfTopLevelItem(item), window());
+  });
 
   connect(addButton_, &QPushButton::clicked, this, &CLeftView_Empty::OnAdd);
   connect(hideButton_, &QPushButton::clicked, this, &CLeftView_Empty::OnHide);
@@ -172,6 +177,7 @@ QTreeWidgetItem* CLeftView_Empty::SelectedTopLevel() const {
 
 void CLeftView_Empty::OnContextMenu(const QPoint& pos) {
   if (QTreeWidgetItem* under = tree_->itemAt(pos)) tree_->setCurrentItem(under);
+  plotAction_->setEnabled(doc_.ResultsPresent());
   if (SelectedTopLevel()) contextMenu_->popup(tree_->viewport()->mapToGlobal(pos));
 }
 

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 class CKalvorDoc;
+class QAction;
 class LeftPaneHost;
 class QMenu;
 class QPushButton;
@@ -57,5 +58,6 @@ class CLeftView_Empty : public QWidget {
   QPushButton* addButton_;
   QPushButton* hideButton_;
   QMenu* contextMenu_;
+  QAction* plotAction_ = nullptr;  // "График", with results only
   int itemCounter_ = 0;
 };

@@ -181,7 +181,7 @@ TEST_F(TreePaneTest, TheContextMenuOpensOnTopLevelItemsOnly) {
   EXPECT_TRUE(tree()->ContextMenu()->isVisible());
   QStringList texts;
   for (QAction* a : tree()->ContextMenu()->actions()) texts << a->text();
-  EXPECT_EQ(texts, (QStringList{"Удалить", "Редактировать"}));
+  EXPECT_EQ(texts, (QStringList{"Удалить", "Редактировать", "График"}));
   tree()->ContextMenu()->hide();
 }
 

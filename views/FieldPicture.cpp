@@ -1,0 +1,421 @@
+#include "views/FieldPicture.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+
+#include "document/CKalvorDoc.h"
+#include "engine/PlaneRegions.h"
+#include "views/ViewMapping.h"
+
+namespace {
+
+// Grid points per device pixel of the map: every second pixel is plenty for
+// a smoothly scaled image, and keeps a full-window map within seconds.
+constexpr double kPointsPerPixel = 0.5;
+constexpr int kMaxGrid = 360;
+constexpr int kRestartDelayMs = 150;
+
+// The map the view shows is in 0.1 cm logical units.
+QPointF Device(const ViewMapping& m, double xcm, double ycm) { return m.ToDevice(10.0 * xcm, 10.0 * ycm); }
+
+QString Number(double v) { return QString::number(v, 'g', 4); }
+
+}  // namespace
+
+struct FieldPicture::Job {
+  int generation = 0;
+  MapRect rect;
+  int width = 0, height = 0;
+  double step = 0.0;
+  bool lines = false;
+  std::vector<FieldLineStart> starts;
+  FieldLineOptions lineOptions;
+};
+
+FieldPicture::FieldPicture(CKalvorDoc& doc, QObject* parent) : QObject(parent), doc_(doc) {
+  restartTimer_.setSingleShot(true);
+  restartTimer_.setInterval(kRestartDelayMs);
+  connect(&restartTimer_, &QTimer::timeout, this, &FieldPicture::Restart);
+  connect(&doc_, &CKalvorDoc::aboutToChangeSystem, this, [this] {
+    Stop();
+    ++blocked_;
+  });
+  // A write that kept the results (output parameters, the gap calculation):
+  // the stopped job goes on.
+  connect(&doc_, &CKalvorDoc::systemChangeFinished, this, [this] {
+    blocked_ = std::max(0, blocked_ - 1);
+    if (Active() && blocked_ == 0) restartTimer_.start();
+  });
+  connect(&doc_, &CKalvorDoc::resultsChanged, this, &FieldPicture::OnResults);
+  OnResults(doc_.ResultsPresent());
+}
+
+FieldPicture::~FieldPicture() { Stop(); }
+
+bool FieldPicture::Active() const { return doc_.ResultsPresent() && options_.AnyShown(); }
+
+void FieldPicture::SetOptions(const FieldPictureOptions& options) {
+  if (options == options_) return;
+  const bool linesChanged = options.linesPerElectrode != options_.linesPerElectrode;
+  const bool scaleChanged = options.quantity != options_.quantity;
+  const bool stepChanged = options.equipotentialStep != options_.equipotentialStep;
+  options_ = options;
+  if (linesChanged) {
+    linesValid_ = false;
+    lines_.clear();
+  }
+  if (scaleChanged) RebuildImage();
+  if (stepChanged) contours_.clear();
+  if (Active() && (linesChanged || stepChanged || map_.Width() == 0 || (options_.showFieldLines && !linesValid_)))
+    Restart();
+  emit changed();
+}
+
+void FieldPicture::Stop() {
+  restartTimer_.stop();
+  ++generation_;  // whatever is still queued from the old job is dropped
+  if (worker_.joinable()) {
+    stop_.store(true);
+    worker_.join();
+  }
+  stop_.store(false);
+}
+
+void FieldPicture::Clear() {
+  Stop();
+  map_ = FieldMap();
+  image_ = QImage();
+  contours_.clear();
+  lines_.clear();
+  linesValid_ = false;
+  regions_.reset();
+  marker_.reset();
+  emit changed();
+}
+
+void FieldPicture::OnResults(bool present) {
+  Clear();
+  if (!present) return;
+  regions_ = std::make_shared<PlaneRegions>(doc_.Calc());
+  if (Active()) restartTimer_.start();
+}
+
+void FieldPicture::Follow(const ViewMapping& mapping, QSize viewport) {
+  if (!Active() || viewport.isEmpty()) return;
+  const QPointF lo = mapping.ToModel(QPoint(0, viewport.height()));
+  const QPointF hi = mapping.ToModel(QPoint(viewport.width(), 0));
+  MapRect r;
+  r.x1 = std::max(0.0, lo.x());
+  r.x2 = hi.x();
+  r.y1 = doc_.Parameters().UseEarth ? std::max(0.0, lo.y()) : lo.y();
+  r.y2 = hi.y();
+  if (!(r.x2 > r.x1) || !(r.y2 > r.y1)) return;
+  const double scale = mapping.Scale() * 10.0;  // pixels per cm
+  const QSize size(std::clamp(int((r.x2 - r.x1) * scale * kPointsPerPixel) + 1, 8, kMaxGrid),
+                   std::clamp(int((r.y2 - r.y1) * scale * kPointsPerPixel) + 1, 8, kMaxGrid));
+  const bool same = r.x1 == wanted_.x1 && r.x2 == wanted_.x2 && r.y1 == wanted_.y1 && r.y2 == wanted_.y2 &&
+                    size == wantedSize_;
+  if (same && (map_.Width() > 0 || Running() || restartTimer_.isActive())) return;
+  wanted_ = r;
+  wantedSize_ = size;
+  restartTimer_.start();
+}
+
+void FieldPicture::Restart() {
+  Stop();
+  if (!Active() || blocked_ > 0) return;
+  if (wantedSize_.isEmpty()) {
+    // Not painted yet: the whole system.
+    wanted_ = DefaultMapRect(doc_.Calc());
+    wantedSize_ = QSize(200, 200);
+  }
+  auto job = std::make_shared<Job>();
+  job->generation = generation_;
+  job->rect = wanted_;
+  job->width = wantedSize_.width();
+  job->height = wantedSize_.height();
+  job->step = options_.equipotentialStep;
+  job->lines = !linesValid_;
+  if (job->lines) {
+    job->starts = DefaultFieldLineStarts(doc_.Calc(), options_.linesPerElectrode);
+    // Wider than the map of the whole system, so lines reach the earth or
+    // another electrode rather than stopping near the picture's edge.
+    job->lineOptions.extent = DefaultMapRect(doc_.Calc(), 2.0);
+  }
+  finished_.store(false);
+  worker_ = std::thread([this, job] { Run(job); });
+}
+
+// On the worker thread: reads the engine, posts copies to the GUI thread.
+void FieldPicture::Run(std::shared_ptr<Job> job) {
+  const FieldCalc& calc = doc_.Calc();
+  const int gen = job->generation;
+  FieldMap map(job->rect, job->width, job->height);
+  MapCallbacks callbacks;
+  callbacks.stop = &stop_;
+  callbacks.onPass = [this, gen](const FieldMap& pass) {
+    auto copy = std::make_shared<FieldMap>(pass);
+    QMetaObject::invokeMethod(this, [this, gen, copy] { AcceptMap(gen, copy); }, Qt::QueuedConnection);
+  };
+  if (ComputeFieldMap(calc, map, callbacks) == MapStatus::kComplete && !stop_.load()) {
+    double phiMin = 0, phiMax = 0, eMax = 0;
+    map.Range(phiMin, phiMax, eMax);
+    const double step = job->step > 0 ? job->step : RoundStep(phiMax - phiMin, 10);
+    auto contours = std::make_shared<std::vector<Polyline>>();
+    if (step > 0) *contours = ExtractContours(map, ContourLevels(phiMin, phiMax, step));
+    QMetaObject::invokeMethod(
+        this, [this, gen, contours, step] { AcceptContours(gen, contours, step); }, Qt::QueuedConnection);
+    if (job->lines && !stop_.load()) {
+      auto lines = std::make_shared<std::vector<FieldLine>>();
+      FieldLineCallbacks lc;
+      lc.stop = &stop_;
+      if (TraceFieldLines(calc, job->starts, job->lineOptions, *lines, lc) == MapStatus::kComplete)
+        QMetaObject::invokeMethod(this, [this, gen, lines] { AcceptLines(gen, lines); }, Qt::QueuedConnection);
+    }
+  }
+  finished_.store(true);
+}
+
+void FieldPicture::AcceptMap(int generation, std::shared_ptr<FieldMap> map) {
+  if (generation != generation_) return;
+  map_ = std::move(*map);
+  RebuildImage();
+  emit changed();
+}
+
+void FieldPicture::AcceptContours(int generation, std::shared_ptr<std::vector<Polyline>> contours, double step) {
+  if (generation != generation_) return;
+  contours_ = std::move(*contours);
+  contourStep_ = step;
+  emit changed();
+}
+
+void FieldPicture::AcceptLines(int generation, std::shared_ptr<std::vector<FieldLine>> lines) {
+  if (generation != generation_) return;
+  lines_ = std::move(*lines);
+  linesValid_ = true;
+  emit changed();
+}
+
+double FieldPicture::RoundStep(double span, int count) {
+  if (!(span > 0) || count < 1 || !std::isfinite(span)) return 0.0;
+  const double raw = span / count;
+  const double p = std::pow(10.0, std::floor(std::log10(raw)));
+  for (double m : {1.0, 2.0, 5.0})
+    if (m * p >= raw) return m * p;
+  return 10.0 * p;
+}
+
+QColor FieldPicture::ColourAt(double t) {
+  // Ten samples of matplotlib's viridis, interpolated linearly.
+  static const int stops[10][3] = {{68, 1, 84},    {72, 40, 120},  {62, 73, 137},  {49, 104, 142},
+                                   {38, 130, 142}, {31, 158, 137}, {53, 183, 121}, {110, 206, 88},
+                                   {181, 222, 43}, {253, 231, 37}};
+  if (!(t > 0)) t = 0;
+  if (t > 1) t = 1;
+  const double s = t * 9.0;
+  const int i = std::min(8, static_cast<int>(s));
+  const double f = s - i;
+  auto mix = [&](int c) { return static_cast<int>(std::lround(stops[i][c] + f * (stops[i + 1][c] - stops[i][c]))); };
+  return QColor(mix(0), mix(1), mix(2));
+}
+
+void FieldPicture::RebuildImage() {
+  image_ = QImage();
+  const int w = map_.Width(), h = map_.Height();
+  if (w == 0 || h == 0) return;
+  const bool field = options_.quantity == FieldPictureOptions::Quantity::kField;
+  double phiMin = 0, phiMax = 0, eMax = 0;
+  map_.Range(phiMin, phiMax, eMax);
+  if (field) {
+    // The field is singular at sharp edges: the scale ends at the 99th
+    // percentile so the rest of the gap keeps its contrast.
+    std::vector<double> e;
+    e.reserve(static_cast<size_t>(w) * h);
+    for (int j = 0; j < h; ++j)
+      for (int i = 0; i < w; ++i)
+        if (!map_.At(i, j).conductor) e.push_back(map_.At(i, j).e);
+    double cap = eMax;
+    if (e.size() > 20) {
+      const size_t k = e.size() * 99 / 100;
+      std::nth_element(e.begin(), e.begin() + static_cast<long>(k), e.end());
+      cap = e[k];
+    }
+    scaleMin_ = 0.0;
+    scaleMax_ = cap > 0 ? cap : 1.0;
+  } else {
+    scaleMin_ = phiMin;
+    scaleMax_ = phiMax > phiMin ? phiMax : phiMin + 1.0;
+  }
+  image_ = QImage(w, h, QImage::Format_ARGB32);
+  const QColor inside(225, 225, 225);
+  for (int j = 0; j < h; ++j) {
+    auto* row = reinterpret_cast<QRgb*>(image_.scanLine(h - 1 - j));  // row 0 of the map is at y1, the bottom
+    for (int i = 0; i < w; ++i) {
+      const MapPoint& p = map_.At(i, j);
+      if (p.conductor) {
+        row[i] = inside.rgba();
+        continue;
+      }
+      const double v = field ? p.e : p.phi;
+      row[i] = ColourAt((v - scaleMin_) / (scaleMax_ - scaleMin_)).rgba();
+    }
+  }
+}
+
+void FieldPicture::PaintUnder(QPainter& painter, const ViewMapping& mapping) const {
+  if (!Active() || !options_.showMap || image_.isNull()) return;
+  const MapRect& r = map_.Rect();
+  const double dx = map_.Width() > 1 ? (r.x2 - r.x1) / (map_.Width() - 1) : 0.0;
+  const double dy = map_.Height() > 1 ? (r.y2 - r.y1) / (map_.Height() - 1) : 0.0;
+  const QRectF target(Device(mapping, r.x1 - dx / 2, r.y2 + dy / 2), Device(mapping, r.x2 + dx / 2, r.y1 - dy / 2));
+  painter.save();
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+  // Nothing of the map left of the axis or below the earth.
+  painter.setClipRect(QRectF(Device(mapping, r.x1, r.y2 + dy), Device(mapping, r.x2 + dx, r.y1)).normalized(),
+                      Qt::IntersectClip);
+  painter.drawImage(target.normalized(), image_);
+  painter.restore();
+}
+
+void FieldPicture::PaintOver(QPainter& painter, const ViewMapping& mapping, QRect area, bool axes) const {
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  QFont small = painter.font();
+  small.setPointSizeF(8.0);
+  painter.setFont(small);
+  const QFontMetrics fm(small);
+  const bool active = Active();
+
+  if (active && options_.showFieldLines) {
+    QPen pen(QColor(255, 90, 54));
+    pen.setWidthF(1.2);
+    painter.setPen(pen);
+    for (const FieldLine& line : lines_) {
+      if (line.points.size() < 2) continue;
+      QPainterPath path(Device(mapping, line.points[0].x, line.points[0].y));
+      for (size_t k = 1; k < line.points.size(); ++k) path.lineTo(Device(mapping, line.points[k].x, line.points[k].y));
+      painter.drawPath(path);
+    }
+  }
+
+  if (active && options_.showEquipotentials) {
+    const QColor colour = options_.showMap ? QColor(255, 255, 255, 220) : QColor(60, 60, 60);
+    QPen pen(colour);
+    pen.setWidthF(1.0);
+    std::vector<QRectF> labels;  // where they crowd (near sharp edges) only the first is written
+    for (const Polyline& c : contours_) {
+      if (c.x.size() < 2) continue;
+      QPainterPath path(Device(mapping, c.x[0], c.y[0]));
+      for (size_t k = 1; k < c.x.size(); ++k) path.lineTo(Device(mapping, c.x[k], c.y[k]));
+      if (c.closed) path.closeSubpath();
+      painter.setPen(pen);
+      painter.drawPath(path);
+      // A value on every line long enough to carry it.
+      if (path.length() < 90) continue;
+      const QPointF at = path.pointAtPercent(0.5);
+      const QString text = Number(c.level);
+      QRectF box = fm.boundingRect(text);
+      box.moveCenter(at);
+      box.adjust(-2, 0, 2, 0);
+      if (std::any_of(labels.begin(), labels.end(), [&](const QRectF& r) { return r.intersects(box); })) continue;
+      labels.push_back(box);
+      painter.fillRect(box, QColor(255, 255, 255, 200));
+      painter.setPen(Qt::black);
+      painter.drawText(box, Qt::AlignCenter, text);
+    }
+  }
+
+  if (active && options_.showMap && !image_.isNull()) {
+    // The colour bar at the right edge, with five values and the unit.
+    const int barH = std::min(220, area.height() - 90);
+    if (barH > 40) {
+      const bool field = options_.quantity == FieldPictureOptions::Quantity::kField;
+      const QString title = field ? QStringLiteral("|E|, кВ/см") : QStringLiteral("φ, кВ");
+      int labelW = fm.horizontalAdvance(title);
+      for (int k = 0; k <= 4; ++k)
+        labelW = std::max(labelW, fm.horizontalAdvance(Number(scaleMin_ + k * (scaleMax_ - scaleMin_) / 4)) + 22);
+      const QRect bar(area.right() - labelW - 12, area.top() + 30, 14, barH);
+      painter.fillRect(QRect(bar.left() - 6, bar.top() - 22, labelW + 14, barH + 32), QColor(255, 255, 255, 220));
+      for (int y = 0; y < barH; ++y)
+        painter.fillRect(QRect(bar.left(), bar.bottom() - y, bar.width(), 1), ColourAt(double(y) / (barH - 1)));
+      painter.setPen(Qt::black);
+      painter.drawRect(bar);
+      painter.drawText(QPointF(bar.left(), bar.top() - 8), title);
+      for (int k = 0; k <= 4; ++k) {
+        const int y = bar.bottom() - k * (barH - 1) / 4;
+        painter.drawLine(bar.right(), y, bar.right() + 4, y);
+        painter.drawText(QPointF(bar.right() + 7, y + fm.ascent() / 2.0), Number(scaleMin_ + k * (scaleMax_ - scaleMin_) / 4));
+      }
+    }
+  }
+
+  if (marker_) {
+    const QPointF at = Device(mapping, marker_->x(), marker_->y());
+    QPen pen(QColor(220, 0, 0));
+    pen.setWidthF(2.0);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawEllipse(at, 7.0, 7.0);
+    painter.drawLine(at - QPointF(11, 0), at + QPointF(11, 0));
+    painter.drawLine(at - QPointF(0, 11), at + QPointF(0, 11));
+  }
+
+  if (axes) {
+    // Ticks in cm along the bottom and left edges, at least 60 pixels apart.
+    const double pxPerCm = mapping.Scale() * 10.0;
+    const double step = RoundStep(60.0 / pxPerCm, 1);
+    if (step > 0) {
+      painter.setPen(Qt::black);
+      // Labels stay readable over the map on a light backing.
+      auto Label = [&](QPointF baseline, const QString& text) {
+        if (active && options_.showMap)
+          painter.fillRect(QRectF(baseline.x() - 1, baseline.y() - fm.ascent(), fm.horizontalAdvance(text) + 2,
+                                  fm.height()),
+                           QColor(255, 255, 255, 190));
+        painter.drawText(baseline, text);
+      };
+      const QPointF lo = mapping.ToModel(QPoint(area.left(), area.bottom()));
+      const QPointF hi = mapping.ToModel(QPoint(area.right(), area.top()));
+      const int bottom = area.bottom(), left = area.left();
+      painter.drawLine(area.bottomLeft(), area.bottomRight());
+      painter.drawLine(area.bottomLeft(), area.topLeft());
+      for (double v = std::ceil(lo.x() / step) * step; v <= hi.x(); v += step) {
+        const double x = Device(mapping, v, 0).x();
+        if (x < left + 30 || x > area.right() - 40) continue;
+        painter.drawLine(QPointF(x, bottom), QPointF(x, bottom - 5));
+        const QString t = Number(std::abs(v) < step * 1e-6 ? 0.0 : v);
+        Label(QPointF(x - fm.horizontalAdvance(t) / 2.0, bottom - 7), t);
+      }
+      for (double v = std::ceil(lo.y() / step) * step; v <= hi.y(); v += step) {
+        const double y = Device(mapping, 0, v).y();
+        if (y > bottom - 20 || y < area.top() + 20) continue;
+        painter.drawLine(QPointF(left, y), QPointF(left + 5, y));
+        Label(QPointF(left + 7, y + fm.ascent() / 2.0), Number(std::abs(v) < step * 1e-6 ? 0.0 : v));
+      }
+      Label(QPointF(area.right() - fm.horizontalAdvance("r, см") - 4, bottom - 7), QStringLiteral("r, см"));
+      Label(QPointF(left + 7, area.top() + fm.ascent() + 4), QStringLiteral("z, см"));
+    }
+  }
+  painter.restore();
+}
+
+void FieldPicture::SetMarker(QPointF at) {
+  marker_ = at;
+  emit changed();
+}
+
+QString FieldPicture::ReadoutAt(double x, double y) const {
+  if (!regions_ || !doc_.ResultsPresent() || blocked_ > 0) return {};
+  const MapPoint p = EvaluatePoint(doc_.Calc(), *regions_, x, y);
+  if (p.conductor) {
+    const QString where = p.generatrix < 0 ? QStringLiteral("земля")
+                                           : QStringLiteral("проводник (образующая %1)").arg(p.generatrix + 1);
+    return QStringLiteral("φ=%1 кВ  %2").arg(Number(p.phi), where);
+  }
+  return QStringLiteral("φ=%1 кВ  |E|=%2 кВ/см  Ex=%3  Ey=%4  область %5")
+      .arg(Number(p.phi), Number(p.e), Number(p.ex), Number(p.ey))
+      .arg(p.region);
+}

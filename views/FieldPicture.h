@@ -1,0 +1,119 @@
+#pragma once
+// The field picture of the geometry view: a colour map of |E| or φ under the
+// generatrices, equipotentials with their values and field lines over them,
+// a colour bar and axes with ticks in cm. The same Paint* calls draw the
+// screen, the exported images and the printed page.
+//
+// The numbers come from the engine on one worker thread (std::thread): the
+// map of the visible part of the plane, coarse passes first, each pass
+// handed to the GUI thread as it is done; then its equipotentials; then the
+// field lines of the whole system (traced again only when the results or the
+// count per electrode change). A new view rectangle restarts the job after a
+// short pause; stopping sets the engine's stop flag and joins, so nothing is
+// ever killed. The worker only reads the document's engine object, and the
+// document announces every write (aboutToChangeSystem) first: the job is
+// stopped before it.
+
+#include <QImage>
+#include <QObject>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QTimer>
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <QPointF>
+#include <thread>
+#include <vector>
+
+#include "dialogs/FieldPictureDialog.h"
+#include "engine/FieldLines.h"
+#include "engine/FieldMap.h"
+
+class CKalvorDoc;
+class PlaneRegions;
+class QPainter;
+class ViewMapping;
+
+class FieldPicture : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit FieldPicture(CKalvorDoc& doc, QObject* parent = nullptr);
+  ~FieldPicture() override;
+
+  const FieldPictureOptions& Options() const { return options_; }
+  void SetOptions(const FieldPictureOptions& options);
+  // Results present and something switched on.
+  bool Active() const;
+
+  // Before each screen paint: the part of the plane the view shows. A new
+  // part (zoom, scroll, resize) restarts the map after a short pause.
+  void Follow(const ViewMapping& mapping, QSize viewport);
+  // The colour map, under the generatrices.
+  void PaintUnder(QPainter& painter, const ViewMapping& mapping) const;
+  // Equipotentials, field lines, the colour bar and the axes, inside `area`
+  // (device pixels of the picture).
+  void PaintOver(QPainter& painter, const ViewMapping& mapping, QRect area, bool axes) const;
+
+  // A spot the results pane points at, drawn as a marker (cm); cleared with the results.
+  void SetMarker(QPointF at);
+  std::optional<QPointF> Marker() const { return marker_; }
+
+  // "φ=… |E|=… Ex=… Ey=… область N" at a model point (cm); empty without results.
+  QString ReadoutAt(double x, double y) const;
+
+  // What has arrived so far (tests, export).
+  const FieldMap& Map() const { return map_; }
+  const std::vector<Polyline>& Contours() const { return contours_; }
+  const std::vector<FieldLine>& Lines() const { return lines_; }
+  double ContourStep() const { return contourStep_; }
+  // Colour-scale range of the map shown.
+  double ScaleMin() const { return scaleMin_; }
+  double ScaleMax() const { return scaleMax_; }
+  bool Running() const { return worker_.joinable() && !finished_.load(); }
+  // The colour of a value t in [0, 1] (viridis-like, perceptually uniform).
+  static QColor ColourAt(double t);
+  // A round step (1, 2 or 5 times a power of ten) near span / count.
+  static double RoundStep(double span, int count);
+
+ signals:
+  // New partial results arrived: repaint.
+  void changed();
+
+ private:
+  struct Job;
+  void Stop();
+  void Clear();
+  void Restart();
+  void OnResults(bool present);
+  void Run(std::shared_ptr<Job> job);
+  void AcceptMap(int generation, std::shared_ptr<FieldMap> map);
+  void AcceptContours(int generation, std::shared_ptr<std::vector<Polyline>> contours, double step);
+  void AcceptLines(int generation, std::shared_ptr<std::vector<FieldLine>> lines);
+  void RebuildImage();
+
+  CKalvorDoc& doc_;
+  FieldPictureOptions options_;
+  std::shared_ptr<const PlaneRegions> regions_;
+
+  std::thread worker_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> finished_{true};
+  int generation_ = 0;
+  int blocked_ = 0;  // inside a document operation that writes the engine
+  QTimer restartTimer_;
+
+  MapRect wanted_;
+  QSize wantedSize_;
+  bool linesValid_ = false;
+
+  FieldMap map_;
+  QImage image_;
+  double scaleMin_ = 0.0, scaleMax_ = 1.0;
+  std::vector<Polyline> contours_;
+  double contourStep_ = 0.0;
+  std::vector<FieldLine> lines_;
+  std::optional<QPointF> marker_;
+};

@@ -1,0 +1,103 @@
+#include "views/ResultsPane.h"
+
+#include <QDir>
+#include <QHeaderView>
+#include <QPointF>
+#include <QTreeWidget>
+
+#include "document/CKalvorDoc.h"
+#include "views/SurfaceSamples.h"
+
+namespace {
+
+QString Number(double v) { return QString::number(v, 'g', 5); }
+
+}  // namespace
+
+ResultsPane::ResultsPane(CKalvorDoc& doc, QWidget* parent)
+    : QDockWidget(QStringLiteral("Результаты"), parent), doc_(doc), tree_(new QTreeWidget(this)) {
+  setObjectName(QStringLiteral("ResultsPane"));
+  tree_->setColumnCount(2);
+  tree_->setHeaderLabels({QStringLiteral("Величина"), QStringLiteral("Значение")});
+  tree_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  setWidget(tree_);
+  connect(tree_, &QTreeWidget::itemClicked, this, &ResultsPane::OnClicked);
+  connect(tree_, &QTreeWidget::itemDoubleClicked, this, &ResultsPane::OnDoubleClicked);
+  connect(&doc_, &CKalvorDoc::resultsChanged, this, &ResultsPane::Fill);
+  Fill();
+}
+
+QTreeWidgetItem* ResultsPane::Section(const QString& title) {
+  auto* item = new QTreeWidgetItem(tree_, {title});
+  item->setExpanded(true);
+  QFont bold = item->font(0);
+  bold.setBold(true);
+  item->setFont(0, bold);
+  return item;
+}
+
+void ResultsPane::Fill() {
+  tree_->clear();
+  if (!doc_.ResultsPresent()) return;
+  const FieldCalc& calc = doc_.Calc();
+  const RunReport& run = doc_.LastRun();
+  const CalcParameters& p = run.parameters;
+
+  QTreeWidgetItem* system = Section(QStringLiteral("Расчет"));
+  new QTreeWidgetItem(system, {QStringLiteral("Неизвестных"), QString::number(calc.Unknowns())});
+  new QTreeWidgetItem(system, {QStringLiteral("Зарядов"), QString::number(calc.TotalCharges())});
+  double seconds = 0.0;
+  for (const StageTiming& t : run.timings) seconds += t.seconds;
+  new QTreeWidgetItem(system, {QStringLiteral("Время, с"), Number(seconds)});
+
+  // The largest field on each generatrix, at the points of its result file.
+  QTreeWidgetItem* fields = Section(QStringLiteral("Наибольшая |E| на образующих"));
+  const CSurfColl& gens = calc.Generatrices();
+  for (int i = 0; i < gens.GetSize(); ++i) {
+    const SurfaceSeries series = SampleGeneratrix(calc, i);
+    const int k = series.MaxIndex();
+    if (k < 0) continue;
+    const SurfaceSample& s = series.samples[static_cast<size_t>(k)];
+    const double e = std::max(s.e, s.eIn);
+    auto* row = new QTreeWidgetItem(
+        fields, {QStringLiteral("Образующая %1").arg(i + 1),
+                 QStringLiteral("%1 кВ/см в (%2; %3) см").arg(Number(e), Number(s.x), Number(s.y))});
+    row->setData(0, kPointRole, QPointF(s.x, s.y));
+    row->setData(0, kGeneratrixRole, i);
+    row->setToolTip(0, QStringLiteral("Щелчок: показать место; двойной щелчок: график"));
+  }
+
+  // Figures the run report may carry (accuracy, bodies, warnings,
+  // capacitance) go into sections of their own here, one row a figure, as
+  // the report gains them. So far it holds the stage timings:
+  if (!run.timings.empty()) {
+    QTreeWidgetItem* stages = Section(QStringLiteral("Этапы расчета"));
+    for (const StageTiming& t : run.timings)
+      new QTreeWidgetItem(stages, {QString::fromStdString(t.stage), Number(t.seconds) + QStringLiteral(" с")});
+  }
+  // TODO(accuracy report): "Точность" — the control-point residuals of the report.
+  // TODO(accuracy report): "Тела" — per body its potential (kV) and charge.
+  // TODO(accuracy report): "Предупреждения" — the run's warnings, one a row.
+  // TODO(accuracy report): "Матрица емкостей" — one row per body, the values in columns.
+
+  QTreeWidgetItem* files = Section(QStringLiteral("Файлы результатов"));
+  const QString folder = QString::fromStdString(p.ResultsFolder);
+  new QTreeWidgetItem(files, {QStringLiteral("Папка"), QDir::toNativeSeparators(folder)});
+  if (p.SurfaceResults)
+    for (int i = 0; i < gens.GetSize(); ++i)
+      new QTreeWidgetItem(files, {QStringLiteral("Образующая %1").arg(i + 1),
+                                  QString::fromStdString(FieldCalc::SurfaceFileName(i + 1)).trimmed()});
+  tree_->resizeColumnToContents(1);
+}
+
+void ResultsPane::OnClicked(QTreeWidgetItem* item) {
+  const QVariant point = item ? item->data(0, kPointRole) : QVariant();
+  if (!point.isValid()) return;
+  const QPointF p = point.toPointF();
+  emit locate(p.x(), p.y());
+}
+
+void ResultsPane::OnDoubleClicked(QTreeWidgetItem* item) {
+  const QVariant g = item ? item->data(0, kGeneratrixRole) : QVariant();
+  if (g.isValid()) emit plotRequested(g.toInt());
+}
