@@ -67,18 +67,55 @@ void ResultsPane::Fill() {
     row->setToolTip(0, QStringLiteral("Щелчок: показать место; двойной щелчок: график"));
   }
 
-  // Figures the run report may carry (accuracy, bodies, warnings,
-  // capacitance) go into sections of their own here, one row a figure, as
-  // the report gains them. So far it holds the stage timings:
+  // What the solution is worth, from the document's analysis of the run.
+  const SolutionAnalysis& a = doc_.Analysis();
+  if (!a.generatrices.empty()) {
+    QTreeWidgetItem* accuracy = Section(QStringLiteral("Точность"));
+    new QTreeWidgetItem(accuracy, {QStringLiteral("Наибольшая ошибка потенциала"), Number(a.worstPotentialError)});
+    new QTreeWidgetItem(accuracy, {QStringLiteral("Наибольший скачок потенциала"), Number(a.worstPotentialJump)});
+    new QTreeWidgetItem(accuracy, {QStringLiteral("Наибольший скачок индукции"), Number(a.worstFluxJump)});
+    for (const GeneratrixAccuracy& g : a.generatrices)
+      new QTreeWidgetItem(accuracy, {QStringLiteral("Образующая %1").arg(g.index + 1),
+                                     g.conductor ? QStringLiteral("ошибка потенциала %1").arg(Number(g.potentialError))
+                                                 : QStringLiteral("скачки: потенциала %1, индукции %2")
+                                                       .arg(Number(g.potentialJump), Number(g.fluxJump))});
+  }
+  if (!a.bodies.empty()) {
+    QTreeWidgetItem* bodies = Section(QStringLiteral("Тела"));
+    for (size_t b = 0; b < a.bodies.size(); ++b) {
+      const BodyFigures& body = a.bodies[b];
+      QStringList names;
+      for (int g : body.generatrices) names << QString::number(g + 1);
+      auto* row = new QTreeWidgetItem(
+          bodies, {QStringLiteral("Тело %1 (образующие %2%3)")
+                       .arg(b + 1)
+                       .arg(names.join(QStringLiteral(", ")), body.floating ? QStringLiteral(", плавающее") : QString()),
+                   QStringLiteral("%1 кВ, %2 Кл; |E| до %3 кВ/см в (%4; %5) см")
+                       .arg(Number(body.potential), Number(body.charge), Number(body.maxField), Number(body.maxX),
+                            Number(body.maxY))});
+      row->setData(0, kPointRole, QPointF(body.maxX, body.maxY));
+    }
+  }
+  if (!a.capacitance.empty()) {
+    QTreeWidgetItem* matrix = Section(QStringLiteral("Матрица емкостей, Ф"));
+    for (size_t i = 0; i < a.capacitance.size(); ++i) {
+      QStringList row;
+      for (double c : a.capacitance[i]) row << Number(c);
+      new QTreeWidgetItem(matrix, {QStringLiteral("Тело %1").arg(a.capacitanceBodies[i] + 1), row.join(QStringLiteral("  "))});
+    }
+  }
+  if (!a.warnings.empty()) {
+    QTreeWidgetItem* warnings = Section(QStringLiteral("Предупреждения"));
+    for (const std::string& w : a.warnings) {
+      auto* row = new QTreeWidgetItem(warnings, {QString::fromStdString(w)});
+      row->setFirstColumnSpanned(true);
+    }
+  }
   if (!run.timings.empty()) {
     QTreeWidgetItem* stages = Section(QStringLiteral("Этапы расчета"));
     for (const StageTiming& t : run.timings)
       new QTreeWidgetItem(stages, {QString::fromStdString(t.stage), Number(t.seconds) + QStringLiteral(" с")});
   }
-  // TODO(accuracy report): "Точность" — the control-point residuals of the report.
-  // TODO(accuracy report): "Тела" — per body its potential (kV) and charge.
-  // TODO(accuracy report): "Предупреждения" — the run's warnings, one a row.
-  // TODO(accuracy report): "Матрица емкостей" — one row per body, the values in columns.
 
   QTreeWidgetItem* files = Section(QStringLiteral("Файлы результатов"));
   const QString folder = QString::fromStdString(p.ResultsFolder);

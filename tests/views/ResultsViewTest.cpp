@@ -173,6 +173,15 @@ TEST_F(ResultsViewTest, ThePaneShowsTheLargestFieldAndItsPlaceAndIsClearedWithTh
     }
   ASSERT_NE(row, nullptr);
   EXPECT_TRUE(files.contains(QStringLiteral("01.dat")));
+  // The body's charge is 4 pi eps0 R U (the figures come from the run's analysis).
+  QString body;
+  for (int s = 0; s < pane->Tree()->topLevelItemCount(); ++s)
+    if (pane->Tree()->topLevelItem(s)->text(0) == QStringLiteral("Тела"))
+      body = pane->Tree()->topLevelItem(s)->child(0)->text(1);
+  ASSERT_FALSE(body.isEmpty());
+  const double charge = body.section(QStringLiteral(", "), 1, 1).section(' ', 0, 0).toDouble();
+  EXPECT_NEAR(charge / (4 * 3.141592653589793 * 8.8541878128e-12 * kR * 1e-2 * kU * 1e3), 1.0, 5e-3)
+      << body.toStdString();
   // On an isolated sphere |E| = U / R everywhere on the surface.
   EXPECT_TRUE(row->text(1).startsWith(QStringLiteral("2 ")) || row->text(1).startsWith(QStringLiteral("1.9")) ||
               row->text(1).startsWith(QStringLiteral("2.0")))
