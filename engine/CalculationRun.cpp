@@ -88,7 +88,11 @@ RunReport RunCalculation(FieldCalc& calc, bool& changedSinceCalculation, Progres
 
   const bool reportable = run();
   clock.Next(nullptr);
-  control.Close();
+  // An unfinished control file never replaces the previous one.
+  if (reportable && calc.ErrorCode() == 0)
+    control.Close();
+  else
+    control.Discard();
   report.errorCode = calc.ErrorCode();
   if (reportable && calc.ErrorCode() == 0 && calc.HasSolution()) {
     ui.ShowMessage("Расчет завершен", "", ProgressReporter::Icon::Information);

@@ -1,6 +1,7 @@
 // The control file's three writers: matrix dump, contour-point potentials
 // and the control recalculation at the contour points.
 
+#include <cmath>
 #include <vector>
 
 #include "engine/ControlStream.h"
@@ -69,9 +70,14 @@ void FieldCalc::WriteControl(ControlStream& out) {
       values[j] = {c * in[1] + s * in[2], c * outside[1] + s * outside[2], in[0], outside[0]};
     }
   };
+  long long badPoint = -1;
   auto emit = [&](long long j) {
     const ContourPoint& p = points_[j];
     const Values& v = values[j];
+    if (!std::isfinite(v.eIn) || !std::isfinite(v.eOut) || !std::isfinite(v.phiIn) || !std::isfinite(v.phiOut)) {
+      if (badPoint < 0) badPoint = j;
+      return;
+    }
     const int jj = static_cast<int>(j);
     out.Text(text::Format("\nE  in internal surface in %3i point [x= %4.2f,y= %4.2f] is %7.4f", jj, p.x, p.y, v.eIn));
     out.Text(text::Format("\nE  in external surface in %3i point [x= %4.2f,y= %4.2f] is %7.4f\n", jj, p.x, p.y, v.eOut));
@@ -79,8 +85,15 @@ void FieldCalc::WriteControl(ControlStream& out) {
     out.Text(text::Format("\nfi in external surface in %3i point [x= %4.2f,y= %4.2f] is %7.4f\n", jj, p.x, p.y, v.phiOut));
     if (progress_) progress_->StepForward();
   };
-  ChunkedLoop(static_cast<long long>(points_.size()), ChunkFor(2.0 * static_cast<double>(charges_.size())),
-              compute, emit);
+  if (!ChunkedLoop(static_cast<long long>(points_.size()), ChunkFor(2.0 * static_cast<double>(charges_.size())),
+                   compute, emit))
+    return;  // aborted: the caller drops the unfinished file
+  if (badPoint >= 0) {
+    SetError(kBadParameter, text::Format("Контрольный файл, контурная точка %lld: потенциал или напряженность не "
+                                         "являются конечными числами.",
+                                         badPoint));
+    return;
+  }
   out.Text("\n-------------------------------------------").EndLine();
   if (!out.Close() && errorCode_ == 0)
     SetError(kFileOpen, "Ошибка записи контрольного файла " + parameters_.ControlFilePath);
