@@ -8,6 +8,7 @@ packages=(
   libopenblas-dev liblapacke-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev
+  clang libclang-rt-dev
 )
 
 missing=()
