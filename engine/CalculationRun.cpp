@@ -50,6 +50,7 @@ RunReport RunCalculation(FieldCalc& calc, bool& changedSinceCalculation, Progres
     clock.Next("place");
     calc.Place();
     if (calc.ErrorCode()) return true;
+    if (!calc.CheckControlFileSpace()) return true;
     if (s.TestClosure) calc.CheckClosure();
     if (calc.ErrorCode()) {
       std::string question;

@@ -9,6 +9,21 @@
 #include "engine/ProgressReporter.h"
 #include "model/TextFormat.h"
 
+bool FieldCalc::CheckControlFileSpace() {
+  // Upper bounds of the line widths the writers below use.
+  const double n = static_cast<double>(Unknowns());
+  const double dump = n * (n * 14.0 + 40.0) + n * 14.0;
+  double bytes = 200.0;
+  if (parameters_.DumpMatrix) bytes += dump;
+  if (parameters_.DumpInverseMatrix) bytes += dump;
+  if (parameters_.ControlPotentials) bytes += 50.0 * static_cast<double>(totalPoints_);
+  if (parameters_.ControlCalc)
+    bytes += 40.0 * static_cast<double>(totalCharges_) + 4.0 * 120.0 * static_cast<double>(totalPoints_);
+  const std::string& path = parameters_.ControlFilePath;
+  const size_t slash = path.rfind('/');
+  return CheckFreeSpace(slash == std::string::npos ? std::string() : path.substr(0, slash + 1), bytes);
+}
+
 void FieldCalc::WriteMatrix(ControlStream& out) {
   const long long n = Unknowns();
   out.SetFixed();

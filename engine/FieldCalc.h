@@ -163,6 +163,11 @@ class FieldCalc {
   double MaxSurfaceField(int index, int k) const;
   static std::string GapFileName(int m);
 
+  // Whether the control file's folder has room for what the parameters ask
+  // to be written into it (the matrix dumps above all); else sets code 1
+  // with the sizes. Needs the counters of a placed system.
+  bool CheckControlFileSpace();
+
   // Asks the user, after a cancel request, whether to stop; on Yes sets
   // code 9 and returns true.
   bool AbortRequested();

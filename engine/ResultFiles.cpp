@@ -50,7 +50,7 @@ bool FieldCalc::CheckFreeSpace(const std::string& folder, double bytes) {
   if (statvfs(folder.empty() ? "." : folder.c_str(), &fs) != 0) return true;  // the open will tell
   const double free = static_cast<double>(fs.f_bavail) * static_cast<double>(fs.f_frsize);
   if (bytes <= free) return true;
-  SetError(kFileOpen, text::Format("Недостаточно места на диске в папке результатов %s: файлам нужно около "
+  SetError(kFileOpen, text::Format("Недостаточно места на диске в папке %s: файлам нужно около "
                                    "%.1f МБ, свободно %.1f МБ.",
                                    folder.c_str(), bytes / 1048576.0, free / 1048576.0));
   return false;

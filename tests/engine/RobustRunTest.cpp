@@ -159,6 +159,15 @@ TEST_F(Output, FullDiskLeavesNoTruncatedFile) {
   EXPECT_NE(ui.messages[0].find("Недостаточно места на диске"), std::string::npos) << ui.messages[0];
   EXPECT_EQ(Names(disk.Path()), (std::vector<std::string>{"ControlCalc.txt"}));
 
+  // A matrix dump that cannot fit is refused before the fill.
+  ui.messages.clear();
+  fs::remove(disk.Path() / "ControlCalc.txt");
+  testsys::With(calc, [&](CalcParameters& p) { p.DumpMatrix = true; });
+  EXPECT_FALSE(RunCalculation(calc, changed, ui).success);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_NE(ui.messages[0].find("Недостаточно места на диске"), std::string::npos) << ui.messages[0];
+  EXPECT_TRUE(Names(disk.Path()).empty());
+
   // The file system filling while a file is written (the estimate passed):
   // the write fails, the previous file stays whole, no temporary is left.
   const fs::path target = disk.Path() / "01.dat";
@@ -172,7 +181,7 @@ TEST_F(Output, FullDiskLeavesNoTruncatedFile) {
   std::stringstream text;
   text << in.rdbuf();
   EXPECT_EQ(text.str(), "previous");
-  EXPECT_EQ(Names(disk.Path()), (std::vector<std::string>{"01.dat", "ControlCalc.txt"}));
+  EXPECT_EQ(Names(disk.Path()), (std::vector<std::string>{"01.dat"}));
 }
 
 TEST_F(Output, AbortBetweenResultFilesKeepsTheFinishedOnes) {
