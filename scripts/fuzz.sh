@@ -46,6 +46,10 @@ done
 
 # One thread per run keeps the calculation deterministic and fast to fork.
 export OPENBLAS_NUM_THREADS=1
+# The whole-run target writes its files here (in memory where possible).
+KALVOR_FUZZ_TMP=$(mktemp -d "$( [ -w /dev/shm ] && echo /dev/shm || echo /tmp )/kalvor-fuzz.XXXXXX")
+export KALVOR_FUZZ_TMP
+trap 'rm -rf "$KALVOR_FUZZ_TMP"' EXIT
 status=0
 for t in "${targets[@]}"; do
   corpus=build-fuzz/corpus/$t
