@@ -115,6 +115,12 @@ int main(int argc, char** argv) {
       PrintReadError(r.errorCode, r.errorLine, *opt.gapCurves);
       return 1;
     }
+    // Refused before the calculation rather than after it.
+    if (const std::string problem = GapCurveProblem(curves); !problem.empty()) {
+      std::fprintf(stderr, "%s\n%s\n%s\n", FieldCalc::MessageFor(FieldCalc::kBadParameter).c_str(),
+                   problem.c_str(), opt.gapCurves->c_str());
+      return 1;
+    }
     calc.SetGapCurves(std::move(curves));
   }
 

@@ -8,7 +8,6 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -19,6 +18,7 @@
 #include "dialogs/CLinePoints.h"
 #include "dialogs/OkCancelButtons.h"
 #include "dialogs/Pictures.h"
+#include "document/SafeSave.h"
 #include "engine/FieldCalc.h"
 #include "engine/GapCurves.h"
 #include "model/Arch.h"
@@ -250,12 +250,8 @@ void CPointsDialog::Save() {
   SaveGapCurves(curves_, out);
   const std::string bytes = out.str();
   // Written aside and renamed over the old file, so a failed save leaves it intact.
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) ||
-      file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
-      !file.commit()) {
-    ShowProblem(QStringLiteral("Невозможно записать файл \"%1\".\n%2").arg(path, file.errorString()));
-  }
+  if (const QString reason = SafeSave(path, QByteArray::fromStdString(bytes)); !reason.isEmpty())
+    ShowProblem(QStringLiteral("Невозможно записать файл \"%1\".\n%2").arg(path, reason));
 }
 
 void CPointsDialog::Load() {

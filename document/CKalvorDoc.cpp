@@ -3,10 +3,10 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <sstream>
 
+#include "document/SafeSave.h"
 #include "engine/ProgressReporter.h"
 
 CKalvorDoc::CKalvorDoc(QObject* parent) : QObject(parent) { SetDefaults(ProgramFolder()); }
@@ -91,12 +91,8 @@ QString CKalvorDoc::SaveDocument(const QString& path) {
   std::ostringstream out;
   calc_.WriteSystem(out);
   const std::string text = out.str();
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly))
-    return QStringLiteral("Не удается сохранить файл %1:\n%2").arg(path, file.errorString());
-  if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
-      !file.commit())
-    return QStringLiteral("Не удается сохранить файл %1:\n%2").arg(path, file.errorString());
+  if (const QString reason = SafeSave(path, QByteArray::fromStdString(text)); !reason.isEmpty())
+    return QStringLiteral("Не удается сохранить файл %1:\n%2").arg(path, reason);
   path_ = QFileInfo(path).absoluteFilePath();
   SetModified(false);
   emit titleChanged();

@@ -50,6 +50,7 @@ RunReport RunCalculation(FieldCalc& calc, bool& changedSinceCalculation, Progres
     clock.Next("place");
     calc.Place();
     if (calc.ErrorCode()) return true;
+    if (!calc.CheckControlFileSpace()) return true;
     if (s.TestClosure) calc.CheckClosure();
     if (calc.ErrorCode()) {
       std::string question;
@@ -88,7 +89,11 @@ RunReport RunCalculation(FieldCalc& calc, bool& changedSinceCalculation, Progres
 
   const bool reportable = run();
   clock.Next(nullptr);
-  control.Close();
+  // An unfinished control file never replaces the previous one.
+  if (reportable && calc.ErrorCode() == 0)
+    control.Close();
+  else
+    control.Discard();
   report.errorCode = calc.ErrorCode();
   if (reportable && calc.ErrorCode() == FieldCalc::kNoError && calc.HasSolution()) {
     ui.ShowMessage("Расчет завершен", "", ProgressReporter::Icon::Information);

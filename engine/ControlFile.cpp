@@ -1,12 +1,28 @@
 // The control file's three writers: matrix dump, contour-point potentials
 // and the control recalculation at the contour points.
 
+#include <cmath>
 #include <vector>
 
 #include "engine/ControlStream.h"
 #include "engine/FieldCalc.h"
 #include "engine/ProgressReporter.h"
 #include "model/TextFormat.h"
+
+bool FieldCalc::CheckControlFileSpace() {
+  // Upper bounds of the line widths the writers below use.
+  const double n = static_cast<double>(Unknowns());
+  const double dump = n * (n * 14.0 + 40.0) + n * 14.0;
+  double bytes = 200.0;
+  if (parameters_.DumpMatrix) bytes += dump;
+  if (parameters_.DumpInverseMatrix) bytes += dump;
+  if (parameters_.ControlPotentials) bytes += 50.0 * static_cast<double>(totalPoints_);
+  if (parameters_.ControlCalc)
+    bytes += 40.0 * static_cast<double>(totalCharges_) + 4.0 * 120.0 * static_cast<double>(totalPoints_);
+  const std::string& path = parameters_.ControlFilePath;
+  const size_t slash = path.rfind('/');
+  return CheckFreeSpace(slash == std::string::npos ? std::string() : path.substr(0, slash + 1), bytes);
+}
 
 void FieldCalc::WriteMatrix(ControlStream& out) {
   const long long n = Unknowns();
@@ -69,9 +85,14 @@ void FieldCalc::WriteControl(ControlStream& out) {
       values[j] = {c * in[1] + s * in[2], c * outside[1] + s * outside[2], in[0], outside[0]};
     }
   };
+  long long badPoint = -1;
   auto emit = [&](long long j) {
     const ContourPoint& p = points_[j];
     const Values& v = values[j];
+    if (!std::isfinite(v.eIn) || !std::isfinite(v.eOut) || !std::isfinite(v.phiIn) || !std::isfinite(v.phiOut)) {
+      if (badPoint < 0) badPoint = j;
+      return;
+    }
     const int jj = static_cast<int>(j);
     out.Text(text::Format("\nE  in internal surface in %3i point [x= %4.2f,y= %4.2f] is %7.4f", jj, p.x, p.y, v.eIn));
     out.Text(text::Format("\nE  in external surface in %3i point [x= %4.2f,y= %4.2f] is %7.4f\n", jj, p.x, p.y, v.eOut));
@@ -79,8 +100,15 @@ void FieldCalc::WriteControl(ControlStream& out) {
     out.Text(text::Format("\nfi in external surface in %3i point [x= %4.2f,y= %4.2f] is %7.4f\n", jj, p.x, p.y, v.phiOut));
     if (progress_) progress_->StepForward();
   };
-  ChunkedLoop(static_cast<long long>(points_.size()), ChunkFor(2.0 * static_cast<double>(charges_.size())),
-              compute, emit);
+  if (!ChunkedLoop(static_cast<long long>(points_.size()), ChunkFor(2.0 * static_cast<double>(charges_.size())),
+                   compute, emit))
+    return;  // aborted: the caller drops the unfinished file
+  if (badPoint >= 0) {
+    SetError(kBadParameter, text::Format("Контрольный файл, контурная точка %lld: потенциал или напряженность не "
+                                         "являются конечными числами.",
+                                         badPoint));
+    return;
+  }
   out.Text("\n-------------------------------------------").EndLine();
   if (!out.Close() && errorCode_ == 0)
     SetError(kFileOpen, "Ошибка записи контрольного файла " + parameters_.ControlFilePath);

@@ -3,32 +3,35 @@
 #include "model/TextFormat.h"
 
 bool ControlStream::Open(const std::string& path) {
-  out_.open(path, std::ios::binary | std::ios::trunc);
+  const bool opened = file_.Open(path);
   fixed_ = scientific_ = false;
   precision_ = 6;
   failed_ = false;
-  return out_.is_open();
+  return opened;
 }
 
 bool ControlStream::Close() {
-  if (!out_.is_open()) return !failed_;
-  out_.close();
-  if (out_.fail()) failed_ = true;
+  if (!file_.IsOpen()) return !failed_;
+  if (failed_)
+    file_.Discard();
+  else if (!file_.Commit())
+    failed_ = true;
   return !failed_;
 }
 
 ControlStream& ControlStream::Text(std::string_view s, int width) {
-  if (!out_.is_open()) return *this;
-  if (width > 0 && static_cast<int>(s.size()) < width) out_ << std::string(width - s.size(), ' ');
+  if (!file_.IsOpen()) return *this;
+  std::ostream& out = file_.Stream();
+  if (width > 0 && static_cast<int>(s.size()) < width) out << std::string(width - s.size(), ' ');
   size_t start = 0;
   for (size_t i = 0; i < s.size(); ++i) {
     if (s[i] != '\n') continue;
-    out_.write(s.data() + start, static_cast<std::streamsize>(i - start));
-    out_.write("\r\n", 2);
+    out.write(s.data() + start, static_cast<std::streamsize>(i - start));
+    out.write("\r\n", 2);
     start = i + 1;
   }
-  out_.write(s.data() + start, static_cast<std::streamsize>(s.size() - start));
-  if (out_.fail()) failed_ = true;
+  out.write(s.data() + start, static_cast<std::streamsize>(s.size() - start));
+  if (out.fail()) failed_ = true;
   return *this;
 }
 

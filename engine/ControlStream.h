@@ -3,18 +3,23 @@
 // writers that share the stream: they only ever switch notations on, so a
 // double comes out as %.Pe (scientific only), %.Pf (fixed only) or %.Pg
 // (both or neither). A width applies to the next item only, right-aligned.
-// Line ends are CR LF.
+// Line ends are CR LF. The file is written under a temporary name and
+// appears under its own only when closed complete.
 
-#include <fstream>
+#include "engine/AtomicFile.h"
+
 #include <string>
 #include <string_view>
 
 class ControlStream {
  public:
   bool Open(const std::string& path);
-  bool IsOpen() const { return out_.is_open(); }
-  // Closes the file; false when anything written was lost.
+  bool IsOpen() const { return file_.IsOpen(); }
+  // Closes the file and puts it in place; false when anything written was
+  // lost (the previous file then stays).
   bool Close();
+  // Drops what was written (after a failure or an abort).
+  void Discard() { file_.Discard(); }
 
   ControlStream& Text(std::string_view s, int width = 0);
   ControlStream& Int(long long v, int width = 0);
@@ -29,7 +34,7 @@ class ControlStream {
   std::string FormatDouble(double v) const;
 
  private:
-  std::ofstream out_;
+  AtomicFile file_;
   bool fixed_ = false;
   bool scientific_ = false;
   int precision_ = 6;

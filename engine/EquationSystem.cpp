@@ -15,6 +15,7 @@
 #include "engine/ProgressReporter.h"
 #include "engine/RingField.h"
 #include "engine/RingFieldPrecise.h"
+#include "model/TextFormat.h"
 
 
 void FieldCalc::FillMatrix() {
@@ -124,6 +125,7 @@ void FieldCalc::FillMatrix() {
 void FieldCalc::SolveCharges(bool keepMatrix) {
   solved_ = false;
   const long long n = Unknowns();
+  if (!CheckUnknowns()) return;
   matrixT solution;
   try {
     coefficients_.progress = progress_;
@@ -175,5 +177,21 @@ void FieldCalc::SolveCharges(bool keepMatrix) {
     if (group >= 0 && group < totalFloating_) p.potential = floating[static_cast<size_t>(group)];
   }
   if (progress_) progress_->ShowStage("");
+  // A solution with nan or inf in it (a nearly singular matrix the solver
+  // did not notice) must never reach the result files.
+  if (errorCode_ == 0) {
+    if (const long long bad = FirstNonFiniteCharge(); bad >= 0) {
+      SetError(kSingular, text::Format("Заряд %lld (образующая %d) получился равным %g.", bad + 1,
+                                       GeneratrixOfCharge(bad) + 1, charges_[static_cast<size_t>(bad)].q));
+    } else {
+      for (long long g = 0; g < totalFloating_; ++g)
+        if (!std::isfinite(floating[static_cast<size_t>(g)])) {
+          SetError(kSingular, text::Format("Потенциал проводника с неизвестным потенциалом №%lld получился "
+                                           "равным %g.",
+                                           g + 1, floating[static_cast<size_t>(g)]));
+          break;
+        }
+    }
+  }
   solved_ = errorCode_ == 0;
 }

@@ -208,6 +208,7 @@ bool FieldCalc::ValidateSystem() {
       return false;
     }
   }
+  if (!CheckValues()) return false;
   // Floating conductors: a non-zero body region of their own, generatrices
   // consecutive in the collection.
   std::set<int> closedGroups;
@@ -296,6 +297,7 @@ void FieldCalc::Place() {
   // The counters size everything; recounting here keeps them true even
   // when an edit forgot to say so.
   Recount();
+  if (!CheckUnknowns()) return;
   if (!ReserveStorage()) return;
   if (generatrices_.IsEmpty()) return;
 
@@ -322,6 +324,14 @@ void FieldCalc::Place() {
     for (size_t k = first; k < charges_.size(); ++k) {
       Charge& q = charges_[k];
       if (q.x < 0.0 && q.x >= -kAxisNoise) q.x = 0.0;
+      // A charge below the earth plane has its image in the field region.
+      if (parameters_.UseEarth && q.y < -kAxisNoise) {
+        SetError(kEarthBelowZero, text::Format("Образующая %d: заряд (%.4g; %.4g) лежит ниже плоскости земли "
+                                               "y = 0. Уменьшите отношение L/d или увеличьте количество "
+                                               "расчетных точек.",
+                                               i + 1, q.x, q.y));
+        return;
+      }
       if (q.x < 0.0) {
         SetError(kBadElement,
                  text::Format("Образующая %d: заряд оказался за осью симметрии (радиус кольца %.4g "

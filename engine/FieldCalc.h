@@ -45,6 +45,12 @@ class FieldCalc {
     kBadElement = 12,
   };
 
+  // Bounds of the output: the parameters dialog's range of points between
+  // contour points, and the rows of one surface result file (the dialogs'
+  // largest count of contour points times that range).
+  static constexpr int kMaxPointsBetween = 100;
+  static constexpr long long kMaxResultRows = 10000LL * kMaxPointsBetween + 2;
+
   FieldCalc() = default;
   FieldCalc(const FieldCalc&) = delete;
   FieldCalc& operator=(const FieldCalc&) = delete;
@@ -157,6 +163,11 @@ class FieldCalc {
   double MaxSurfaceField(int index, int k) const;
   static std::string GapFileName(int m);
 
+  // Whether the control file's folder has room for what the parameters ask
+  // to be written into it (the matrix dumps above all); else sets code 1
+  // with the sizes. Needs the counters of a placed system.
+  bool CheckControlFileSpace();
+
   // Asks the user, after a cancel request, whether to stop; on Yes sets
   // code 9 and returns true.
   bool AbortRequested();
@@ -174,14 +185,27 @@ class FieldCalc {
   static long long ChunkFor(double evaluationsPerItem);
 
   bool ValidateSystem();
+  // Permittivities, counts, L/d and lengths that the equations divide by;
+  // floating conductors without contour points.
+  bool CheckValues();
+  // A system without unknowns has nothing to solve (and the solver nothing
+  // to factorise).
+  bool CheckUnknowns();
+  // Index of the first solved charge that is not finite, -1 when all are.
+  long long FirstNonFiniteCharge() const;
+  // Index of the generatrix that placed charge `charge` (placement order).
+  int GeneratrixOfCharge(long long charge) const;
+  // Whether the free space of `folder` holds `bytes`; else sets the error.
+  bool CheckFreeSpace(const std::string& folder, double bytes);
   bool ReserveStorage();
   // After any change to the generatrices.
   void SystemChanged();
 
   // One result file per element of `items` (gap curves when `gap`).
   void WriteResultFiles(const CSurfColl& items, const std::string& folder, bool gap);
-  std::string SurfaceRow(const SurfData& e, long long j) const;
-  std::string GapRow(const SurfData& curve, long long j) const;
+  // One result row; `finite` is false when a number of it is nan or inf.
+  std::string SurfaceRow(const SurfData& e, long long j, bool& finite) const;
+  std::string GapRow(const SurfData& curve, long long j, bool& finite) const;
 
   CalcParameters parameters_;
   CSurfColl generatrices_;

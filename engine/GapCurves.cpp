@@ -1,9 +1,11 @@
 #include "engine/GapCurves.h"
 
+#include <cmath>
 #include <istream>
 #include <ostream>
 
 #include "model/CSurfColl.h"
+#include "model/TextFormat.h"
 
 SurfParams GapCurveParams(int region, int points) {
   SurfParams p;
@@ -52,4 +54,18 @@ ElementReadResult LoadGapCurves(CSurfColl& curves, std::istream& in) {
 
 void SaveGapCurves(const CSurfColl& curves, std::ostream& out) {
   for (const auto& e : curves) out << e->GetText() << "\r\n";
+}
+
+std::string GapCurveProblem(const CSurfColl& curves) {
+  for (int i = 0; i < curves.GetSize(); ++i) {
+    const SurfData& c = *curves[i];
+    if (c.pointCount < 0 || c.pointCount > kMaxGapPoints)
+      return text::Format("Кривая %d: количество точек %d вне пределов 0…%d.", i + 1, c.pointCount,
+                          kMaxGapPoints);
+    double a = 0, b = 0, d = 0, e = 0;
+    c.GetEnds(a, b, d, e);
+    if (!std::isfinite(a) || !std::isfinite(b) || !std::isfinite(d) || !std::isfinite(e))
+      return text::Format("Кривая %d: одно из чисел не является конечным (nan или inf).", i + 1);
+  }
+  return {};
 }

@@ -1,12 +1,15 @@
 // Surface result files (the field along every generatrix) and gap result
 // files (the field along every gap curve). CR LF line ends.
 
+#include <sys/statvfs.h>
+
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <vector>
 
+#include "engine/AtomicFile.h"
 #include "engine/FieldCalc.h"
+#include "engine/GapCurves.h"
 #include "engine/Parallel.h"
 #include "engine/ProgressReporter.h"
 #include "model/TextFormat.h"
@@ -18,28 +21,53 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-// Text file with CR LF line ends; remembers whether every write succeeded.
+// Text file with CR LF line ends that appears only when complete: a
+// failure or an abort before Close leaves no truncated file behind.
 class ResultFile {
  public:
-  explicit ResultFile(const std::string& path) : out_(path, std::ios::binary | std::ios::trunc) {}
-  bool IsOpen() const { return out_.is_open(); }
-  void Line(const std::string& s) { out_ << s << "\r\n"; }
-  bool Close() {
-    out_.close();
-    return !out_.fail();
-  }
+  explicit ResultFile(const std::string& path) { file_.Open(path); }
+  bool IsOpen() const { return file_.IsOpen(); }
+  void Line(const std::string& s) { file_.Stream() << s << "\r\n"; }
+  bool Close() { return file_.Commit(); }
 
  private:
-  std::ofstream out_;
+  AtomicFile file_;
 };
+
+// Columns of a surface file: alfa for an arc, then x, y, phi, En, Ex, Ey
+// outside, and Ex, Ey inside for a dielectric.
+int SurfaceColumns(const SurfData& e) {
+  return (e.GetKind() == SurfData::kLine ? 6 : 7) + (e.material == 0 ? 2 : 0);
+}
 
 }  // namespace
 
 std::string FieldCalc::SurfaceFileName(int m) { return text::Format("%02i%4s", m, ".dat"); }
 std::string FieldCalc::GapFileName(int m) { return text::Format("%02i%9s", m, "space.dat"); }
 
+bool FieldCalc::CheckFreeSpace(const std::string& folder, double bytes) {
+  struct statvfs fs {};
+  if (statvfs(folder.empty() ? "." : folder.c_str(), &fs) != 0) return true;  // the open will tell
+  const double free = static_cast<double>(fs.f_bavail) * static_cast<double>(fs.f_frsize);
+  if (bytes <= free) return true;
+  SetError(kFileOpen, text::Format("Недостаточно места на диске в папке %s: файлам нужно около "
+                                   "%.1f МБ, свободно %.1f МБ.",
+                                   folder.c_str(), bytes / 1048576.0, free / 1048576.0));
+  return false;
+}
+
 void FieldCalc::WriteResultFiles(const CSurfColl& items, const std::string& folder, bool gap) {
   const int count = items.GetSize();
+  // Every row is a fixed 14 characters per column plus CR LF; the header
+  // is as wide as a row.
+  double bytes = 0.0;
+  for (int m = 1; m <= count; ++m) {
+    const SurfData& e = *items[m - 1];
+    const double rows = gap ? static_cast<double>(e.PointCount()) + 2
+                            : static_cast<double>(e.PointCount()) * resultsPerInterval_ + 2;
+    bytes += (rows + 1) * (14.0 * (gap ? 5 : SurfaceColumns(e)) + 2);
+  }
+  if (!CheckFreeSpace(folder, bytes)) return;
   for (int m = 1; m <= count; ++m) {
     if (AbortRequested()) return;
     const SurfData& e = *items[m - 1];
@@ -73,17 +101,37 @@ void FieldCalc::WriteResultFiles(const CSurfColl& items, const std::string& fold
     const long long slots =
         std::max<long long>(1, std::min(rows, ChunkFor(static_cast<double>(charges_.size()) * (parameters_.UseEarth ? 2 : 1))));
     std::vector<std::string> lines(static_cast<size_t>(slots));
+    std::vector<char> finite(static_cast<size_t>(slots), 1);
+    long long badRow = -1;
     ChunkedLoop(
         rows, slots,
         [&](long long begin, long long end) {
-          for (long long j = begin; j < end; ++j)
-            lines[static_cast<size_t>(j % slots)] = gap ? GapRow(e, j) : SurfaceRow(e, j);
+          for (long long j = begin; j < end; ++j) {
+            bool ok = true;
+            const size_t slot = static_cast<size_t>(j % slots);
+            lines[slot] = gap ? GapRow(e, j, ok) : SurfaceRow(e, j, ok);
+            finite[slot] = ok;
+          }
         },
         [&](long long j) {
+          if (badRow >= 0) return;
+          if (!finite[static_cast<size_t>(j % slots)]) {
+            badRow = j;
+            return;
+          }
           file.Line(lines[static_cast<size_t>(j % slots)]);
           if (progress_) progress_->StepForward();
         },
         false);
+    // nan or inf is never handed out as a result: the file is dropped and
+    // the run ends saying where.
+    if (badRow >= 0) {
+      SetError(kBadParameter, text::Format("Файл %s, строка %lld: потенциал или напряженность не являются "
+                                           "конечными числами:\n%s",
+                                           name.c_str(), badRow + 2,
+                                           lines[static_cast<size_t>(badRow % slots)].c_str()));
+      return;
+    }
     if (!file.Close()) {
       SetError(kFileOpen, "Ошибка записи файла " + path);
       return;
@@ -96,9 +144,15 @@ void FieldCalc::WriteSurfaceResults(const std::string& folder, int k) {
   WriteResultFiles(generatrices_, folder, false);
 }
 
-void FieldCalc::WriteGapResults(const std::string& folder) { WriteResultFiles(gapCurves_, folder, true); }
+void FieldCalc::WriteGapResults(const std::string& folder) {
+  if (const std::string problem = GapCurveProblem(gapCurves_); !problem.empty()) {
+    SetError(kBadParameter, problem);
+    return;
+  }
+  WriteResultFiles(gapCurves_, folder, true);
+}
 
-std::string FieldCalc::SurfaceRow(const SurfData& e, long long j) const {
+std::string FieldCalc::SurfaceRow(const SurfData& e, long long j, bool& finite) const {
   const bool dielectric = e.material == 0;
   double x, y, nx, ny, phi, ex, ey, exi = 0.0, eyi = 0.0;
   e.GetCalcPoint(x, y, nx, ny, static_cast<int>(j), static_cast<float>(resultsPerInterval_));
@@ -111,6 +165,8 @@ std::string FieldCalc::SurfaceRow(const SurfData& e, long long j) const {
     FieldAt(e.outerRegion, x, y, &phi, &ex, &ey);
   }
   const double en = ex * nx + ey * ny;
+  finite = std::isfinite(x) && std::isfinite(y) && std::isfinite(phi) && std::isfinite(en) &&
+           std::isfinite(ex) && std::isfinite(ey) && std::isfinite(exi) && std::isfinite(eyi);
   const double alfa = std::atan2(ny, nx) * 180.0 / 3.141592653589793;
   if (e.GetKind() == SurfData::kLine) {
     if (!dielectric) return text::Format("%13.1f %13.1f %13.5f %13.5f %13.5f %13.5f", x, y, phi, en, ex, ey);
@@ -123,10 +179,11 @@ std::string FieldCalc::SurfaceRow(const SurfData& e, long long j) const {
                       ex, ey, exi, eyi);
 }
 
-std::string FieldCalc::GapRow(const SurfData& c, long long j) const {
+std::string FieldCalc::GapRow(const SurfData& c, long long j, bool& finite) const {
   double x, y, nx, ny, phi, ex, ey;
   c.GetCalcPoint(x, y, nx, ny, static_cast<int>(j), 1.0f);
   FieldAt(c.innerRegion, x, y, &phi, &ex, &ey);
+  finite = std::isfinite(x) && std::isfinite(y) && std::isfinite(phi) && std::isfinite(ex) && std::isfinite(ey);
   return text::Format("%13.1f %13.1f %13.5f %13.5f %13.5f", x, y, phi, ex, ey);
 }
 

@@ -61,10 +61,10 @@ void Arch::Draw(DrawSurface& dc) const {
 
 void Arch::MakeContourPoints(std::vector<ContourPoint>& points) const {
   const double delta = AngularStep();
-  for (int i = 1; i <= pointCount; ++i) {
+  for (long long i = 1; i <= pointCount; ++i) {
     const double th = angle1 - i * delta;
     points.emplace_back(xc + radius * std::cos(th), yc + radius * std::sin(th), material, innerRegion,
-                        outerRegion, epsInner, epsOuter, th, ContourPotential(i, pointCount),
+                        outerRegion, epsInner, epsOuter, th, ContourPotential(static_cast<int>(i), pointCount),
                         isFloating);
   }
 }
@@ -72,7 +72,7 @@ void Arch::MakeContourPoints(std::vector<ContourPoint>& points) const {
 void Arch::MakeCharges(std::vector<Charge>& charges, bool earth) const {
   const double delta = AngularStep();
   const double s = ratioLd * radius * delta;
-  for (int i = 1; i <= pointCount; ++i) {
+  for (long long i = 1; i <= pointCount; ++i) {
     const double th = angle1 - i * delta;
     const double c = std::cos(th), sn = std::sin(th);
     charges.emplace_back(xc + (radius - s) * c, yc + (radius - s) * sn, material, innerRegion,

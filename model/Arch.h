@@ -24,7 +24,8 @@ class Arch : public SurfData {
   void SetAll(const SurfParams& p, double xc, double yc, double radius, double angle1, double angle2);
 
   // Signed angular step between neighbouring contour points.
-  double AngularStep() const { return (angle1 - angle2) / (pointCount + 1); }
+  // In double: pointCount + 1 would overflow an int for the largest count.
+  double AngularStep() const { return (angle1 - angle2) / (static_cast<double>(pointCount) + 1.0); }
 
   double xc = 0.0, yc = 0.0, radius = 0.0;
   double angle1 = 0.0, angle2 = 0.0;

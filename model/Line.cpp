@@ -35,7 +35,9 @@ void Line::ComputeDerived() {
   else
     direction = std::atan(dy / dx) + (x1 > x2 ? std::numbers::pi : 0.0);
   normal = direction - std::numbers::pi / 2;
-  step = pointCount + 1 > 0 ? length / (pointCount + 1) : 0.0;
+  // In double: pointCount + 1 would overflow an int for the largest count.
+  const double intervals = static_cast<double>(pointCount) + 1.0;
+  step = intervals > 0.0 ? length / intervals : 0.0;
 }
 
 void Line::SetAll(const SurfParams& p, double ax1, double ay1, double ax2, double ay2) {
@@ -64,9 +66,9 @@ void Line::Draw(DrawSurface& dc) const {
 
 void Line::MakeContourPoints(std::vector<ContourPoint>& points) const {
   const double c = std::cos(direction), s = std::sin(direction);
-  for (int i = 1; i <= pointCount; ++i) {
+  for (long long i = 1; i <= pointCount; ++i) {
     points.emplace_back(x1 + i * step * c, y1 + i * step * s, material, innerRegion, outerRegion,
-                        epsInner, epsOuter, normal, ContourPotential(i, pointCount), isFloating);
+                        epsInner, epsOuter, normal, ContourPotential(static_cast<int>(i), pointCount), isFloating);
   }
 }
 
@@ -74,7 +76,7 @@ void Line::MakeCharges(std::vector<Charge>& charges, bool earth) const {
   const double c = std::cos(direction), s = std::sin(direction);
   const double d = ratioLd * step;
   const double ux = std::cos(normal), uy = std::sin(normal);
-  for (int i = 1; i <= pointCount; ++i) {
+  for (long long i = 1; i <= pointCount; ++i) {
     const double px = x1 + i * step * c, py = y1 + i * step * s;
     charges.emplace_back(px + d * ux, py + d * uy, material, innerRegion, outerRegion, earth, 1.0);
     if (material == 0)

@@ -1,5 +1,7 @@
 #include "model/SurfData.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "model/DrawSurface.h"
@@ -111,5 +113,9 @@ long long SurfData::ChargeCount() const {
 }
 
 void SurfData::DrawMarker(DrawSurface& dc, int x, int y) const {
+  // Far-off ends saturate at the int range (LogicalUnits); keep one unit
+  // of room so that the marker's corners stay representable.
+  x = std::clamp(x, INT_MIN + 1, INT_MAX - 1);
+  y = std::clamp(y, INT_MIN + 1, INT_MAX - 1);
   dc.FillMarker(x - 1, y + 1, x + 1, y - 1);
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <locale.h>
+#include <string>
 #include <vector>
 
 namespace text {
@@ -53,11 +54,40 @@ std::string Format(const char* fmt, ...) {
 }
 
 double ParseDouble(const char* s, const char** end, bool* rangeError) {
+  // strtod alone would also take hexadecimal numbers ("0x5"), "inf", "nan"
+  // and "infinity"; the files hold decimal numbers only, so the longest
+  // decimal prefix is found first and only it is converted.
+  const char* p = s;
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  const char* start = p;
+  if (*p == '+' || *p == '-') ++p;
+  const char* digits = p;
+  while (*p >= '0' && *p <= '9') ++p;
+  bool any = p != digits;
+  if (*p == '.') {
+    const char* frac = ++p;
+    while (*p >= '0' && *p <= '9') ++p;
+    any = any || p != frac;
+  }
+  if (rangeError) *rangeError = false;
+  if (!any) {
+    if (end) *end = s;
+    return 0.0;
+  }
+  if (*p == 'e' || *p == 'E') {
+    const char* q = p + 1;
+    if (*q == '+' || *q == '-') ++q;
+    if (*q >= '0' && *q <= '9') {
+      while (*q >= '0' && *q <= '9') ++q;
+      p = q;
+    }
+  }
+  const std::string number(start, p);
   char* stop = nullptr;
   errno = 0;
-  const double v = strtod_l(s, &stop, CLocale());
+  const double v = strtod_l(number.c_str(), &stop, CLocale());
   if (rangeError) *rangeError = (errno == ERANGE);
-  if (end) *end = stop;
+  if (end) *end = p;
   return v;
 }
 

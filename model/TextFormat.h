@@ -12,8 +12,10 @@ namespace text {
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string FormatV(const char* fmt, std::va_list args);
 
-// strtod in the "C" locale: leading white space skipped, the longest valid
-// prefix converted, 0 when there is none. `end` receives the end of the
+// Decimal string-to-double in the "C" locale: leading white space skipped,
+// the longest decimal prefix ([sign] digits [. digits] [e [sign] digits])
+// converted, 0 when there is none. Hexadecimal, "inf" and "nan" are not
+// numbers here ("0x5" reads 0 and stops after the "0"). `end` receives the end of the
 // converted prefix (== s when nothing was converted); `rangeError` is set
 // when the conversion overflowed or underflowed.
 double ParseDouble(const char* s, const char** end = nullptr, bool* rangeError = nullptr);

@@ -14,7 +14,7 @@ ALLOWED = {
     'bench': {'engine', 'model'},
     'fuzz': {'engine', 'model'},
     'document': {'engine', 'model'},
-    'dialogs': {'engine', 'model'},
+    'dialogs': {'document', 'engine', 'model'},
     'views': {'document', 'dialogs', 'engine', 'model'},
     'app': {'views', 'document', 'dialogs', 'engine', 'model'},
 }

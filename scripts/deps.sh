@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-svg-dev qt6-charts-dev libqt6opengl6-dev
   dpkg-dev help2man desktop-file-utils
   nlohmann-json3-dev
+  clang libclang-rt-dev
 )
 
 missing=()

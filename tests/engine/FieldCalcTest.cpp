@@ -134,8 +134,8 @@ struct Refusal {
 TEST(FieldCalc, PlaceRefusesSystemsTheEquationsCannotHold) {
   const std::string ok = "Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; 1 ; 10 ; 5 ; 4 ; 1 ;\n";
   const Refusal cases[] = {
-      {"Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; nan ; 10 ; 5 ; 4 ; 1 ;\n", FieldCalc::kBadParameter, "Образующая 1"},
-      {ok + "Me; 1 ; 2 ;    ; inf ;\t\tl; 1 ; 0 ; 1 ; 10 ; 5 ; 4 ; 1 ;\n", FieldCalc::kBadParameter, "Образующая 2"},
+      {"Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; 1e999 ; 10 ; 5 ; 4 ; 1 ;\n", FieldCalc::kBadParameter, "Образующая 1"},
+      {ok + "Me; 1 ; 2 ;    ; -1e400 ;\t\tl; 1 ; 0 ; 1 ; 10 ; 5 ; 4 ; 1 ;\n", FieldCalc::kBadParameter, "Образующая 2"},
       {"Me; 0 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; 1 ; 10 ; x ; 4 ; 1 ;\n", FieldCalc::kBadElement, "0"},
       {"Me; 4 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; 1 ; 1 ; x ; 4 ; 1 ;\n" + ok +
            "Me; 4 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 1 ; 2 ; 2 ; x ; 4 ; 1 ;\n",
@@ -145,7 +145,7 @@ TEST(FieldCalc, PlaceRefusesSystemsTheEquationsCannotHold) {
        FieldCalc::kBadElement, "Образующая 2"},
       // A half circle with one point and L/d 0.8 puts its charge behind the axis.
       {"Me; 1 ; 2 ;    ; 1.0 ;\t\tc; 0 ; 0 ; 5 ; 90 ; -90 ; 5 ; 1 ; 0.8 ;\n", FieldCalc::kBadElement, "осью"},
-      {"Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; 1 ; 10 ; 5 ; 100000000 ; 1 ;\n", FieldCalc::kNoMemory, "ГБ"},
+      {"Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; 1 ; 10 ; 5 ; 900000 ; 1 ;\n", FieldCalc::kNoMemory, "ГБ"},
       // With the earth plane nothing may lie below it.
       {ok + testsys::Sphere(0, 1, 4), FieldCalc::kEarthBelowZero, "Образующая 2"},
   };
