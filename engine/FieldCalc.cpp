@@ -339,9 +339,8 @@ double FieldCalc::RegionPermittivity(int region) const {
 void FieldCalc::FieldAtTwo(int regionA, int regionB, double x, double y, double a[3], double b[3]) const {
   const double epsA = RegionPermittivity(regionA), epsB = RegionPermittivity(regionB);
   FieldSums sa, sb;
-  for (const Charge& c : charges)
-    AddPotentialAndFieldTwo(c, x, y, regionA, epsA, epsA == 0.0 ? nullptr : &sa, regionB, epsB,
-                            epsB == 0.0 ? nullptr : &sb);
+  SumPotentialAndFieldTwo(charges.data(), static_cast<long long>(charges.size()), x, y, regionA, epsA,
+                          epsA == 0.0 ? nullptr : &sa, regionB, epsB, epsB == 0.0 ? nullptr : &sb);
   auto finish = [&](double eps, const FieldSums& s, double out[3]) {
     if (eps == 0.0) {
       out[0] = out[1] = out[2] = 0.0;
@@ -361,9 +360,8 @@ void FieldCalc::FieldAt(int region, double x, double y, double* phi, double* Ex,
     *phi = *Ex = *Ey = 0.0;
     return;
   }
-  double sx = 0.0, sy = 0.0, sp = 0.0;
-  for (const Charge& c : charges) AddPotentialAndField(c, region, x, y, &sp, &sx, &sy, eps);
-  *Ex = sx / eps;
-  *Ey = sy / eps + ExternalField;
-  *phi = sp - ExternalField * y;
+  const FieldSums s = SumPotentialAndField(charges.data(), static_cast<long long>(charges.size()), region, x, y, eps);
+  *Ex = s.x / eps;
+  *Ey = s.y / eps + ExternalField;
+  *phi = s.phi - ExternalField * y;
 }
