@@ -56,10 +56,15 @@ void FieldCalc::FillMatrix() {
     }
   };
   auto storeRows = [&](long long rows) {
-    ParallelFor(nc, [&](long long j0, long long j1) {
-      for (long long j = j0; j < j1; ++j) {
-        double* column = a + j * ld + chunkRow0;
-        for (long long r = 0; r < rows; ++r) column[r] = buffer[static_cast<size_t>(r * nc + j)];
+    // Eight columns at a time: one cache line of each buffer row feeds
+    // eight sequential column streams.
+    ParallelFor((nc + 7) / 8, [&](long long b0, long long b1) {
+      for (long long j0 = b0 * 8; j0 < std::min(nc, b1 * 8); j0 += 8) {
+        const long long j1 = std::min(nc, j0 + 8);
+        for (long long r = 0; r < rows; ++r) {
+          const double* from = buffer.data() + r * nc;
+          for (long long j = j0; j < j1; ++j) a[j * ld + chunkRow0 + r] = from[j];
+        }
       }
     });
   };
