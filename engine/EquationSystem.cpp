@@ -132,8 +132,13 @@ void FieldCalc::SolveCharges(bool keepMatrix) {
   matrixT solution;
   try {
     coefficients.progress = progress;
-    solution = keepMatrix ? coefficients.Solve(rhs) : coefficients.SolveReleasing(rhs);
+    // Asked on this thread while the factorisation runs; a confirmed abort
+    // (code 9) stops it at its next block.
+    const math::SolveWatch watch = [this](double) { return !AbortRequested(); };
+    solution = keepMatrix ? coefficients.Solve(rhs, watch) : coefficients.SolveReleasing(rhs, watch);
     coefficients.progress = nullptr;
+  } catch (const math::solve_stopped&) {
+    coefficients.progress = nullptr;  // AbortRequested has set code 9
   } catch (const math::matrix_error&) {
     coefficients.progress = nullptr;
     SetError(kSingular);
