@@ -57,7 +57,7 @@ matrixT RandomMatrix(size_t n, unsigned seed) {
 }
 
 void BenchSolve(const std::vector<int>& sizes) {
-  std::printf("\n(a) Dense solve, GFLOP/s (2n^3/3), %d BLAS threads, kernel %s\n", blas::Threads(),
+  std::printf("\n(a) Dense solve, GFLOP/s (2n^3/3), %d BLAS threads, kernel %s; ours is the blocked LU\n", blas::Threads(),
               blas::CoreName().c_str());
   std::printf("%8s %14s %14s %14s %8s %8s\n", "n", "in place", "with copy", "LAPACK dgesv", "ratio", "ratio");
   for (int n : sizes) {
@@ -86,6 +86,54 @@ void BenchSolve(const std::vector<int>& sizes) {
     }
     std::printf("%8d %14.1f %14.1f %14.1f %8.2f %8.2f\n", n, flops / inPlace * 1e-9, flops / copy * 1e-9,
                 flops / ref * 1e-9, ref / inPlace, ref / copy);
+  }
+}
+
+// What a person watching the solve sees: the longest time the position
+// stands still and its largest jump (the watcher is polled every 40 ms, as
+// a display is), and how long a stop takes from the refusal to the end of
+// the solve, asked at several points of the factorisation.
+void BenchSolveWatch(const std::vector<int>& sizes) {
+  std::printf("\n(d) Watching the solve: progress and stop\n");
+  std::printf("%8s %12s %12s %10s %28s\n", "n", "still max s", "jump max %", "solve s", "stop after refusal s (at %)");
+  for (int n : sizes) {
+    const matrixT a = RandomMatrix(static_cast<size_t>(n), 1);
+    matrixT b(static_cast<size_t>(n), 1);
+    double still = 0, jump = 0, last = 0;
+    matrixT victim = a;
+    victim(0, 0) += 0.0;  // the copy outside the timing
+    auto moved = Clock::now();
+    const auto start = Clock::now();
+    {
+      (void)victim.SolveReleasing(b, [&](double f) {
+        if (f > last) {
+          still = std::max(still, Since(moved));
+          jump = std::max(jump, f - last);
+          last = f;
+          moved = Clock::now();
+        }
+        return true;
+      });
+    }
+    const double solve = Since(start);
+    std::string stops;
+    for (double at : {0.05, 0.5, 0.9}) {
+      victim = a;
+      victim(0, 0) += 0.0;
+      Clock::time_point refused{};
+      try {
+        (void)victim.SolveReleasing(b, [&](double f) {
+          if (f < at) return true;
+          refused = Clock::now();
+          return false;
+        });
+      } catch (const math::solve_stopped&) {
+      }
+      char text[32];
+      std::snprintf(text, sizeof text, " %.3f (%.0f)", Since(refused), at * 100);
+      stops += text;
+    }
+    std::printf("%8d %12.3f %12.1f %10.2f %28s\n", n, still, jump * 100, solve, stops.c_str());
   }
 }
 
@@ -255,7 +303,10 @@ int main(int argc, char** argv) {
     }
   }
   std::printf("Kalvor benchmark: %d cores\n", WorkerThreads());
-  if (!sizes.empty()) BenchSolve(sizes);
+  if (!sizes.empty()) {
+    BenchSolve(sizes);
+    BenchSolveWatch(sizes);
+  }
   if (fillPoints > 0) {
     BenchKernel();
     BenchFill(fillPoints);

@@ -78,7 +78,7 @@ double SlabFlops(Index m, Index jb, Index width) {
 // Trailing columns per slab for a step: about `share` of all the work, at
 // least one panel wide so that dgemm keeps its speed.
 Index SlabWidth(Index m, Index jb, Index trailing, double total) {
-  const double target = std::min(3e9, total * 0.02);
+  const double target = std::min(1.5e9, total * 0.01);
   const double perColumn = SlabFlops(m, jb, 1);
   const Index w = static_cast<Index>(target / std::max(1.0, perColumn));
   return std::clamp<Index>(w, static_cast<Index>(kLuBlock), std::max<Index>(trailing, 1));
