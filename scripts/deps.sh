@@ -7,7 +7,7 @@ packages=(
   cmake g++ make pkg-config
   libopenblas-dev liblapacke-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libhwy-dev libsleef-dev
+  libhwy-dev
   qt6-base-dev
 )
 
