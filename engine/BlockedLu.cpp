@@ -8,6 +8,9 @@
 #include <utility>
 #include <vector>
 
+extern "C" void dlaswp_(const int* n, double* a, const int* lda, const int* k1, const int* k2, const int* ipiv,
+                        const int* incx);
+
 namespace math {
 namespace {
 
@@ -109,15 +112,22 @@ LuOutcome BlockedLu(double* a, std::size_t nn, std::size_t ldaa, int* pivots, co
     double* akk = a + k + k * lda;
     regular = PanelLu(akk, m, jb, lda, piv.data() + k) && regular;
     for (Index i = k; i < k + jb; ++i) piv[static_cast<size_t>(i)] += static_cast<int>(k);
-    // The interchanges of this panel on the columns to its left.
-    SwapRows(a, lda, 0, k, piv.data(), k, k + jb);
+    for (Index i = k; i < k + jb; ++i) pivots[i] = piv[static_cast<size_t>(i)] + 1;
+    // The interchanges of this panel on the columns to its left (LAPACK's
+    // dlaswp: OpenBLAS runs it on all its threads).
+    const int k1 = static_cast<int>(k + 1), k2 = static_cast<int>(k + jb), ld = static_cast<int>(lda), one = 1;
+    if (k > 0) {
+      const int left = static_cast<int>(k);
+      dlaswp_(&left, a, &ld, &k1, &k2, pivots, &one);
+    }
     if (!report(PanelFlops(m, jb))) return LuOutcome::Stopped;
 
     const Index trailing = n - k - jb;
     const Index width = SlabWidth(m, jb, trailing, total);
     for (Index c = k + jb; c < n; c += width) {
       const Index w = std::min(width, n - c);
-      SwapRows(a, lda, c, c + w, piv.data(), k, k + jb);
+      const int wi = static_cast<int>(w);
+      dlaswp_(&wi, a + c * lda, &ld, &k1, &k2, pivots, &one);
       double* top = a + k + c * lda;
       cblas_dtrsm(CblasColMajor, CblasLeft, CblasLower, CblasNoTrans, CblasUnit, static_cast<int>(jb),
                   static_cast<int>(w), 1.0, akk, static_cast<int>(lda), top, static_cast<int>(lda));
@@ -128,7 +138,6 @@ LuOutcome BlockedLu(double* a, std::size_t nn, std::size_t ldaa, int* pivots, co
       if (!report(SlabFlops(m, jb, w))) return LuOutcome::Stopped;
     }
   }
-  for (Index i = 0; i < n; ++i) pivots[i] = piv[static_cast<size_t>(i)] + 1;
   return regular ? LuOutcome::Done : LuOutcome::Singular;
 }
 
