@@ -181,9 +181,9 @@ matrixT matrixT::Solve(const matrixT& b, const SolveWatch& watch) const {
   return work.SolveReleasing(b, watch);
 }
 
-void matrixT::FactoriseInPlace(const SolveWatch& watch, bool announce, std::size_t rhsColumns) {
+void matrixT::FactoriseInPlace(const SolveWatch& watch, std::size_t rhsColumns) {
   const std::size_t n = RowNo();
-  if (progress && announce) {
+  if (progress) {
     progress->ShowStage("Решение системы алгебраических уравнений");
     progress->SetRange(0, static_cast<long long>(rhsColumns + 2 * n));
     progress->SetPosition(0);
@@ -219,7 +219,7 @@ matrixT matrixT::SolveReleasing(const matrixT& b, const SolveWatch& watch) {
   const std::size_t n = RowNo();
   if (n != ColNo() || ColNo() != b.RowNo()) throw matrix_error(kInconsistent);
   const std::size_t m = b.ColNo();
-  FactoriseInPlace(watch, true, m);
+  FactoriseInPlace(watch, m);
   matrixT x = SolveFactored(b);
   rep_ = std::make_shared<Rep>();
   if (progress) progress->SetPosition(static_cast<long long>(m + 2 * n));
@@ -228,7 +228,7 @@ matrixT matrixT::SolveReleasing(const matrixT& b, const SolveWatch& watch) {
 
 void matrixT::Factorise(const SolveWatch& watch) {
   if (RowNo() != ColNo()) throw matrix_error(kInconsistent);
-  FactoriseInPlace(watch, true, 0);
+  FactoriseInPlace(watch, 0);
 }
 
 bool matrixT::IsFactorised() const { return rep_->factorised; }

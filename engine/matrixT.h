@@ -91,7 +91,7 @@ class matrixT {
   struct Rep;
   void Detach();
   // Packs to n x n and factorises in place; on failure leaves 0 x 0.
-  void FactoriseInPlace(const SolveWatch& watch, bool announce, std::size_t rhsColumns);
+  void FactoriseInPlace(const SolveWatch& watch, std::size_t rhsColumns);
   std::shared_ptr<Rep> rep_;
 };
 
