@@ -7,8 +7,9 @@
 
 namespace {
 
-// The calculation stops at its next check (the solver has none); a second
-// Ctrl+C ends the program at once.
+// The calculation stops at its next check (the solver too, at its next
+// block); a second Ctrl+C still ends the program at once, as a way out of
+// anything that does not check.
 void OnInterrupt(int) {
   ConsoleProgress::InterruptFlag().store(true);
   std::signal(SIGINT, SIG_DFL);

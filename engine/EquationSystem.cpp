@@ -57,10 +57,15 @@ void FieldCalc::FillMatrix() {
     }
   };
   auto storeRows = [&](long long rows) {
-    ParallelFor(nc, [&](long long j0, long long j1) {
-      for (long long j = j0; j < j1; ++j) {
-        double* column = a + j * ld + chunkRow0;
-        for (long long r = 0; r < rows; ++r) column[r] = buffer[static_cast<size_t>(r * nc + j)];
+    // Eight columns at a time: one cache line of each buffer row feeds
+    // eight sequential column streams.
+    ParallelFor((nc + 7) / 8, [&](long long b0, long long b1) {
+      for (long long j0 = b0 * 8; j0 < std::min(nc, b1 * 8); j0 += 8) {
+        const long long j1 = std::min(nc, j0 + 8);
+        for (long long r = 0; r < rows; ++r) {
+          const double* from = buffer.data() + r * nc;
+          for (long long j = j0; j < j1; ++j) a[j * ld + chunkRow0 + r] = from[j];
+        }
       }
     });
   };
@@ -129,8 +134,13 @@ void FieldCalc::SolveCharges(bool keepMatrix) {
   matrixT solution;
   try {
     coefficients_.progress = progress_;
-    solution = keepMatrix ? coefficients_.Solve(rhs_) : coefficients_.SolveReleasing(rhs_);
+    // Asked on this thread while the factorisation runs; a confirmed abort
+    // (code 9) stops it at its next block.
+    const math::SolveWatch watch = [this](double) { return !AbortRequested(); };
+    solution = keepMatrix ? coefficients_.Solve(rhs_, watch) : coefficients_.SolveReleasing(rhs_, watch);
     coefficients_.progress = nullptr;
+  } catch (const math::solve_stopped&) {
+    coefficients_.progress = nullptr;  // AbortRequested has set code 9
   } catch (const math::matrix_error&) {
     coefficients_.progress = nullptr;
     SetError(kSingular);

@@ -389,9 +389,14 @@ double FieldCalc::RegionPermittivity(int region) const {
 void FieldCalc::FieldAtTwo(int regionA, int regionB, double x, double y, double a[3], double b[3]) const {
   const double epsA = RegionPermittivity(regionA), epsB = RegionPermittivity(regionB);
   FieldSums sa, sb;
-  const auto add = parameters_.Precise ? precise::AddPotentialAndFieldTwo : AddPotentialAndFieldTwo;
-  for (const Charge& c : charges_)
-    add(c, x, y, regionA, epsA, epsA == 0.0 ? nullptr : &sa, regionB, epsB, epsB == 0.0 ? nullptr : &sb);
+  if (parameters_.Precise) {
+    for (const Charge& c : charges_)
+      precise::AddPotentialAndFieldTwo(c, x, y, regionA, epsA, epsA == 0.0 ? nullptr : &sa, regionB, epsB,
+                                       epsB == 0.0 ? nullptr : &sb);
+  } else {
+    SumPotentialAndFieldTwo(charges_.data(), static_cast<long long>(charges_.size()), x, y, regionA, epsA,
+                            epsA == 0.0 ? nullptr : &sa, regionB, epsB, epsB == 0.0 ? nullptr : &sb);
+  }
   auto finish = [&](double eps, const FieldSums& s, double out[3]) {
     if (eps == 0.0) {
       out[0] = out[1] = out[2] = 0.0;
@@ -411,10 +416,12 @@ void FieldCalc::FieldAt(int region, double x, double y, double* phi, double* Ex,
     *phi = *Ex = *Ey = 0.0;
     return;
   }
-  double sx = 0.0, sy = 0.0, sp = 0.0;
-  const auto add = parameters_.Precise ? precise::AddPotentialAndField : AddPotentialAndField;
-  for (const Charge& c : charges_) add(c, region, x, y, &sp, &sx, &sy, eps);
-  *Ex = sx / eps;
-  *Ey = sy / eps + parameters_.ExternalField;
-  *phi = sp - parameters_.ExternalField * y;
+  FieldSums s;
+  if (parameters_.Precise)
+    for (const Charge& c : charges_) precise::AddPotentialAndField(c, region, x, y, &s.phi, &s.x, &s.y, eps);
+  else
+    s = SumPotentialAndField(charges_.data(), static_cast<long long>(charges_.size()), region, x, y, eps);
+  *Ex = s.x / eps;
+  *Ey = s.y / eps + parameters_.ExternalField;
+  *phi = s.phi - parameters_.ExternalField * y;
 }

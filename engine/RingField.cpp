@@ -1,5 +1,10 @@
 #include "engine/RingField.h"
 
+#include <atomic>
+#include <utility>
+
+#include "engine/RingKernel.h"
+
 void RingField(bool wantPhi, bool wantField, double eps, double Q, double R, double r, double dz,
                double& phi, double& Er, double& Ez) {
   const RingGeometry g = MakeRingGeometry(wantField, Q, R, r, dz);
@@ -137,8 +142,8 @@ void AddPotentialAndFieldTwo(const Charge& c, double x, double y, int regionA, d
   }
 }
 
-void CoefficientRow(const ContourPoint& cp, const Charge* charges, long long count, double* potentialRow,
-                    double* normalRow) {
+void CoefficientRowScalar(const ContourPoint& cp, const Charge* charges, long long count, double* potentialRow,
+                          double* normalRow) {
   const bool dielectric = cp.material != 1;
   const double nx = cp.NormalX(), ny = cp.NormalY();
   for (long long j = 0; j < count; ++j) {
@@ -157,4 +162,79 @@ void CoefficientRow(const ContourPoint& cp, const Charge* charges, long long cou
     potentialRow[j] = PotentialCoefficient(g, c, cp);
     if (normalRow) normalRow[j] = NormalFieldCoefficient(g, c, cp, nx, ny);
   }
+}
+
+namespace {
+std::atomic<bool> vectorised{true};
+
+// 1 / (2*pi^2*eps) for a relative permittivity: the factor the eps-free
+// kernel terms are scaled by.
+double InverseB(double epsRel) { return 1.0 / (2.0 * kPi * kPi * (epsRel * kEps0)); }
+
+void FinishSums(const ringkernel::GeometrySums& g, double epsRel, FieldSums* s) {
+  const double ib = InverseB(epsRel);
+  s->phi = g.p * ib;
+  s->x = epsRel * (g.r * ib);
+  s->y = epsRel * (g.z * ib);
+}
+}  // namespace
+
+void SetRingKernelVectorised(bool on) { vectorised.store(on); }
+bool RingKernelVectorised() { return vectorised.load(); }
+
+FieldSums SumPotentialAndField(const Charge* charges, long long count, int region, double x, double y,
+                               double epsRel) {
+  FieldSums s;
+  SumPotentialAndFieldTwo(charges, count, x, y, region, epsRel, &s, 0, 0.0, nullptr);
+  return s;
+}
+
+void SumPotentialAndFieldTwo(const Charge* charges, long long count, double x, double y, int regionA, double epsA,
+                             FieldSums* a, int regionB, double epsB, FieldSums* b) {
+  if (!a) {
+    std::swap(regionA, regionB);
+    std::swap(epsA, epsB);
+    std::swap(a, b);
+  }
+  if (!a) return;
+  *a = FieldSums{};
+  if (b) *b = FieldSums{};
+  if (!vectorised.load()) {
+    for (long long j = 0; j < count; ++j) {
+      if (b)
+        AddPotentialAndFieldTwo(charges[j], x, y, regionA, epsA, a, regionB, epsB, b);
+      else
+        AddPotentialAndField(charges[j], regionA, x, y, &a->phi, &a->x, &a->y, epsA);
+    }
+    return;
+  }
+  ringkernel::GeometrySums ga, gb;
+  ringkernel::SumAtPoint(charges, count, x, y, regionA, &ga, regionB, b ? &gb : nullptr);
+  FinishSums(ga, epsA, a);
+  if (b) FinishSums(gb, epsB, b);
+}
+
+void CoefficientRow(const ContourPoint& cp, const Charge* charges, long long count, double* potentialRow,
+                    double* normalRow) {
+  if (!vectorised.load()) {
+    CoefficientRowScalar(cp, charges, count, potentialRow, normalRow);
+    return;
+  }
+  ringkernel::RowWeights w;
+  w.dielectric = cp.material != 1;
+  if (!w.dielectric) {
+    w.pot[0] = InverseB(cp.epsOuter);
+  } else {
+    const double bi = InverseB(cp.epsInner), bo = InverseB(cp.epsOuter);
+    // Outer, inner, elsewhere: the sides of DielectricSide.
+    w.pot[0] = bi;
+    w.pot[1] = -bo;
+    w.pot[2] = bi - bo;
+    w.normal[0] = cp.epsInner * bi;
+    w.normal[1] = -(cp.epsOuter * bo);
+    w.normal[2] = cp.epsInner * bi - cp.epsOuter * bo;
+    w.nx = cp.NormalX();
+    w.ny = cp.NormalY();
+  }
+  ringkernel::Row(cp, w, charges, count, potentialRow, normalRow);
 }

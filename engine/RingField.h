@@ -147,8 +147,25 @@ struct FieldSums {
 void AddPotentialAndFieldTwo(const Charge& c, double x, double y, int regionA, double epsA, FieldSums* a,
                              int regionB, double epsB, FieldSums* b);
 
-// One matrix row (two for a dielectric point) for all charges, each
-// coefficient exactly PotentialCoefficient / NormalFieldCoefficient with
-// q = 1. `normalRow` may be null for a conductor point.
+// Sums over charges[0, count) at one point: what AddPotentialAndField
+// (respectively AddPotentialAndFieldTwo) accumulates over them, starting
+// from zero. Evaluated by the vectorised kernel (RingKernel.h) unless it is
+// switched off; a null sum skips that region.
+FieldSums SumPotentialAndField(const Charge* charges, long long count, int region, double x, double y,
+                               double epsRel);
+void SumPotentialAndFieldTwo(const Charge* charges, long long count, double x, double y, int regionA, double epsA,
+                             FieldSums* a, int regionB, double epsB, FieldSums* b);
+
+// One matrix row (two for a dielectric point) for all charges: the
+// coefficients PotentialCoefficient / NormalFieldCoefficient of each charge.
+// `normalRow` may be null for a conductor point. Vectorised unless switched
+// off; CoefficientRowScalar is the written formula charge by charge.
 void CoefficientRow(const ContourPoint& cp, const Charge* charges, long long count, double* potentialRow,
                     double* normalRow);
+void CoefficientRowScalar(const ContourPoint& cp, const Charge* charges, long long count, double* potentialRow,
+                          double* normalRow);
+
+// Whether the batch entry points above use the vectorised kernel (the
+// default) or the scalar formula; for tests and benchmarks that compare them.
+void SetRingKernelVectorised(bool on);
+bool RingKernelVectorised();

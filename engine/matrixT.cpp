@@ -1,5 +1,7 @@
 #include "engine/matrixT.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -11,25 +13,61 @@
 #include <vector>
 
 #include "engine/Blas.h"
+#include "engine/BlockedLu.h"
 #include "engine/ProgressReporter.h"
 
 namespace math {
 
+namespace {
+// Large blocks are mapped directly and asked for huge pages: the system
+// hands out zero pages lazily either way, so allocating costs nothing until
+// the fill writes the rows, but returning 131 072 small pages of an
+// 8000 x 8000 matrix takes 0.1-0.2 s (an abort would wait for it), 256
+// huge ones almost nothing, and the BLAS runs with fewer TLB misses.
+constexpr std::size_t kMapFrom = std::size_t{32} << 20;
+
+double* AllocateZeroed(std::size_t count, std::size_t& mappedBytes) {
+  const std::size_t bytes = count * sizeof(double);
+  mappedBytes = 0;
+  if (bytes >= kMapFrom) {
+    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p != MAP_FAILED) {
+      madvise(p, bytes, MADV_HUGEPAGE);  // a hint; refused, small pages serve
+      mappedBytes = bytes;
+      return static_cast<double*>(p);
+    }
+  }
+  return static_cast<double*>(std::calloc(count, sizeof(double)));
+}
+
+struct FreeBlock {
+  std::size_t mappedBytes = 0;
+  void operator()(double* p) const {
+    if (mappedBytes)
+      munmap(p, mappedBytes);
+    else
+      std::free(p);
+  }
+};
+}  // namespace
+
 struct matrixT::Rep {
-  // Zeroed by calloc: for large matrices the system hands out zero pages
-  // lazily, so allocating costs nothing until the fill writes the rows.
-  struct Free {
-    void operator()(double* p) const { std::free(p); }
-  };
+  using Free = FreeBlock;
   std::unique_ptr<double[], Free> data;
   std::size_t nRows = 0, nCols = 0, allocRows = 0, allocCols = 0;
+  // Set by Factorise: the storage holds the LU factors with these 1-based
+  // row interchanges.
+  std::vector<int> pivots;
+  bool factorised = false;
 
   Rep() = default;
   Rep(std::size_t rows, std::size_t cols) : nRows(rows), nCols(cols), allocRows(rows), allocCols(cols) {
     if (rows && cols && rows > SIZE_MAX / sizeof(double) / cols) throw std::bad_alloc();
     if (rows != 0 && cols != 0) {
-      data.reset(static_cast<double*>(std::calloc(rows * cols, sizeof(double))));
-      if (!data) throw std::bad_alloc();
+      std::size_t mapped = 0;
+      double* p = AllocateZeroed(rows * cols, mapped);
+      if (!p) throw std::bad_alloc();
+      data = std::unique_ptr<double[], Free>(p, Free{mapped});
     }
   }
   double& At(std::size_t i, std::size_t j) { return data[j * allocRows + i]; }
@@ -38,35 +76,46 @@ struct matrixT::Rep {
 
 namespace {
 
-// LAPACK's factorisation reports nothing while it runs. With a progress
-// display it runs on a helper thread while this thread moves the bar by an
-// estimate from the speed of earlier solves and keeps the display alive;
-// nothing else touches the matrix meanwhile.
-bool FactorWithProgress(double* a, std::size_t n, int* pivots, ProgressReporter* progress) {
-  if (!progress || n < 256) return blas::LuFactor(a, n, pivots);
-  static std::atomic<double> flopsPerSecond{1.5e10};
-  const double flops = 2.0 / 3.0 * static_cast<double>(n) * static_cast<double>(n) * static_cast<double>(n);
-  const auto start = std::chrono::steady_clock::now();
-  std::future<bool> done;
+// The factorisation runs on a helper thread while this thread moves the bar
+// by the work actually done and asks the watcher every 40 ms; a stop is
+// passed to the factorisation, which ends at its next block, and waited for
+// (no thread is ever abandoned). Without a display or a watcher, or for
+// small matrices, it runs right here.
+LuOutcome FactorWatched(double* a, std::size_t n, int* pivots, ProgressReporter* progress, const SolveWatch& watch) {
+  if ((!progress && !watch) || n < 2 * kLuBlock) return BlockedLu(a, n, n, pivots);
+  std::atomic<double> done{0.0};
+  std::atomic<bool> stop{false};
+  auto run = [&] {
+    return BlockedLu(a, n, n, pivots, [&](double fraction) {
+      done.store(fraction);
+      return !stop.load();
+    });
+  };
+  std::future<LuOutcome> result;
   try {
-    done = std::async(std::launch::async, [=] { return blas::LuFactor(a, n, pivots); });
+    result = std::async(std::launch::async, run);
   } catch (const std::system_error&) {
-    return blas::LuFactor(a, n, pivots);  // no thread to be had: just factorise
+    return run();  // no thread to be had: factorise without a display
   }
-  while (done.wait_for(std::chrono::milliseconds(40)) != std::future_status::ready) {
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double fraction = std::min(0.99, seconds * flopsPerSecond.load() / flops);
-    progress->SetPosition(static_cast<long long>(n) + static_cast<long long>(fraction * static_cast<double>(n)));
+  try {
+    while (result.wait_for(std::chrono::milliseconds(40)) != std::future_status::ready) {
+      const double fraction = done.load();
+      if (progress)
+        progress->SetPosition(static_cast<long long>(n) + static_cast<long long>(fraction * static_cast<double>(n)));
+      if (watch && !stop.load() && !watch(fraction)) stop.store(true);
+    }
+  } catch (...) {
+    stop.store(true);
+    result.wait();
+    throw;
   }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (seconds > 0.05) flopsPerSecond.store(flops / seconds);
-  progress->SetPosition(static_cast<long long>(2 * n));
-  return done.get();
+  return result.get();
 }
 
 const char* const kIndexError = "matrixT::operator(): Index out of range!";
 const char* const kInconsistent = "matrixT::Solve():Inconsistent matrices!";
 const char* const kSingular = "matrixT::Solve(): Singular matrix!";
+const char* const kNotFactorised = "matrixT::SolveFactored(): not factorised!";
 }  // namespace
 
 matrixT::matrixT() : rep_(std::make_shared<Rep>()) {}
@@ -83,6 +132,7 @@ void matrixT::Detach() {
 double& matrixT::operator()(std::size_t i, std::size_t j) {
   if (i >= rep_->nRows || j >= rep_->nCols) throw matrix_error(kIndexError);
   Detach();
+  rep_->factorised = false;
   return rep_->At(i, j);
 }
 
@@ -95,6 +145,7 @@ void matrixT::Resize(std::size_t rows, std::size_t cols) {
   if (rows == rep_->allocRows && cols == rep_->allocCols) {
     if (rep_->nRows == rows && rep_->nCols == cols) return;
     Detach();
+    rep_->factorised = false;
     rep_->nRows = rows;
     rep_->nCols = cols;
     return;
@@ -111,51 +162,87 @@ std::size_t matrixT::ColNo() const { return rep_->nCols; }
 
 void matrixT::SetAll(double v) {
   Detach();
+  rep_->factorised = false;
   std::fill_n(rep_->data.get(), rep_->allocRows * rep_->allocCols, v);
 }
 
 double* matrixT::Data() {
   Detach();
+  rep_->factorised = false;
   return rep_->data.get();
 }
 const double* matrixT::Data() const { return rep_->data.get(); }
 std::size_t matrixT::Ld() const { return rep_->allocRows; }
 
-matrixT matrixT::Solve(const matrixT& b) const {
+matrixT matrixT::Solve(const matrixT& b, const SolveWatch& watch) const {
   matrixT work = *this;
   work.progress = progress;
   work.Detach();  // the one work copy; this matrix stays as it is
-  return work.SolveReleasing(b);
+  return work.SolveReleasing(b, watch);
 }
 
-matrixT matrixT::SolveReleasing(const matrixT& b) {
+void matrixT::FactoriseInPlace(const SolveWatch& watch, std::size_t rhsColumns) {
   const std::size_t n = RowNo();
-  if (n != ColNo() || ColNo() != b.RowNo()) throw matrix_error(kInconsistent);
-  const std::size_t m = b.ColNo();
   if (progress) {
     progress->ShowStage("Решение системы алгебраических уравнений");
-    progress->SetRange(0, static_cast<long long>(m + 2 * n));
+    progress->SetRange(0, static_cast<long long>(rhsColumns + 2 * n));
     progress->SetPosition(0);
   }
   Detach();
-  // LAPACK wants the leading dimension n: restore the in-use size first.
+  // The factors want the leading dimension n: restore the in-use size first.
   if (rep_->allocRows != n || rep_->allocCols != n) {
     matrixT packed(n, n);
     for (std::size_t j = 0; j < n; ++j)
       std::copy_n(&rep_->data[j * rep_->allocRows], n, &packed.rep_->data[j * n]);
     rep_ = std::move(packed.rep_);
   }
+  if (progress) progress->SetPosition(static_cast<long long>(n));
+  rep_->factorised = false;
+  rep_->pivots.assign(n, 0);
+  LuOutcome outcome;
+  try {
+    outcome = FactorWatched(rep_->data.get(), n, rep_->pivots.data(), progress, watch);
+  } catch (...) {
+    rep_ = std::make_shared<Rep>();
+    throw;
+  }
+  if (outcome != LuOutcome::Done) {
+    rep_ = std::make_shared<Rep>();
+    if (outcome == LuOutcome::Stopped) throw solve_stopped();
+    throw matrix_error(kSingular);
+  }
+  rep_->factorised = true;
+  if (progress) progress->SetPosition(static_cast<long long>(2 * n));
+}
+
+matrixT matrixT::SolveReleasing(const matrixT& b, const SolveWatch& watch) {
+  const std::size_t n = RowNo();
+  if (n != ColNo() || ColNo() != b.RowNo()) throw matrix_error(kInconsistent);
+  const std::size_t m = b.ColNo();
+  FactoriseInPlace(watch, m);
+  matrixT x = SolveFactored(b);
+  rep_ = std::make_shared<Rep>();
+  if (progress) progress->SetPosition(static_cast<long long>(m + 2 * n));
+  return x;
+}
+
+void matrixT::Factorise(const SolveWatch& watch) {
+  if (RowNo() != ColNo()) throw matrix_error(kInconsistent);
+  FactoriseInPlace(watch, 0);
+}
+
+bool matrixT::IsFactorised() const { return rep_->factorised; }
+
+matrixT matrixT::SolveFactored(const matrixT& b) const {
+  if (!rep_->factorised) throw matrix_error(kNotFactorised);
+  const std::size_t n = RowNo();
+  if (b.RowNo() != n) throw matrix_error(kInconsistent);
+  const std::size_t m = b.ColNo();
   matrixT x(n, m);
   for (std::size_t j = 0; j < m; ++j)
     std::copy_n(&b.rep_->data[j * b.rep_->allocRows], n, &x.rep_->data[j * n]);
-  if (progress) progress->SetPosition(static_cast<long long>(n));
-
-  std::vector<int> pivots(n);
-  const bool regular = FactorWithProgress(rep_->data.get(), n, pivots.data(), progress);
-  if (regular) blas::LuSolve(rep_->data.get(), n, pivots.data(), x.rep_->data.get(), m);
-  rep_ = std::make_shared<Rep>();
-  if (!regular) throw matrix_error(kSingular);
-  if (progress) progress->SetPosition(static_cast<long long>(m + 2 * n));
+  // No LAPACK call for an empty system: it rejects n = 0 (lda < 1).
+  if (n > 0 && m > 0) blas::LuSolve(rep_->data.get(), n, rep_->pivots.data(), x.rep_->data.get(), m);
   return x;
 }
 

@@ -4,6 +4,7 @@
 // column-major block so that BLAS/LAPACK work on it directly.
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -17,6 +18,20 @@ class matrix_error : public std::logic_error {
   explicit matrix_error(const std::string& what) : std::logic_error(what) {}
   explicit matrix_error(const char* what) : std::logic_error(what) {}
 };
+
+// A solve stopped at the request of its watcher (see SolveWatch).
+class solve_stopped : public matrix_error {
+ public:
+  solve_stopped() : matrix_error("matrixT::Solve(): stopped") {}
+};
+
+// Called on the solving thread about every 40 ms while a matrix is
+// factorised, with the share of the factorisation's work done (0..1, never
+// decreasing); false stops the factorisation, which then ends within one
+// block of work and the solve throws solve_stopped. The factorisation
+// itself runs on a helper thread meanwhile, so the watcher may keep a
+// display alive and ask questions.
+using SolveWatch = std::function<bool(double fractionDone)>;
 
 class matrixT {
  public:
@@ -43,15 +58,29 @@ class matrixT {
   std::size_t Ld() const;
 
   // X with A*X = B by LU factorisation with partial pivoting (the first row
-  // of largest magnitude). Neither A nor B changes; one work copy of A is
-  // made. Throws "matrixT::Solve():Inconsistent matrices!" for mismatched
-  // shapes and "matrixT::Solve(): Singular matrix!" for an exactly zero pivot.
-  // Reports to `progress` when set: range 0 .. m + 2n.
-  matrixT Solve(const matrixT& b) const;
+  // of largest magnitude), blocked over the BLAS (BlockedLu.h). Neither A
+  // nor B changes; one work copy of A is made. Throws
+  // "matrixT::Solve():Inconsistent matrices!" for mismatched shapes,
+  // "matrixT::Solve(): Singular matrix!" for an exactly zero pivot and
+  // solve_stopped when `watch` asks to stop. Reports to `progress` when set:
+  // range 0 .. m + 2n, the factorisation moving it from n to 2n by its real
+  // work done. A 0 x 0 system gives a 0 x m solution.
+  matrixT Solve(const matrixT& b, const SolveWatch& watch = {}) const;
   // The same solution, but factorised in this matrix's own storage, which
   // is released afterwards (the matrix is left 0 x 0, also on failure): no
   // second n x n block is needed.
-  matrixT SolveReleasing(const matrixT& b);
+  matrixT SolveReleasing(const matrixT& b, const SolveWatch& watch = {});
+
+  // For several right-hand sides over time: factorises this square matrix
+  // in its own storage, keeping the factors (element access then reads the
+  // factors; any write discards them). Throws like Solve; after a failure
+  // the matrix is left 0 x 0.
+  void Factorise(const SolveWatch& watch = {});
+  bool IsFactorised() const;
+  // X with A*X = B from the kept factors, for any number of columns; throws
+  // matrix_error "matrixT::SolveFactored(): not factorised!" without them and
+  // the Inconsistent error for a B of the wrong height.
+  matrixT SolveFactored(const matrixT& b) const;
 
   // Whether two handles share one representation (for tests).
   bool SharesWith(const matrixT& other) const { return rep_ == other.rep_; }
@@ -61,6 +90,8 @@ class matrixT {
  private:
   struct Rep;
   void Detach();
+  // Packs to n x n and factorises in place; on failure leaves 0 x 0.
+  void FactoriseInPlace(const SolveWatch& watch, std::size_t rhsColumns);
   std::shared_ptr<Rep> rep_;
 };
 

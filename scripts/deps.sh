@@ -11,6 +11,7 @@ packages=(
   dpkg-dev help2man desktop-file-utils
   nlohmann-json3-dev
   clang libclang-rt-dev
+  libhwy-dev
 )
 
 missing=()

@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -135,6 +137,49 @@ TEST_F(Cli, GapCurvesAreWrittenAfterTheCalculation) {
   const Result r = Run(sys.string() + " --quiet --earth --gap-curves " + gap.string());
   ASSERT_EQ(r.exit, 0) << r.err;
   EXPECT_TRUE(fs::exists(dir / "01space.dat"));
+}
+
+// Ctrl+C used to be honoured only after the factorisation had run to its
+// end; the first one now stops the solve itself, with the abort message
+// and exit code 1.
+TEST_F(Cli, CtrlCDuringTheSolveStopsIt) {
+  std::ostringstream system;
+  for (int k = 0; k < 10; ++k)  // about 6000 unknowns: a solve of a second or more
+    system << "Me; " << 10 + k << " ; 1 ;    ; 1.0 ;\t\tc; 0 ; " << 20 + 12 * k << " ; 4 ; 90 ; -90 ; "
+           << (k % 2 ? -100 : 100) << " ; 300 ; 1 ;\n"
+           << "De; " << 100 + k << " ; 1 ;4.0 ; 1.0 ;\t\tl; 6 ; " << 23 + 12 * k << " ; 6 ; " << 17 + 12 * k
+           << " ; 150 ; 1 ;\n";
+  const fs::path file = Write("big.txt", system.str());
+  int err[2];
+  ASSERT_EQ(pipe(err), 0);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    dup2(err[1], STDERR_FILENO);
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, STDOUT_FILENO);
+    execl(KALVOR_CALC, KALVOR_CALC, file.c_str(), "--earth", "--results", dir.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(err[1]);
+  std::string text;
+  char buf[4096];
+  bool signalled = false;
+  for (ssize_t got; (got = read(err[0], buf, sizeof buf)) > 0;) {
+    text.append(buf, static_cast<size_t>(got));
+    if (!signalled && text.find("Решение системы алгебраических уравнений") != std::string::npos) {
+      kill(pid, SIGINT);
+      signalled = true;
+    }
+  }
+  close(err[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(signalled);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(text.find("Расчет прерван пользователем."), std::string::npos) << text;
+  EXPECT_FALSE(fs::exists(dir / "01.dat"));
 }
 
 TEST(CliOptions, RangesAndUsage) {

@@ -1,0 +1,243 @@
+// Compiled once per instruction set by Highway's foreach_target; the
+// dispatch picks the best one the processor supports at the first call.
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "engine/RingKernel.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+
+#include <hwy/contrib/math/math-inl.h>
+#include <hwy/highway.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/RingKernel.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace ringkernel {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+using D = hn::ScalableTag<double>;
+using V = hn::Vec<D>;
+
+// Charges per block copied into structure-of-arrays form; small enough to
+// stay in the first-level cache, a multiple of every vector width.
+constexpr long long kBlock = 256;
+
+struct Block {
+  alignas(64) double x[kBlock], y[kBlock], q[kBlock], image[kBlock], region[kBlock];
+  long long size = 0;    // real charges
+  long long padded = 0;  // a whole number of vectors
+  bool anyImage = false;
+
+  void Load(const Charge* c, long long n, size_t lanes) {
+    size = n;
+    padded = static_cast<long long>((static_cast<size_t>(n) + lanes - 1) / lanes * lanes);
+    anyImage = false;
+    for (long long i = 0; i < n; ++i) {
+      x[i] = c[i].x;
+      y[i] = c[i].y;
+      q[i] = c[i].q;
+      image[i] = c[i].earthImage ? -c[i].q : 0.0;
+      anyImage |= c[i].earthImage;
+      region[i] = static_cast<double>(c[i].region);
+    }
+    // Padding lanes carry no charge; their geometry is an ordinary ring.
+    for (long long i = n; i < padded; ++i) {
+      x[i] = 1.0;
+      y[i] = 0.0;
+      q[i] = image[i] = 0.0;
+      region[i] = 0.0;
+    }
+  }
+};
+
+// One ring (charge Q, radius R) seen from radius r at axial distance dz:
+// P = Q*K/sqrt(o), Er = B*Er(formula), Ez = B*Ez(formula). The guards are
+// those of RingField: singular place 0, axis Er = 0, zero-radius ring as a
+// point charge, Ez = 0 on the ring itself.
+template <bool kField>
+HWY_INLINE void Ring(D d, V Q, V R, V r, V dz, V& P, V& Er, V& Ez) {
+  const V zero = hn::Zero(d), one = hn::Set(d, 1.0);
+  const V h = r * R;
+  const V rpR = r + R;
+  const V o = rpR * rpR + dz * dz;
+  // As the scalar formula forms it: m1 must come out bit for bit the same.
+  const V k2raw = hn::Set(d, 4.0) * h / o;
+  const auto clamped = hn::Gt(k2raw, hn::Set(d, 0.9999));
+  const V k2 = hn::IfThenElse(clamped, hn::Set(d, 0.9999), k2raw);
+  const V m1 = one - k2;
+  const auto singular = hn::Eq(o, zero);
+  const V L = hn::Log(d, hn::IfThenElse(singular, one, m1));
+  const V K = ((hn::Set(d, 0.0725296) - hn::Set(d, 0.0288729) * L) * m1 + hn::Set(d, 0.1119723) -
+               hn::Set(d, 0.1213478) * L) *
+                  m1 +
+              hn::Set(d, 1.3862944) - hn::Set(d, 0.5) * L;
+  const V so = hn::Sqrt(o);
+  const V iso = one / hn::IfThenElse(singular, one, so);
+  P = hn::IfThenElseZero(hn::Not(singular), Q * K * iso);
+  if (!kField) return;
+
+  const V E = ((hn::Set(d, 0.1077812) - hn::Set(d, 0.0412496) * L) * m1 + hn::Set(d, 0.4630151) -
+               hn::Set(d, 0.2452727) * L) *
+                  m1 +
+              one;
+  const V Rmr = R - r;
+  const V t = Rmr * Rmr + dz * dz;
+  const auto onRing = hn::Eq(t, zero);
+  Ez = hn::IfThenElseZero(hn::Not(onRing), Q * dz * E / hn::IfThenElse(onRing, one, t * so));
+
+  // One reciprocal serves 1/r and 1/(R*m1) of the written bracket
+  // K + E*((r - R)*0.5/R*k2/m1 - 1).
+  const V den = R * m1 * r;
+  const auto denZero = hn::Eq(den, zero);
+  const V iden = one / hn::IfThenElse(denZero, one, den);
+  const V bracket = K + E * ((r - R) * hn::Set(d, 0.5) * k2 * (r * iden) - one);
+  // 0.25*sqrt(k2)/sqrt(h) is 0.5/sqrt(o) while k2 = 4h/o is not clamped.
+  V f = hn::Set(d, 0.5) * iso;
+  if (!hn::AllFalse(d, clamped))
+    f = hn::IfThenElse(clamped, hn::Set(d, 0.25 * std::sqrt(0.9999)) / hn::Sqrt(hn::IfThenElse(clamped, h, one)),
+                       f);
+  V er = Q * f * (R * m1 * iden) * bracket;
+  const auto axis = hn::Or(hn::Lt(r, hn::Set(d, 0.0001) * R), hn::Eq(r, zero));
+  const auto point = hn::AndNot(axis, hn::Eq(h, zero));
+  if (!hn::AllFalse(d, point)) {
+    const V rs = hn::IfThenElse(point, r * so, one);
+    const V tp = hn::IfThenElse(point, t, one);
+    const V pointEr = Q * hn::Set(d, 0.5) / rs * (K - E * (R * R - r * r + dz * dz) / tp);
+    er = hn::IfThenElse(point, pointEr, er);
+  }
+  Er = hn::IfThenElseZero(hn::Not(axis), er);
+}
+
+template <bool kField>
+HWY_INLINE void ChargeTerms(D d, const Block& b, long long i, V r, V y, V& P, V& Er, V& Ez) {
+  const V R = hn::Load(d, b.x + i);
+  const V cy = hn::Load(d, b.y + i);
+  Ring<kField>(d, hn::Load(d, b.q + i), R, r, y - cy, P, Er, Ez);
+  if (b.anyImage) {
+    V p2, r2, z2;
+    Ring<kField>(d, hn::Load(d, b.image + i), R, r, y + cy, p2, r2, z2);
+    P = P + p2;
+    if (kField) {
+      Er = Er + r2;
+      Ez = Ez + z2;
+    }
+  }
+}
+
+void SumAtPoint(const Charge* charges, long long count, double x, double y, int regionA, GeometrySums* a,
+                int regionB, GeometrySums* b) {
+  const D d;
+  const size_t lanes = hn::Lanes(d);
+  Block block;
+  const V vr = hn::Set(d, x), vy = hn::Set(d, y);
+  const V ra = hn::Set(d, static_cast<double>(regionA)), rb = hn::Set(d, static_cast<double>(regionB));
+  V ap = hn::Zero(d), ar = ap, az = ap, bp = ap, br = ap, bz = ap;
+  for (long long start = 0; start < count; start += kBlock) {
+    block.Load(charges + start, std::min(kBlock, count - start), lanes);
+    for (long long i = 0; i < block.padded; i += static_cast<long long>(lanes)) {
+      V P, Er, Ez;
+      ChargeTerms<true>(d, block, i, vr, vy, P, Er, Ez);
+      const V reg = hn::Load(d, block.region + i);
+      const auto actsA = hn::Ne(reg, ra);
+      ap = ap + hn::IfThenElseZero(actsA, P);
+      ar = ar + hn::IfThenElseZero(actsA, Er);
+      az = az + hn::IfThenElseZero(actsA, Ez);
+      if (b) {
+        const auto actsB = hn::Ne(reg, rb);
+        bp = bp + hn::IfThenElseZero(actsB, P);
+        br = br + hn::IfThenElseZero(actsB, Er);
+        bz = bz + hn::IfThenElseZero(actsB, Ez);
+      }
+    }
+  }
+  a->p = hn::GetLane(hn::SumOfLanes(d, ap));
+  a->r = hn::GetLane(hn::SumOfLanes(d, ar));
+  a->z = hn::GetLane(hn::SumOfLanes(d, az));
+  if (b) {
+    b->p = hn::GetLane(hn::SumOfLanes(d, bp));
+    b->r = hn::GetLane(hn::SumOfLanes(d, br));
+    b->z = hn::GetLane(hn::SumOfLanes(d, bz));
+  }
+}
+
+void Row(const ContourPoint& cp, const RowWeights& w, const Charge* charges, long long count, double* potentialRow,
+         double* normalRow) {
+  const D d;
+  const size_t lanes = hn::Lanes(d);
+  Block block;
+  const V vr = hn::Set(d, cp.x), vy = hn::Set(d, cp.y);
+  const V inner = hn::Set(d, static_cast<double>(cp.region)), outer = hn::Set(d, static_cast<double>(cp.otherRegion));
+  const V p0 = hn::Set(d, w.pot[0]), p1 = hn::Set(d, w.pot[1]), p2 = hn::Set(d, w.pot[2]);
+  const V n0 = hn::Set(d, w.normal[0]), n1 = hn::Set(d, w.normal[1]), n2 = hn::Set(d, w.normal[2]);
+  const V nx = hn::Set(d, w.nx), ny = hn::Set(d, w.ny);
+  alignas(64) double tailP[kBlock], tailN[kBlock];
+  for (long long start = 0; start < count; start += kBlock) {
+    block.Load(charges + start, std::min(kBlock, count - start), lanes);
+    for (long long i = 0; i < block.padded; i += static_cast<long long>(lanes)) {
+      const bool whole = i + static_cast<long long>(lanes) <= block.size;
+      double* outP = whole ? potentialRow + start + i : tailP;
+      double* outN = whole && normalRow ? normalRow + start + i : tailN;
+      const V reg = hn::Load(d, block.region + i);
+      V P, Er, Ez;
+      if (!w.dielectric) {
+        ChargeTerms<false>(d, block, i, vr, vy, P, Er, Ez);
+        const auto acts = hn::Or(hn::Eq(reg, inner), hn::Ne(reg, outer));
+        hn::StoreU(hn::IfThenElseZero(acts, P * p0), d, outP);
+      } else {
+        ChargeTerms<true>(d, block, i, vr, vy, P, Er, Ez);
+        const auto isOuter = hn::Eq(reg, outer);
+        const auto isInner = hn::AndNot(isOuter, hn::Eq(reg, inner));
+        const V wp = hn::IfThenElse(isOuter, p0, hn::IfThenElse(isInner, p1, p2));
+        hn::StoreU(P * wp, d, outP);
+        if (normalRow) {
+          const V wn = hn::IfThenElse(isOuter, n0, hn::IfThenElse(isInner, n1, n2));
+          hn::StoreU((Er * nx + Ez * ny) * wn, d, outN);
+        }
+      }
+      if (!whole) {
+        const long long n = block.size - i;
+        std::copy_n(tailP, n, potentialRow + start + i);
+        if (normalRow && w.dielectric) std::copy_n(tailN, n, normalRow + start + i);
+      }
+    }
+  }
+}
+
+long long CurrentTarget() { return HWY_TARGET; }
+
+}  // namespace HWY_NAMESPACE
+}  // namespace ringkernel
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace ringkernel {
+
+HWY_EXPORT(SumAtPoint);
+HWY_EXPORT(Row);
+HWY_EXPORT(CurrentTarget);
+
+void SumAtPoint(const Charge* charges, long long count, double x, double y, int regionA, GeometrySums* a,
+                int regionB, GeometrySums* b) {
+  HWY_DYNAMIC_DISPATCH(SumAtPoint)(charges, count, x, y, regionA, a, regionB, b);
+}
+
+void Row(const ContourPoint& cp, const RowWeights& w, const Charge* charges, long long count, double* potentialRow,
+         double* normalRow) {
+  HWY_DYNAMIC_DISPATCH(Row)(cp, w, charges, count, potentialRow, normalRow);
+}
+
+std::string TargetName() { return hwy::TargetName(HWY_DYNAMIC_DISPATCH(CurrentTarget)()); }
+
+void RestrictTargets(long long targets) { hwy::SetSupportedTargetsForTest(targets); }
+
+std::vector<long long> AvailableTargets() {
+  std::vector<long long> out;
+  for (int64_t t : hwy::SupportedAndGeneratedTargets()) out.push_back(t);
+  return out;
+}
+
+}  // namespace ringkernel
+#endif

@@ -1,0 +1,53 @@
+#pragma once
+// The ring formula of RingField.h evaluated for many charges at once with
+// SIMD (Highway), on the widest instruction set the processor has (chosen at
+// run time). Charges are taken in blocks, copied into structure-of-arrays
+// form, and their terms summed lane by lane.
+//
+// Guarantee: every term is within 1e-12 of the written scalar formula,
+// relative to the size of the quantity it belongs to (the potential, or the
+// field's magnitude for a field component); the inputs k^2 and m1 = 1 - k^2
+// are formed with the same operations as the scalar formula, since m1 near
+// the clamp would magnify any other rounding a thousandfold.
+
+#include <string>
+#include <vector>
+
+#include "model/Circle.h"
+
+namespace ringkernel {
+
+// Sums of the eps-free ring terms over the charges acting at a point (a
+// charge never acts in its own region), earth images included:
+//   p = sum Q*K/sqrt(o), r = sum of B*Er, z = sum of B*Ez, B = 2*pi^2*eps.
+struct GeometrySums {
+  double p = 0.0, r = 0.0, z = 0.0;
+};
+
+// For one point: sums for charges not in regionA into *a and, if b is not
+// null, for charges not in regionB into *b.
+void SumAtPoint(const Charge* charges, long long count, double x, double y, int regionA, GeometrySums* a,
+                int regionB, GeometrySums* b);
+
+// Weights that turn the eps-free terms of one charge into the coefficients
+// of a contour point's row, by where the charge lies (RingField.cpp's rules):
+// conductor point: acting charges get pot[0]; dielectric point: pot[side],
+// normal[side] with side 0 outer, 1 inner, 2 elsewhere.
+struct RowWeights {
+  bool dielectric = false;
+  double pot[3] = {0, 0, 0};
+  double normal[3] = {0, 0, 0};
+  double nx = 0.0, ny = 0.0;
+};
+void Row(const ContourPoint& cp, const RowWeights& w, const Charge* charges, long long count, double* potentialRow,
+         double* normalRow);
+
+// Name of the instruction set in use ("AVX3" is AVX-512).
+std::string TargetName();
+// Restricts the choice to the given Highway target bits (0 restores the
+// processor's own); for the tests that compare instruction sets.
+void RestrictTargets(long long targets);
+// The Highway target bits this build can run on this processor.
+std::vector<long long> AvailableTargets();
+
+}  // namespace ringkernel

@@ -1,0 +1,140 @@
+// The blocked LU against LAPACK's dgetrf: the same pivots (the first row of
+// largest magnitude), the same solution; it reports monotone progress,
+// stops when asked, keeps its factors for several right-hand sides, and
+// never hands LAPACK an empty system.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "engine/Blas.h"
+#include "engine/BlockedLu.h"
+#include "engine/ProgressReporter.h"
+#include "engine/matrixT.h"
+
+namespace {
+
+using math::BlockedLu;
+using math::LuOutcome;
+
+std::vector<double> Random(size_t n, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<double> u(-1, 1);
+  std::vector<double> a(n * n);
+  for (double& v : a) v = u(rng);
+  return a;
+}
+
+TEST(BlockedLu, SamePivotsAndFactorsAsDgetrf) {
+  // Several panels, a ragged last one, and ties in the first column: rows
+  // 5 and 400 both hold its largest magnitude, so row 5 must be the pivot.
+  for (size_t n : {size_t{1}, size_t{7}, size_t{700}}) {
+    std::vector<double> a = Random(n, 3);
+    if (n == 700) {
+      a[5] = -4.0;
+      a[400] = 4.0;
+    }
+    std::vector<double> ref = a;
+    std::vector<int> piv(n), refPiv(n);
+    ASSERT_EQ(BlockedLu(a.data(), n, n, piv.data()), LuOutcome::Done);
+    ASSERT_TRUE(blas::LuFactor(ref.data(), n, refPiv.data()));
+    EXPECT_EQ(piv, refPiv) << n;
+    if (n == 700) {
+      EXPECT_EQ(piv[0], 6);
+    }
+    double worst = 0;
+    for (size_t k = 0; k < n * n; ++k) worst = std::max(worst, std::fabs(a[k] - ref[k]));
+    EXPECT_LT(worst, 1e-10) << n;
+  }
+}
+
+TEST(BlockedLu, ZeroColumnIsSingularAndEmptyIsDone) {
+  std::vector<double> a = Random(300, 4);
+  for (size_t i = 0; i < 300; ++i) a[260 * 300 + i] = 0.0;  // column 260, in the second panel
+  std::vector<int> piv(300);
+  EXPECT_EQ(BlockedLu(a.data(), 300, 300, piv.data()), LuOutcome::Singular);
+  EXPECT_EQ(BlockedLu(nullptr, 0, 0, nullptr), LuOutcome::Done);
+
+  // An empty system solves to an empty answer without LAPACK.
+  matrixT empty(0, 0), rhs(0, 3);
+  const matrixT x = empty.Solve(rhs);
+  EXPECT_EQ(x.RowNo(), 0u);
+  EXPECT_EQ(x.ColNo(), 3u);
+}
+
+TEST(BlockedLu, ProgressIsMonotoneAndStopIsImmediate) {
+  const size_t n = 1500;
+  std::vector<double> a = Random(n, 5);
+  std::vector<int> piv(n);
+  std::vector<double> seen;
+  ASSERT_EQ(BlockedLu(a.data(), n, n, piv.data(),
+                      [&](double f) {
+                        seen.push_back(f);
+                        return true;
+                      }),
+            LuOutcome::Done);
+  ASSERT_GT(seen.size(), 12u);
+  for (size_t i = 1; i < seen.size(); ++i) EXPECT_GE(seen[i], seen[i - 1]);
+  EXPECT_NEAR(seen.back(), 1.0, 1e-12);
+
+  // Stopped halfway: no further block runs after the refusal.
+  int calls = 0;
+  EXPECT_EQ(BlockedLu(a.data(), n, n, piv.data(), [&](double f) { return ++calls, f < 0.5; }), LuOutcome::Stopped);
+  EXPECT_LT(calls, static_cast<int>(seen.size()));
+}
+
+TEST(BlockedLu, WatcherStopsTheSolveAndIsAskedOnTheCallingThread) {
+  const size_t n = 2000;
+  const std::vector<double> data = Random(n, 6);
+  matrixT a(n, n), b(n, 1);
+  std::copy(data.begin(), data.end(), a.Data());
+  SilentProgress ui;
+  a.progress = &ui;
+  const auto caller = std::this_thread::get_id();
+  bool sameThread = true;
+  std::chrono::steady_clock::time_point refused;
+  bool stopped = false;
+  try {
+    a.SolveReleasing(b, [&](double) {
+      sameThread = sameThread && std::this_thread::get_id() == caller;
+      refused = std::chrono::steady_clock::now();
+      return false;
+    });
+  } catch (const math::solve_stopped&) {
+    stopped = true;
+  }
+  const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - refused).count();
+  EXPECT_TRUE(stopped);
+  EXPECT_TRUE(sameThread);
+  EXPECT_TRUE(a.IsEmpty());
+  EXPECT_LT(waited, 2.0);  // one block, not the rest of the factorisation (not a timing target)
+}
+
+TEST(BlockedLu, FactorsKeptForSeveralRightHandSides) {
+  const size_t n = 600;
+  const std::vector<double> data = Random(n, 8);
+  matrixT a(n, n), b(n, 3);
+  std::copy(data.begin(), data.end(), a.Data());
+  for (size_t i = 0; i < n; ++i)
+    for (size_t c = 0; c < 3; ++c) b(i, c) = std::sin(static_cast<double>(i * (c + 1)));
+  const matrixT once = a.Solve(b);
+  matrixT kept = a;
+  EXPECT_THROW(kept.SolveFactored(b), math::matrix_error);
+  kept.Factorise();
+  ASSERT_TRUE(kept.IsFactorised());
+  EXPECT_FALSE(a.IsFactorised());
+  for (size_t c = 0; c < 3; ++c) {
+    matrixT column(n, 1);
+    for (size_t i = 0; i < n; ++i) column(i, 0) = b(i, c);
+    const matrixT x = kept.SolveFactored(column);
+    for (size_t i = 0; i < n; ++i) EXPECT_NEAR(x(i, 0), once(i, c), 1e-12 * (1 + std::fabs(once(i, c))));
+  }
+  kept(0, 0) = 1.0;  // a write discards the factors
+  EXPECT_FALSE(kept.IsFactorised());
+}
+
+}  // namespace

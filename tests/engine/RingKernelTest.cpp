@@ -1,0 +1,242 @@
+// The vectorised ring kernel against the written scalar formula, on every
+// instruction set this processor has: the potential and Ez within 1e-12
+// relative; Er within 1e-12 of the size of the terms its bracket adds, since
+// near the axis and far from a ring the written bracket K + E*(...) cancels
+// to O(k^4) and carries no more relative accuracy itself. Result files are
+// identical to the last printed digit.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <regex>
+#include <sstream>
+#include <vector>
+
+#include <unistd.h>
+
+#include "engine/CalculationRun.h"
+#include "engine/FieldCalc.h"
+#include "engine/GapCurves.h"
+#include "engine/ProgressReporter.h"
+#include "engine/RingField.h"
+#include "engine/RingKernel.h"
+#include "TestSystems.h"
+
+namespace {
+
+constexpr double kBound = 1e-12;
+
+struct Case {
+  double R, r, dz;
+};
+
+// The whole input range: ordinary places, the axis and the axis guard
+// (r < 1e-4 R), rings of zero radius, the modulus clamp and its edge, the
+// ring itself, the singular place, far points and tiny rings.
+std::vector<Case> Cases() {
+  std::vector<Case> c = {{2, 0, 1},       {2, 1.9e-4, 1},  {2, 2.1e-4, 1}, {0, 3, 4},      {0, 3, 0},
+                         {0, 0, 1},       {0, 0, 0},       {2, 2, 0},      {2, 2, 1e-9},   {2, 2.0001, 0},
+                         {2, 2.002, 0},   {2, 2.04, 0.01}, {1, 0, 0},      {1e-6, 5, 3},   {5, 1e-6, -3},
+                         {1, 1000, 1},    {1, 1, 1e4},     {30, 29.9, 0.3}, {3, 1, -2},     {2, 2.0199, 0.0}};
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<double> u(0, 1);
+  for (int i = 0; i < 4000; ++i) {
+    const double R = std::pow(10.0, -3 + 5 * u(rng));
+    // Half of them next to the ring, where the clamp and m1 matter.
+    const double r = i % 2 ? std::pow(10.0, -4 + 6 * u(rng)) : R * (1 + 0.05 * (u(rng) - 0.5));
+    const double dz = i % 2 ? (u(rng) - 0.5) * std::pow(10.0, -2 + 4 * u(rng)) : R * 0.03 * (u(rng) - 0.5);
+    c.push_back({R, r, dz});
+  }
+  return c;
+}
+
+// Scalar reference of one charge at one point: the potential and field, and
+// the size of the terms of Er's bracket (Er's own rounding scale).
+void Reference(const Case& k, double epsRel, double& phi, double& er, double& ez, double& erScale) {
+  const double eps = epsRel * kEps0;
+  RingField(true, true, eps, 1.0, k.R, k.r, k.dz, phi, er, ez);
+  const double h = k.r * k.R, o = (k.r + k.R) * (k.r + k.R) + k.dz * k.dz;
+  const double t = (k.R - k.r) * (k.R - k.r) + k.dz * k.dz;
+  const double k2 = RingModulus(h, o), m1 = 1 - k2, K = EllipticK(m1), E = EllipticE(m1);
+  const double B = 2 * kPi * kPi * eps;
+  if (k.r == 0 || k.r < 1e-4 * k.R || o == 0)
+    erScale = 0;
+  else if (h == 0)
+    erScale = std::fabs(1.0 / (2 * B * k.r * std::sqrt(o))) * (K + E * std::fabs((k.R * k.R - k.r * k.r + k.dz * k.dz) / t));
+  else
+    erScale = 0.25 / B / std::sqrt(h) * std::sqrt(k2) / k.r * (K + E * (std::fabs((k.r - k.R) * 0.5 / k.R * k2 / m1) + 1));
+}
+
+void ExpectWithin(double got, double ref, double scale, const char* what, const Case& k) {
+  EXPECT_LE(std::fabs(got - ref), kBound * scale)
+      << what << " R=" << k.R << " r=" << k.r << " dz=" << k.dz << " got " << got << " want " << ref;
+}
+
+// Every case through both batch entry points, on the current instruction set.
+void CheckAllCases() {
+  for (const Case& k : Cases()) {
+    double phi, er, ez, erScale;
+    Reference(k, 2.0, phi, er, ez, erScale);
+    // A charge at (R, 0) seen from (r, dz): the sums of one charge.
+    const Charge c(k.R, 0.0, 0, 7, 8, false, 1.0);
+    const FieldSums s = SumPotentialAndField(&c, 1, 1, k.r, k.dz, 2.0);
+    ExpectWithin(s.phi, phi, std::fabs(phi), "phi", k);
+    ExpectWithin(s.x, 2.0 * er, 2.0 * erScale, "Er", k);
+    ExpectWithin(s.y, 2.0 * ez, 2.0 * std::fabs(ez), "Ez", k);
+    if (k.r == 0.0 || k.r < 1e-4 * k.R) {
+      EXPECT_EQ(s.x, 0.0);
+    }
+
+    // Matrix rows: a conductor point (potential only) and a dielectric
+    // point of each side, with the normal along x.
+    double p, n;
+    ContourPoint cond(k.r, k.dz, 1, 1, 2, 1.0, 2.0, 0.0, 0.0, false);
+    CoefficientRow(cond, &c, 1, &p, nullptr);
+    ExpectWithin(p, phi, std::fabs(phi), "conductor row", k);
+    for (int region : {8, 7, 9}) {  // charge outer, inner, elsewhere
+      ContourPoint diel(k.r, k.dz, 0, region == 7 ? 7 : 1, region == 8 ? 7 : 2, 2.0, 5.0, 0.0, 0.0, false);
+      CoefficientRow(diel, &c, 1, &p, &n);
+      ExpectWithin(p, PotentialCoefficient(c, diel), 1.4 * std::fabs(phi), "dielectric row", k);
+      // The normal along x: the normal coefficient is eps*Er (the elsewhere
+      // side the difference of two such).
+      ExpectWithin(n, NormalFieldCoefficient(c, diel), 2.0 * 2.0 * erScale, "normal row", k);
+    }
+  }
+}
+
+TEST(RingKernel, EveryTermWithinTheBoundOnEveryInstructionSet) {
+  const std::vector<long long> targets = ringkernel::AvailableTargets();
+  ASSERT_FALSE(targets.empty());
+  for (long long t : targets) {
+    ringkernel::RestrictTargets(t);
+    SCOPED_TRACE(ringkernel::TargetName());
+    CheckAllCases();
+  }
+  ringkernel::RestrictTargets(0);
+}
+
+// Many charges of mixed regions with earth images, summed for two regions,
+// against the scalar loop; whole vectors and a ragged tail.
+TEST(RingKernel, SumsOverManyChargesMatchTheScalarLoop) {
+  std::mt19937 rng(9);
+  std::uniform_real_distribution<double> u(0.01, 10);
+  std::vector<Charge> charges;
+  for (int i = 0; i < 613; ++i) charges.emplace_back(u(rng), u(rng) - 5, 1, 1 + i % 3, 2, i % 2 == 0, u(rng) - 5);
+  FieldSums va, vb, sa, sb;
+  for (double x : {0.0, 3.3}) {
+    SumPotentialAndFieldTwo(charges.data(), 613, x, 2.5, 1, 1.0, &va, 3, 4.0, &vb);
+    double absPhi = 0, absField = 0;
+    for (const Charge& c : charges) {
+      double phi, er, ez;
+      RingField(true, true, kEps0, c.q, c.x, x, 2.5 - c.y, phi, er, ez);
+      absPhi += std::fabs(phi);
+      absField += std::hypot(er, ez);
+    }
+    SetRingKernelVectorised(false);
+    SumPotentialAndFieldTwo(charges.data(), 613, x, 2.5, 1, 1.0, &sa, 3, 4.0, &sb);
+    SetRingKernelVectorised(true);
+    // Images roughly double the magnitudes summed.
+    EXPECT_NEAR(va.phi, sa.phi, 2 * kBound * absPhi);
+    EXPECT_NEAR(va.x, sa.x, 2 * kBound * absField);
+    EXPECT_NEAR(va.y, sa.y, 2 * kBound * absField);
+    EXPECT_NEAR(vb.phi, sb.phi, 2 * kBound * absPhi / 4);
+    EXPECT_NEAR(vb.x, sb.x, 2 * kBound * absField);
+    EXPECT_NEAR(vb.y, sb.y, 2 * kBound * absField);
+  }
+}
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Runs the whole calculation with the control file and the gap curves and
+// returns every file it wrote, by name.
+std::vector<std::pair<std::string, std::string>> RunAndCollect(const std::string& system, const std::string& gaps,
+                                                               bool earth, double field, const fs::path& dir) {
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  FieldCalc calc;
+  testsys::Load(calc, system);
+  if (!gaps.empty()) {
+    std::istringstream g(gaps);
+    CSurfColl curves;
+    LoadGapCurves(curves, g);
+    calc.SetGapCurves(std::move(curves));
+  }
+  testsys::With(calc, [&](CalcParameters& p) {
+    p.UseEarth = earth;
+    p.ExternalField = field;
+    p.ControlFilePath = (dir / "ControlCalc.txt").string();
+    p.ResultsFolder = dir.string();
+    p.ControlCalc = true;
+    p.ControlPotentials = true;
+    p.PointsBetweenCPs = 3;
+  });
+  SilentProgress ui;
+  bool changed = true;
+  EXPECT_TRUE(RunCalculation(calc, changed, ui).success);
+  if (!gaps.empty()) {
+    EXPECT_EQ(RunGapCalculation(calc, ui), FieldCalc::kNoError);
+  }
+  std::vector<std::pair<std::string, std::string>> files;
+  for (const auto& e : fs::directory_iterator(dir)) files.emplace_back(e.path().filename(), ReadAll(e.path()));
+  std::sort(files.begin(), files.end());
+  fs::remove_all(dir);
+  return files;
+}
+
+// A value that prints as zero keeps the sign of its rounding noise
+// ("-0.0000" for -1e-15 kV); both signs are the same printed digits.
+std::string SignlessZeros(const std::string& s) {
+  static const std::regex zero("-(0\\.0+)(?=[^0-9]|$)");
+  return std::regex_replace(s, zero, " $1");
+}
+
+TEST(RingKernel, ResultFilesIdenticalToTheScalarPath) {
+  struct System {
+    std::string text, gaps;
+    bool earth;
+    double field;
+  };
+  std::vector<System> systems = {
+      {testsys::Sphere(12, 3, 30) + "De; 5 ; 2 ; 3.0 ; 1.0 ;\t\tl; 8 ; 1 ; 8 ; 20 ; 20 ; 1 ;\n", "", true, 0.7},
+      {testsys::Sphere(10, 100, 80, 2.0), "", true, 0.0},
+      {testsys::Sphere(0, 0, 40) , "", false, 10.0},
+  };
+  for (const char* name : {"sphere-plane", "rod-support", "floating-sphere"}) {
+    const fs::path base = fs::path(KALVOR_EXAMPLES) / name;
+    fs::path gap = base;
+    gap += ".gap.txt";
+    fs::path txt = base;
+    txt += ".txt";
+    systems.push_back({ReadAll(txt), fs::exists(gap) ? ReadAll(gap) : "", std::string(name) != "floating-sphere",
+                       std::string(name) == "floating-sphere" ? 10.0 : 0.0});
+  }
+  const fs::path dir = fs::temp_directory_path() / ("kalvor-kernel-" + std::to_string(::getpid()));
+  for (const System& s : systems) {
+    SetRingKernelVectorised(false);
+    const auto scalar = RunAndCollect(s.text, s.gaps, s.earth, s.field, dir);
+    SetRingKernelVectorised(true);
+    const auto vector = RunAndCollect(s.text, s.gaps, s.earth, s.field, dir);
+    ASSERT_EQ(scalar.size(), vector.size());
+    EXPECT_GT(scalar.size(), 1u);
+    for (size_t i = 0; i < scalar.size(); ++i) {
+      EXPECT_EQ(scalar[i].first, vector[i].first);
+      const std::string a = SignlessZeros(scalar[i].second), b = SignlessZeros(vector[i].second);
+      const size_t at = std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin();
+      EXPECT_EQ(at, a.size()) << scalar[i].first << " differs at \"" << a.substr(at > 60 ? at - 60 : 0, 120)
+                              << "\" of\n" << s.text.substr(0, 200);
+    }
+  }
+}
+
+}  // namespace
