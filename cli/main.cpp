@@ -18,6 +18,7 @@
 #include "engine/CalculationRun.h"
 #include "engine/FieldCalc.h"
 #include "engine/GapCurves.h"
+#include "engine/SystemWarnings.h"
 #include "model/TextFormat.h"
 
 namespace {
@@ -114,6 +115,8 @@ int main(int argc, char** argv) {
     calc.SetGapCurves(std::move(curves));
   }
 
+  for (const std::string& w : SystemWarnings(calc.Generatrices()))
+    std::fprintf(stderr, "Предупреждение: %s\n", ConsoleText(w).c_str());
   std::printf("%s", ConsoleText(ParameterSummary(calc.Parameters())).c_str());
   std::printf("Образующих: %d, кривых в промежутке: %d\n", calc.Generatrices().GetSize(),
               calc.GapCurves().GetSize());
