@@ -7,11 +7,16 @@
 
 #include <QPoint>
 #include <QPointF>
+#include <QRectF>
 #include <QSize>
 
 class ViewMapping {
  public:
   ViewMapping(int xmax, int ymax, QSize canvas, QPoint scroll);
+  // The geometry view's own mapping: the box (logical units, y up; a
+  // dimension under 1 cm widened to 1 cm about its centre) fitted
+  // isotropically into the canvas less the margins and centred in it.
+  ViewMapping(QRectF box, QSize canvas, QPoint scroll);
 
   // Logical point (0.1 cm) to device pixel.
   QPointF ToDevice(double lx, double ly) const;
@@ -19,6 +24,8 @@ class ViewMapping {
   QPoint ToLogical(QPoint device) const;
   // Device pixel to model cm, in steps of 0.1 cm.
   QPointF ToModel(QPoint device) const;
+  // Device point to logical units, unrounded.
+  QPointF ToLogicalF(QPointF device) const;
 
   double Scale() const { return scale_; }  // pixels per logical unit
   QPointF Origin() const { return origin_; }
