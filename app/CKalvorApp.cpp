@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QScreen>
 #include <QTranslator>
 
@@ -16,6 +17,9 @@ CKalvorApp::CKalvorApp() : qtTranslator_(std::make_unique<QTranslator>()) {
   // standard texts stay English.
   if (qtTranslator_->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     QCoreApplication::installTranslator(qtTranslator_.get());
+  // Dates and sizes in the file dialogs, page names in the print dialogs.
+  // The number fields parse with the C locale whatever this says.
+  QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
 }
 
 CKalvorApp::~CKalvorApp() {

@@ -139,8 +139,19 @@ void CMainFrame::CreateActions() {
   // Nothing moves through the clipboard; every change can be undone.
   for (int id : {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE}) actions_.value(id)->setEnabled(false);
   QUndoStack& stack = doc_.UndoStack();
-  connect(actions_.value(ID_EDIT_UNDO), &QAction::triggered, &stack, &QUndoStack::undo);
-  connect(actions_.value(ID_EDIT_REDO), &QAction::triggered, &stack, &QUndoStack::redo);
+  // An editor pane whose generatrix the step took away gives way to the tree.
+  auto dropStalePane = [this] {
+    if (auto* pane = qobject_cast<GeneratrixPane*>(LeftPane()); pane && pane->Index() < 0)
+      SwapLeftPane(LeftPaneKind::Tree);
+  };
+  connect(actions_.value(ID_EDIT_UNDO), &QAction::triggered, this, [&stack, dropStalePane] {
+    stack.undo();
+    dropStalePane();
+  });
+  connect(actions_.value(ID_EDIT_REDO), &QAction::triggered, this, [&stack, dropStalePane] {
+    stack.redo();
+    dropStalePane();
+  });
   connect(&stack, &QUndoStack::canUndoChanged, actions_.value(ID_EDIT_UNDO), &QAction::setEnabled);
   connect(&stack, &QUndoStack::canRedoChanged, actions_.value(ID_EDIT_REDO), &QAction::setEnabled);
   actions_.value(ID_EDIT_UNDO)->setEnabled(stack.canUndo());

@@ -76,34 +76,38 @@ ViewMapping CKalvorView::Mapping(bool) {
 }
 
 QRectF CKalvorView::SystemBox() const {
-  // The axis is part of every picture; a system of nothing is 1 cm square.
-  double x0 = 0.0, x1 = 0.0, y0 = 0.0, y1 = 0.0;
-  bool first = true;
-  auto take = [&](double ax, double ay, double bx, double by) {
-    if (!std::isfinite(ax) || !std::isfinite(ay) || !std::isfinite(bx) || !std::isfinite(by)) return;
+  // The meridian half-plane: the axis is the left edge of every picture, and
+  // with the earth the ground is part of the system too.
+  double x1 = 0.0, y0 = 0.0, y1 = 0.0;
+  bool first = !doc_.Parameters().UseEarth;
+  auto take = [&](double x, double y) {
+    if (!std::isfinite(x) || !std::isfinite(y)) return;
     if (first) {
-      y0 = std::min(ay, by);
-      y1 = std::max(ay, by);
+      y0 = y1 = y;
       first = false;
     }
-    x0 = std::min({x0, ax, bx});
-    x1 = std::max({x1, ax, bx});
-    y0 = std::min({y0, ay, by});
-    y1 = std::max({y1, ay, by});
+    x1 = std::max(x1, x);
+    y0 = std::min(y0, y);
+    y1 = std::max(y1, y);
   };
   for (const auto& g : doc_.Generatrices()) {
     if (const auto* line = dynamic_cast<const Line*>(g.get())) {
-      take(line->x1, line->y1, line->x2, line->y2);
+      take(line->x1, line->y1);
+      take(line->x2, line->y2);
     } else if (const auto* arch = dynamic_cast<const Arch*>(g.get())) {
-      const double r = std::abs(arch->radius);
-      take(arch->xc - r, arch->yc - r, arch->xc + r, arch->yc + r);
+      // Along the arc itself: a few hundredths of its radius at most are missed.
+      constexpr int kSamples = 64;
+      for (int i = 0; i <= kSamples; ++i) {
+        const double a = arch->angle1 + (arch->angle2 - arch->angle1) * i / kSamples;
+        take(arch->xc + arch->radius * std::cos(a), arch->yc + arch->radius * std::sin(a));
+      }
     }
   }
-  if (first) y1 = 1.0;
+  if (first) y1 = 1.0;  // nothing to show: 1 cm square at the origin
   // Logical units are 0.1 cm; the values are kept far inside the int range
   // the mapping rounds to.
   auto logical = [](double cm) { return std::clamp(10.0 * cm, -1.0e9, 1.0e9); };
-  return QRectF(QPointF(logical(x0), logical(y0)), QPointF(logical(x1), logical(y1)));
+  return QRectF(QPointF(0.0, logical(y0)), QPointF(logical(x1), logical(y1)));
 }
 
 void CKalvorView::UpdateCanvas() {

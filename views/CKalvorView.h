@@ -52,8 +52,8 @@ class CKalvorView : public QAbstractScrollArea {
   // The mapping of the current canvas (the window times the zoom) and
   // scroll position; `forPaint` is kept for the callers that paint.
   ViewMapping Mapping(bool forPaint = false);
-  // The box the picture is fitted to, logical units: the generatrices and
-  // the axis.
+  // The box the picture is fitted to, logical units: the axis, the
+  // generatrices, and the ground when the earth is used.
   QRectF SystemBox() const;
   QSize Canvas() const { return canvas_; }
   QSize ScrollTotal() const { return scrollTotal_; }

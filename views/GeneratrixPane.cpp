@@ -68,10 +68,9 @@ void GeneratrixPane::OnRemoved(int index) {
     --index_;
     return;
   }
-  // Its generatrix has gone (deleted, or its addition undone): the tree
-  // takes the pane's place.
+  // Its generatrix has gone (deleted, or its addition undone). Whoever
+  // removed it brings back the tree; until then "Внести Изменения" refuses.
   index_ = -1;
-  if (host_ && host_->LeftPane() == this) host_->ReplaceLeftPane(LeftPaneKind::Tree);
 }
 
 QString GeneratrixPane::ControlState() const {

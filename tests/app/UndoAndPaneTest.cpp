@@ -95,6 +95,14 @@ TEST_F(UndoAndPaneTest, AnUndoneApplyRefillsThePane) {
   EXPECT_EQ(pane->Index(), 0);
   Undo();
   EXPECT_EQ(pane->Index(), 1);
+
+  // Its generatrix gone, the pane refuses; the next undo or redo brings
+  // back the tree.
+  doc().RemoveGeneratrix(1);
+  EXPECT_EQ(pane->Index(), -1);
+  EXPECT_EQ(frame()->LeftPane(), pane);
+  Undo();
+  EXPECT_NE(frame()->TreePane(), nullptr);
 }
 
 TEST_F(UndoAndPaneTest, LeavingAPaneWithUnappliedChangesAsksToApplyThem) {

@@ -186,7 +186,7 @@ TEST_F(GeometryViewTest, ZoomingScalesTheCanvasAndTheWholeSystemIsTheLeastZoom) 
   const QSize client = view()->viewport()->size();
   EXPECT_EQ(view()->Canvas(), client);
   view()->ZoomIn();
-  EXPECT_EQ(view()->Canvas(), QSize(int(client.width() * 1.1), int(client.height() * 1.1)));
+  EXPECT_EQ(view()->Canvas(), QSize(qRound(client.width() * 1.1), qRound(client.height() * 1.1)));
   EXPECT_EQ(view()->ScrollTotal(), view()->Canvas());
   view()->ZoomIn();
   view()->ZoomOut();
