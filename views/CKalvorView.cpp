@@ -235,14 +235,15 @@ void CKalvorView::DoubleClickAt(QPoint pos) {
     host_->ReplaceLeftPane(LeftPaneKind::Tree);
     return;
   }
+  // Leaving the open pane may apply its changes and so replace generatrices:
+  // the one to fill is looked up again once the new pane is there.
+  const bool isLine = dynamic_cast<const Line*>(doc_.Generatrices().At(hit)) != nullptr;
+  QWidget* pane = host_->ReplaceLeftPane(isLine ? LeftPaneKind::Line : LeftPaneKind::Arch);
   const SurfData* g = doc_.Generatrices().At(hit);
-  if (auto* line = dynamic_cast<const Line*>(g)) {
-    if (auto* pane = qobject_cast<CLeftView_Line*>(host_->ReplaceLeftPane(LeftPaneKind::Line)))
-      pane->Fill(hit, *line);
-  } else if (auto* arch = dynamic_cast<const Arch*>(g)) {
-    if (auto* pane = qobject_cast<CLeftView_Arch*>(host_->ReplaceLeftPane(LeftPaneKind::Arch)))
-      pane->Fill(hit, *arch);
-  }
+  if (auto* linePane = qobject_cast<CLeftView_Line*>(pane); linePane && dynamic_cast<const Line*>(g))
+    linePane->Fill(hit, *static_cast<const Line*>(g));
+  else if (auto* archPane = qobject_cast<CLeftView_Arch*>(pane); archPane && dynamic_cast<const Arch*>(g))
+    archPane->Fill(hit, *static_cast<const Arch*>(g));
 }
 
 void CKalvorView::MarkAt(QPoint pos) {

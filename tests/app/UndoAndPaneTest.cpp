@@ -13,6 +13,8 @@
 #include "engine/GapCurves.h"
 #include "model/Line.h"
 #include "views/CKalvorView.h"
+#include "model/Arch.h"
+#include "views/CLeftView_Arch.h"
 #include "views/CLeftView_Empty.h"
 #include "views/CLeftView_Line.h"
 
@@ -145,6 +147,32 @@ TEST_F(UndoAndPaneTest, LeavingAPaneWithUnappliedChangesAsksToApplyThem) {
     EXPECT_EQ(no.boxes.size(), 2);
   }
   EXPECT_TRUE(doc().Generatrices().IsEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+// Regression: a double click on another generatrix while the pane had
+// unapplied changes applied them (replacing the generatrices) and then
+// filled the new pane from the replaced, freed one.
+TEST_F(UndoAndPaneTest, DoubleClickOnAGeneratrixAfterApplyingFillsFromTheCurrentOne) {
+  CKalvorView* view = frame()->GeometryView();
+  const QPoint arc = view->Mapping().ToDevice(30, 50).toPoint();  // the half sphere, r = 3
+  view->DoubleClickAt(arc);
+  auto* pane = qobject_cast<CLeftView_Arch*>(frame()->LeftPane());
+  ASSERT_NE(pane, nullptr);
+  pane->REdit()->setText("4");
+  {
+    ModalDriver yes;
+    view->DoubleClickAt(arc);
+    EXPECT_EQ(yes.boxes.size(), 1);
+  }
+  EXPECT_DOUBLE_EQ(dynamic_cast<const Arch*>(doc().Generatrices().At(0))->radius, 4.0);
+  pane = qobject_cast<CLeftView_Arch*>(frame()->LeftPane());
+  ASSERT_NE(pane, nullptr);
+  EXPECT_EQ(pane->REdit()->text(), "4");
+  EXPECT_EQ(pane->InnerRegionEdit()->text(), "1");
 }
 
 }  // namespace
