@@ -1,9 +1,11 @@
 #pragma once
 // The geometry view's mapping between logical units (0.1 cm, y up) and
-// device pixels: isotropic, the model box [0, Xmax] x [0, Ymax] fitted into
-// the canvas less a 10-pixel margin on every side, the model origin 10 pixels
-// from the left and bottom edges of the canvas, shifted by the scroll
-// position. Painting, printing and every mouse handler use this one mapping.
+// device pixels: isotropic, a model box fitted into the canvas less a
+// 10-pixel margin on every side, shifted by the scroll position. The view
+// fits the system's own extent, centred (CKalvorView::SystemBox); the
+// (Xmax, Ymax) form keeps the box [0, Xmax] x [0, Ymax] with the origin 10
+// pixels from the left and bottom edges. Painting, printing, every mouse
+// handler and whatever is drawn under the system use the view's mapping.
 
 #include <QPoint>
 #include <QPointF>
