@@ -8,6 +8,7 @@
 
 class CKalvorDoc;
 class CMainFrame;
+class QTranslator;
 
 class CKalvorApp : public QObject {
   Q_OBJECT
@@ -25,6 +26,8 @@ class CKalvorApp : public QObject {
   CMainFrame* MainFrame() const { return frame_.get(); }
 
  private:
+  // Qt's own Russian texts: standard buttons, file and print dialogs.
+  std::unique_ptr<QTranslator> qtTranslator_;
   std::unique_ptr<CKalvorDoc> doc_;
   std::unique_ptr<CMainFrame> frame_;
 };

@@ -1,5 +1,6 @@
 #include "app/CMainFrame.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
@@ -8,10 +9,12 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPageSetupDialog>
+#include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -20,6 +23,7 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QUndoStack>
 
 #include "app/FrameCommands.h"
 #include "app/HelpWindow.h"
@@ -28,6 +32,7 @@
 #include "dialogs/CPointsDialog.h"
 #include "dialogs/CProgressDialog.h"
 #include "document/CKalvorDoc.h"
+#include "engine/SystemWarnings.h"
 #include "views/CKalvorView.h"
 #include "views/CLeftView_Arch.h"
 #include "views/CLeftView_Empty.h"
@@ -35,6 +40,7 @@
 #include "views/FieldPicture.h"
 #include "views/ViewExport.h"
 #include "views/FieldPlot.h"
+#include "views/GeneratrixPane.h"
 #include "views/KalvorIcons.h"
 #include "views/ResultsPane.h"
 
@@ -43,6 +49,22 @@ using namespace KalvorIcons;
 namespace {
 
 const QString kWindowTitle = QStringLiteral("Kalvor");
+
+// "Показать целиком" where the desktop theme has no icon: a frame with its
+// four corners pointing outwards, in the toolbar's 16-pixel style.
+QIcon FitIcon() {
+  QPixmap pixmap(16, 16);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setPen(QPen(Qt::black, 1));
+  p.drawRect(4, 4, 7, 7);
+  for (const QPoint corner : {QPoint(0, 0), QPoint(15, 0), QPoint(0, 15), QPoint(15, 15)}) {
+    const int dx = corner.x() == 0 ? 1 : -1, dy = corner.y() == 0 ? 1 : -1;
+    p.drawLine(corner, corner + QPoint(3 * dx, 0));
+    p.drawLine(corner, corner + QPoint(0, 3 * dy));
+  }
+  return QIcon(pixmap);
+}
 
 }  // namespace
 
@@ -58,7 +80,11 @@ CMainFrame::CMainFrame(CKalvorDoc& doc, QWidget* parent)
   recent_.Load();
   RebuildRecentMenu();
 
-  connect(&doc_, &CKalvorDoc::documentReset, this, [this] { ReplaceLeftPane(LeftPaneKind::Tree); });
+  // The pane's generatrix has gone with the old system: nothing to ask.
+  connect(&doc_, &CKalvorDoc::documentReset, this, [this] {
+    SwapLeftPane(LeftPaneKind::Tree);
+    statusBar()->clearMessage();  // the cursor position belonged to the old system
+  });
   connect(&doc_, &CKalvorDoc::commandStateChanged, this, &CMainFrame::UpdateCommandUI);
   connect(&doc_, &CKalvorDoc::modifiedChanged, this, &QWidget::setWindowModified);
   connect(&doc_, &CKalvorDoc::titleChanged, this, &CMainFrame::UpdateTitle);
@@ -102,6 +128,7 @@ void CMainFrame::CreateActions() {
   Connect(ID_SHOW_CHARGES, &CMainFrame::OnToggleCharges);
   Connect(ID_ZOOM_IN, &CMainFrame::OnZoomIn);
   Connect(ID_ZOOM_OUT, &CMainFrame::OnZoomOut);
+  Connect(ID_ZOOM_FIT, &CMainFrame::OnZoomFit);
   Connect(ID_CALC_PARAMETERS, &CMainFrame::OnCalcParameters);
   Connect(ID_GAP_CURVES, &CMainFrame::OnGapCurves);
   Connect(ID_CALCULATE, &CMainFrame::OnCalculate);
@@ -121,8 +148,26 @@ void CMainFrame::CreateActions() {
   Connect(ID_FIELD_PICTURE, &CMainFrame::OnFieldPicture);
   Connect(ID_EXPORT_VIEW, &CMainFrame::OnExportView);
 
-  // Nothing can be undone or moved through the clipboard.
-  for (int id : {ID_EDIT_UNDO, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE}) actions_.value(id)->setEnabled(false);
+  // Nothing moves through the clipboard; every change can be undone.
+  for (int id : {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE}) actions_.value(id)->setEnabled(false);
+  QUndoStack& stack = doc_.UndoStack();
+  // An editor pane whose generatrix the step took away gives way to the tree.
+  auto dropStalePane = [this] {
+    if (auto* pane = qobject_cast<GeneratrixPane*>(LeftPane()); pane && pane->Index() < 0)
+      SwapLeftPane(LeftPaneKind::Tree);
+  };
+  connect(actions_.value(ID_EDIT_UNDO), &QAction::triggered, this, [&stack, dropStalePane] {
+    stack.undo();
+    dropStalePane();
+  });
+  connect(actions_.value(ID_EDIT_REDO), &QAction::triggered, this, [&stack, dropStalePane] {
+    stack.redo();
+    dropStalePane();
+  });
+  connect(&stack, &QUndoStack::canUndoChanged, actions_.value(ID_EDIT_UNDO), &QAction::setEnabled);
+  connect(&stack, &QUndoStack::canRedoChanged, actions_.value(ID_EDIT_REDO), &QAction::setEnabled);
+  actions_.value(ID_EDIT_UNDO)->setEnabled(stack.canUndo());
+  actions_.value(ID_EDIT_REDO)->setEnabled(stack.canRedo());
   for (int id : {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_SHOW_GAP_CURVES, ID_SHOW_CHARGES})
     actions_.value(id)->setCheckable(true);
 
@@ -148,6 +193,7 @@ void CMainFrame::CreateMenus() {
 
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Правка"));
   edit->addAction(Action(ID_EDIT_UNDO));
+  edit->addAction(Action(ID_EDIT_REDO));
   edit->addSeparator();
   for (int id : {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE}) edit->addAction(Action(id));
 
@@ -159,6 +205,7 @@ void CMainFrame::CreateMenus() {
   show->addAction(Action(ID_SHOW_CHARGES));
   view->addAction(Action(ID_ZOOM_IN));
   view->addAction(Action(ID_ZOOM_OUT));
+  view->addAction(Action(ID_ZOOM_FIT));
   view->addSeparator();
   for (int id : {ID_FIELD_MAP, ID_EQUIPOTENTIALS, ID_FIELD_LINES, ID_FIELD_PICTURE, ID_RESULTS_PANE})
     view->addAction(Action(id));
@@ -186,7 +233,7 @@ void CMainFrame::CreateToolBar() {
   toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
   for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE}) toolBar_->addAction(Action(id));
   toolBar_->addSeparator();
-  for (int id : {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_FILE_PRINT_PREVIEW, ID_ZOOM_IN, ID_ZOOM_OUT})
+  for (int id : {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_FILE_PRINT_PREVIEW, ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_FIT})
     toolBar_->addAction(Action(id));
   toolBar_->addSeparator();
   for (int id : {ID_FILE_PRINT, ID_APP_ABOUT, ID_CONTEXT_HELP, ID_CREATE_ARC, ID_CREATE_LINE})
@@ -222,6 +269,12 @@ void CMainFrame::CreateSplitter() {
   view_->SetHost(this);
   view_->resize(325, 125);
   connect(view_, &CKalvorView::statusMessage, this, &CMainFrame::ShowStatusMessage);
+  // Home fits the picture while the view has the focus; in a number field
+  // it stays the key that goes to the start of the text.
+  QAction* fit = Action(ID_ZOOM_FIT);
+  fit->setShortcutContext(Qt::WidgetShortcut);
+  view_->addAction(fit);
+  fit->setIcon(QIcon::fromTheme(QStringLiteral("zoom-fit-best"), FitIcon()));
   auto* tree = new CLeftView_Empty(doc_, this, splitter_);
   splitter_->insertWidget(0, tree);
   splitter_->setStretchFactor(0, 0);
@@ -261,7 +314,24 @@ QWidget* CMainFrame::LeftPane() const { return splitter_->widget(0); }
 
 CLeftView_Empty* CMainFrame::TreePane() const { return qobject_cast<CLeftView_Empty*>(LeftPane()); }
 
+bool CMainFrame::LeaveEditorPane() {
+  auto* pane = qobject_cast<GeneratrixPane*>(LeftPane());
+  if (!pane || !pane->HasUnappliedChanges()) return true;
+  const auto answer = QMessageBox::question(
+      this, kWindowTitle,
+      QStringLiteral("Внести изменения в образующую %1?").arg(pane->Index() + 1),
+      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+  if (answer == QMessageBox::Cancel) return false;
+  // A refused value has been named by its message; the pane stays open.
+  return answer == QMessageBox::No || pane->Apply();
+}
+
 QWidget* CMainFrame::ReplaceLeftPane(LeftPaneKind kind) {
+  if (!LeaveEditorPane()) return nullptr;
+  return SwapLeftPane(kind);
+}
+
+QWidget* CMainFrame::SwapLeftPane(LeftPaneKind kind) {
   const QList<int> sizes = splitter_->sizes();
   QWidget* pane = nullptr;
   switch (kind) {
@@ -295,9 +365,37 @@ void CMainFrame::OnSplit() {
   const int total = sizes.value(0) + sizes.value(1);
   if (sizes.value(0) == 0) {
     splitter_->setSizes({kLeftPaneWidth, std::max(0, total - kLeftPaneWidth)});
-  } else if (QSplitterHandle* handle = splitter_->handle(1)) {
-    // Put the pointer on the bar so the user can drag it at once.
-    QCursor::setPos(handle->mapToGlobal(handle->rect().center()));
+    return;
+  }
+  // The move mode: the arrow keys move the bar, Enter keeps it there, Escape
+  // puts it back; the pointer sits on the bar for a drag.
+  splitMoveFrom_ = sizes;
+  splitMoving_ = true;
+  if (QSplitterHandle* handle = splitter_->handle(1)) QCursor::setPos(handle->mapToGlobal(handle->rect().center()));
+  statusBar()->showMessage(QStringLiteral("Стрелки передвигают границу; Enter - оставить, Esc - вернуть"));
+}
+
+bool CMainFrame::SplitMoveKey(int key) {
+  QList<int> sizes = splitter_->sizes();
+  const int total = sizes.value(0) + sizes.value(1);
+  switch (key) {
+    case Qt::Key_Left:
+    case Qt::Key_Right: {
+      const int step = key == Qt::Key_Left ? -kSplitStep : kSplitStep;
+      const int left = std::clamp(sizes.value(0) + step, 0, total);
+      splitter_->setSizes({left, total - left});
+      return true;
+    }
+    case Qt::Key_Escape:
+      splitter_->setSizes(splitMoveFrom_);
+      [[fallthrough]];
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      splitMoving_ = false;
+      statusBar()->clearMessage();
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -330,6 +428,7 @@ void CMainFrame::UpdateCommandUI() {
 // ---- File ----
 
 bool CMainFrame::MaybeSave() {
+  if (!LeaveEditorPane()) return false;
   if (!doc_.IsModified()) return true;
   const auto answer = QMessageBox::warning(
       this, kWindowTitle, QStringLiteral("Сохранить изменения в %1?").arg(doc_.Title()),
@@ -340,6 +439,19 @@ bool CMainFrame::MaybeSave() {
 
 bool CMainFrame::Save() {
   if (doc_.FilePath().isEmpty()) return SaveAs();
+  if (doc_.StoppedAtLine() > 0) {
+    // The file holds more than was read: saving over it loses the rest.
+    const auto answer = QMessageBox::warning(
+        this, kWindowTitle,
+        QStringLiteral("Файл %1 был прочитан только до строки %2.\n"
+                       "Если сохранить систему в него, строки файла начиная с этой будут потеряны.\n"
+                       "Заменить файл? (\"Нет\" - сохранить под другим именем)")
+            .arg(QDir::toNativeSeparators(doc_.FilePath()))
+            .arg(doc_.StoppedAtLine()),
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::No);
+    if (answer == QMessageBox::Cancel) return false;
+    if (answer == QMessageBox::No) return SaveAs();
+  }
   const QString error = doc_.SaveDocument(doc_.FilePath());
   if (!error.isEmpty()) {
     QMessageBox::warning(this, kWindowTitle, error);
@@ -443,6 +555,7 @@ void CMainFrame::OnPrint() {
 
 void CMainFrame::OnPrintPreview() {
   QPrintPreviewDialog preview(printer_.get(), this);
+  preview.setWindowTitle(QStringLiteral("Макет страницы"));
   connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { view_->PrintOn(*p); });
   preview.exec();
 }
@@ -456,6 +569,7 @@ void CMainFrame::OnPageSetup() {
 
 void CMainFrame::OnZoomIn() { view_->ZoomIn(); }
 void CMainFrame::OnZoomOut() { view_->ZoomOut(); }
+void CMainFrame::OnZoomFit() { view_->ZoomToFit(); }
 void CMainFrame::OnCreateArc() { view_->CreateArcGeneratrix(); }
 void CMainFrame::OnCreateLine() { view_->CreateLineGeneratrix(); }
 
@@ -508,6 +622,17 @@ void CMainFrame::OnGapCurves() {
 
 void CMainFrame::OnCalculate() {
   if (!doc_.CanCalculate()) return;
+  const std::vector<std::string> warnings = SystemWarnings(doc_.Generatrices());
+  if (!warnings.empty()) {
+    QStringList lines;
+    for (const std::string& w : warnings) lines << QString::fromStdString(w);
+    const auto answer = QMessageBox::warning(
+        this, kWindowTitle,
+        QStringLiteral("Расчет такой системы не имеет смысла:\n\n%1\n\nВсе равно произвести расчет?")
+            .arg(lines.join('\n')),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes) return;
+  }
   CCalcInfo info(this);
   info.text = QString::fromStdString(ParameterSummary(doc_.Parameters()));
   if (info.exec() != QDialog::Accepted) return;
@@ -575,7 +700,34 @@ void CMainFrame::OnNextPane() {
 
 void CMainFrame::OnPrevPane() { OnNextPane(); }
 
+bool CMainFrame::IsKeypadZoom(QObject* watched, const QKeyEvent& key) const {
+  if (!(key.modifiers() & Qt::KeypadModifier) || (key.key() != Qt::Key_Plus && key.key() != Qt::Key_Minus))
+    return false;
+  // In this window only, outside any dialog, and never where the key types a sign.
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (!widget || widget != QApplication::focusWidget() || widget->window() != this ||
+      QApplication::activeModalWidget())
+    return false;
+  return !qobject_cast<QLineEdit*>(widget) && !qobject_cast<QAbstractSpinBox*>(widget) &&
+         !widget->inherits("QTextEdit") && !widget->inherits("QPlainTextEdit");
+}
+
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+  if (splitMoving_) {
+    if (event->type() == QEvent::KeyPress && SplitMoveKey(static_cast<QKeyEvent*>(event)->key())) return true;
+    // A click anywhere keeps the bar where it is.
+    if (event->type() == QEvent::MouseButtonPress) {
+      splitMoving_ = false;
+      statusBar()->clearMessage();
+    }
+  }
+  if (event->type() == QEvent::KeyPress && IsKeypadZoom(watched, *static_cast<QKeyEvent*>(event))) {
+    if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Plus)
+      OnZoomIn();
+    else
+      OnZoomOut();
+    return true;
+  }
   // The lock indicators follow the lock keys pressed while the program runs.
   if (event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();

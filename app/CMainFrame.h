@@ -15,6 +15,7 @@
 class CKalvorDoc;
 class CKalvorView;
 class QAction;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QPrinter;
@@ -29,7 +30,8 @@ class CMainFrame : public QMainWindow, public LeftPaneHost {
   explicit CMainFrame(CKalvorDoc& doc, QWidget* parent = nullptr);
   ~CMainFrame() override;
 
-  // LeftPaneHost
+  // LeftPaneHost. Leaving an editor pane with unapplied changes asks
+  // whether to apply them; null when the user stays.
   QWidget* ReplaceLeftPane(LeftPaneKind kind) override;
   QWidget* LeftPane() const override;
   CLeftView_Empty* TreePane() const override;
@@ -59,6 +61,8 @@ class CMainFrame : public QMainWindow, public LeftPaneHost {
 
   static constexpr int kLeftPaneWidth = 400;
   static constexpr int kResultsPaneWidth = 340;
+  static constexpr int kSplitStep = 10;  // pixels per arrow key in the move mode
+  bool SplitMoving() const { return splitMoving_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -66,6 +70,9 @@ class CMainFrame : public QMainWindow, public LeftPaneHost {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Asks about an editor pane's unapplied changes; false: stay in it.
+  bool LeaveEditorPane();
+  QWidget* SwapLeftPane(LeftPaneKind kind);
   void CreateActions();
   void CreateMenus();
   void CreateToolBar();
@@ -83,8 +90,12 @@ class CMainFrame : public QMainWindow, public LeftPaneHost {
   void OnPrintPreview();
   void OnPageSetup();
   void OnSplit();
+  // A key of the splitter's move mode; false when it is not one.
+  bool SplitMoveKey(int key);
   void OnZoomIn();
   void OnZoomOut();
+  void OnZoomFit();
+  bool IsKeypadZoom(QObject* watched, const QKeyEvent& key) const;
   void OnCreateArc();
   void OnCreateLine();
   void OnToggleGapCurves();
@@ -117,5 +128,7 @@ class CMainFrame : public QMainWindow, public LeftPaneHost {
   QLabel* lockLabels_[3] = {};
   bool lockState_[3] = {};
   bool shownOnce_ = false;
+  bool splitMoving_ = false;
+  QList<int> splitMoveFrom_;
   std::unique_ptr<QPrinter> printer_;
 };

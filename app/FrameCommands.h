@@ -2,6 +2,9 @@
 // The frame's commands: numeric id, menu text, accelerators and the prompt
 // whose part before "\n" goes to the status bar and whose part after it is
 // the toolbar tooltip. Menu, toolbar and keyboard share one QAction per id.
+// The keypad's + and - zoom too (whatever the NumLock state); the frame
+// handles them, since a shortcut on them would take the minus sign from
+// the number fields.
 
 #include <QKeySequence>
 #include <QList>
@@ -19,6 +22,7 @@ enum CommandId {
   ID_FILE_MRU_FILE1 = 57616,
   ID_APP_EXIT = 57665,
   ID_EDIT_UNDO = 57643,
+  ID_EDIT_REDO = 57644,
   ID_EDIT_CUT = 57635,
   ID_EDIT_COPY = 57634,
   ID_EDIT_PASTE = 57637,
@@ -29,6 +33,7 @@ enum CommandId {
   ID_SHOW_CHARGES = 32797,
   ID_ZOOM_IN = 32778,
   ID_ZOOM_OUT = 32779,
+  ID_ZOOM_FIT = 32780,
   ID_CALC_PARAMETERS = 32785,
   ID_GAP_CURVES = 32789,
   ID_CALCULATE = 32784,

@@ -21,6 +21,7 @@
 #include "engine/FieldCalc.h"
 #include "engine/GapCurves.h"
 #include "engine/Refinement.h"
+#include "engine/SystemWarnings.h"
 #include "model/TextFormat.h"
 
 namespace {
@@ -130,6 +131,8 @@ int main(int argc, char** argv) {
     calc.SetParameters(p);
   };
   chooseCapacitance();
+  for (const std::string& w : SystemWarnings(calc.Generatrices()))
+    std::fprintf(stderr, "Предупреждение: %s\n", ConsoleText(w).c_str());
   std::printf("%s", ConsoleText(ParameterSummary(calc.Parameters())).c_str());
   std::printf("Образующих: %d, кривых в промежутке: %d\n", calc.Generatrices().GetSize(),
               calc.GapCurves().GetSize());

@@ -4,7 +4,7 @@
 #include <QFileInfo>
 
 bool CDirDialog::Browse(QWidget* parent) {
-  const QString caption = title.isEmpty() ? QStringLiteral("Open") : title;
+  const QString caption = title.isEmpty() ? QStringLiteral("Открыть") : title;
   // ShowDirsOnly keeps the choice to file-system folders.
   const QString chosen = QFileDialog::getExistingDirectory(parent, caption, initialPath,
                                                            QFileDialog::ShowDirsOnly);

@@ -8,7 +8,7 @@ class QWidget;
 
 class CDirDialog {
  public:
-  QString title;        // "Open" when empty
+  QString title;        // "Открыть" when empty
   QString initialPath;  // preselected when not empty
   QString path;         // the chosen folder after Browse() returned true
 

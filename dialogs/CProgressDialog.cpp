@@ -17,8 +17,12 @@
 
 namespace {
 
-// The bar shows progress in permille: ranges of any size fit it.
+// The bar shows the percentage of the label, in permille steps of the
+// widget: ranges of any size fit it, and the two never disagree.
 constexpr int kBarSteps = 1000;
+// The stage text gets a fixed width, so the window keeps its width whatever
+// the stage says; a longer text is elided, whole in the tooltip.
+constexpr int kStageWidth = 340;
 
 QMessageBox::Icon BoxIcon(ProgressReporter::Icon icon) {
   switch (icon) {
@@ -54,6 +58,7 @@ CProgressDialog::CProgressDialog(const QString& caption)
   bar_->setRange(0, kBarSteps);
   bar_->setValue(0);
   bar_->setMinimumWidth(320);
+  stage_->setFixedWidth(kStageWidth);
   // Enter must not press it.
   cancel_->setAutoDefault(false);
   cancel_->setDefault(false);
@@ -126,12 +131,19 @@ void CProgressDialog::EnableOwner() {
   if (owner_) owner_->setEnabled(true);
 }
 
-void CProgressDialog::ShowStage(const std::string& text) { stage_->setText(QString::fromStdString(text)); }
+void CProgressDialog::ShowStage(const std::string& text) {
+  const QString full = QString::fromStdString(text);
+  const QString shown = stage_->fontMetrics().elidedText(full, Qt::ElideRight, kStageWidth);
+  stage_->setText(shown);
+  stage_->setToolTip(shown == full ? QString() : full);
+}
 
 void CProgressDialog::SetRange(long long lower, long long upper) {
   lower_ = lower;
   upper_ = upper;
+  // A new stage starts its bar and its label together.
   UpdateBar();
+  ShowPercent(position_);
 }
 
 long long CProgressDialog::SetStep(long long step) {
@@ -173,12 +185,8 @@ void CProgressDialog::ShowPercent(long long position) {
 }
 
 void CProgressDialog::UpdateBar() {
-  int value = 0;
-  if (upper_ != lower_) {
-    const long double fraction =
-        static_cast<long double>(position_ - lower_) / static_cast<long double>(upper_ - lower_);
-    value = static_cast<int>(std::clamp<long double>(fraction, 0.0L, 1.0L) * kBarSteps);
-  }
+  const int percent = std::clamp(ProgressPercent(position_, lower_, upper_), 0, 100);
+  const int value = percent * kBarSteps / 100;
   if (bar_->value() != value) bar_->setValue(value);
 }
 

@@ -12,7 +12,7 @@
 namespace {
 
 QString PickControlFile(QWidget* parent, const QString& initial) {
-  QFileDialog dialog(parent);
+  QFileDialog dialog(parent, QStringLiteral("Открыть"));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   // The control file is written by the calculation; it need not exist yet.
   dialog.setFileMode(QFileDialog::AnyFile);

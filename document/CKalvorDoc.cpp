@@ -4,12 +4,49 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cstdint>
 #include <sstream>
 
+#include "document/DocumentCommands.h"
 #include "document/SafeSave.h"
+#include "document/SystemSidecar.h"
+#include "engine/GapCurves.h"
 #include "engine/ProgressReporter.h"
 
-CKalvorDoc::CKalvorDoc(QObject* parent) : QObject(parent) { SetDefaults(ProgramFolder()); }
+namespace {
+
+// The comment lines of a field-system file with the number of element lines
+// above each, up to the line where reading stopped (0: the whole file). The
+// reader's rule: a line that starts with "//".
+std::vector<CKalvorDoc::FileComment> CommentsOf(const std::string& text, int stopLine) {
+  std::vector<CKalvorDoc::FileComment> comments;
+  std::istringstream in(text);
+  std::string line;
+  int lineNo = 0, elements = 0;
+  while (std::getline(in, line)) {
+    ++lineNo;
+    if (stopLine > 0 && lineNo >= stopLine) break;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() >= 2 && line[0] == '/' && line[1] == '/')
+      comments.push_back({elements, line});
+    else if (line.find_first_not_of(" \t") != std::string::npos)
+      ++elements;
+  }
+  return comments;
+}
+
+}  // namespace
+
+CKalvorDoc::CKalvorDoc(QObject* parent) : QObject(parent) {
+  SetDefaults(ProgramFolder());
+  connect(&undoStack_, &QUndoStack::cleanChanged, this, [this](bool clean) { SetModified(!clean); });
+}
+
+void CKalvorDoc::MarkClean(bool forgetHistory) {
+  if (forgetHistory) undoStack_.clear();
+  undoStack_.setClean();
+  SetModified(false);
+}
 
 QString CKalvorDoc::ProgramFolder() {
   const QString dir = QCoreApplication::applicationDirPath();
@@ -40,11 +77,9 @@ void CKalvorDoc::NewDocument() {
   xmax_ = 0;
   ymax_ = 0;
   path_.clear();
-  Replaced();
-}
-
-void CKalvorDoc::Replaced() {
-  SetModified(false);
+  comments_.clear();
+  stoppedAtLine_ = 0;
+  MarkClean(true);
   emit titleChanged();
   emit documentReset();
   emit resultsChanged(false);
@@ -67,9 +102,12 @@ CKalvorDoc::OpenResult CKalvorDoc::OpenDocument(const QString& path) {
 
   const ChangeGuard guard(*this);
   calc_.Reset(true);
-  std::istringstream in(bytes.toStdString());
+  const std::string text = bytes.toStdString();
+  std::istringstream in(text);
   calc_.ReadSystem(in);
   const int code = calc_.ErrorCode();
+  stoppedAtLine_ = code == FieldCalc::kBadKindLetter ? std::max(1, calc_.ErrorLine()) : 0;
+  comments_ = CommentsOf(text, stoppedAtLine_);
   if (code == FieldCalc::kNoLines || code == FieldCalc::kBadKindLetter) {
     QString message = QString::fromStdString(FieldCalc::MessageFor(code));
     if (code == FieldCalc::kBadKindLetter && calc_.ErrorLine() > 0)
@@ -81,20 +119,66 @@ CKalvorDoc::OpenResult CKalvorDoc::OpenDocument(const QString& path) {
   ComputeExtents();
   const QFileInfo info(path);
   SetDefaults(info.absolutePath());
+  // The parameters and curves saved with the system, when there are any.
+  sidecar::Contents saved = sidecar::Read(info.absoluteFilePath(), calc_.Parameters());
+  if (saved.found) calc_.SetParameters(saved.parameters);
+  if (saved.hasGapCurves) calc_.SetGapCurves(std::move(saved.gapCurves));
   path_ = info.absoluteFilePath();
   result.opened = true;
-  Replaced();
+  MarkClean(true);
+  emit titleChanged();
+  emit documentReset();
+  emit resultsChanged(false);
+  emit parametersChanged();
+  emit gapCurvesChanged();
+  emit commandStateChanged();
+  emit viewsChanged();
   return result;
 }
 
 QString CKalvorDoc::SaveDocument(const QString& path) {
+  // The element lines as the engine writes them, the file's comments where
+  // they were (those below the last element at the end).
+  std::ostringstream elements;
+  calc_.WriteSystem(elements);
+  std::istringstream lines(elements.str());
   std::ostringstream out;
-  calc_.WriteSystem(out);
+  std::string line;
+  size_t next = 0;
+  int written = 0;
+  auto commentsUpTo = [&](int count) {
+    for (; next < comments_.size() && comments_[next].elementsBefore <= count; ++next)
+      out << comments_[next].text << '\n';
+  };
+  while (std::getline(lines, line)) {
+    commentsUpTo(written);
+    out << line << '\n';
+    ++written;
+  }
+  commentsUpTo(INT32_MAX);
   const std::string text = out.str();
   if (const QString reason = SafeSave(path, QByteArray::fromStdString(text)); !reason.isEmpty())
     return QStringLiteral("Не удается сохранить файл %1:\n%2").arg(path, reason);
-  path_ = QFileInfo(path).absoluteFilePath();
-  SetModified(false);
+  const QString saved = QFileInfo(path).absoluteFilePath();
+  if (saved == path_) stoppedAtLine_ = 0;  // the shorter text is now the file
+  if (path_.isEmpty()) {
+    // A new system's results go beside it, not into the program's folder.
+    CalcParameters p = calc_.Parameters();
+    const std::string folder = QFileInfo(saved).absolutePath().toStdString();
+    if (p.ResultsFolder == ProgramFolder().toStdString()) p.ResultsFolder = folder;
+    if (p.ControlFilePath == ControlFileIn(ProgramFolder().toStdString())) p.ControlFilePath = ControlFileIn(folder);
+    if (!(p == calc_.Parameters())) {
+      calc_.SetParameters(p);
+      emit parametersChanged();
+    }
+  }
+  path_ = saved;
+  const QString sidecarError = sidecar::Write(saved, calc_.Parameters(), GapCurves());
+  if (!sidecarError.isEmpty()) {
+    emit titleChanged();
+    return sidecarError;
+  }
+  MarkClean(false);
   emit titleChanged();
   emit viewsChanged();
   return {};
@@ -120,7 +204,6 @@ void CKalvorDoc::UpdateResults() {
 }
 
 void CKalvorDoc::SystemEdited() {
-  SetModified(true);
   changedSinceCalculation_ = true;
   UpdateResults();
   ComputeExtents();
@@ -129,15 +212,34 @@ void CKalvorDoc::SystemEdited() {
 }
 
 int CKalvorDoc::AddGeneratrix(std::unique_ptr<SurfData> g) {
-  const ChangeGuard guard(*this);
-  const int index = calc_.AddGeneratrix(std::move(g));
-  if (index < 0) return index;
-  emit generatrixAdded(index);
-  SystemEdited();
-  return index;
+  if (!g) return -1;
+  auto* command = new AddGeneratrixCommand(*this, std::move(g));
+  undoStack_.push(command);  // the stack owns it and keeps it: only a null element is refused
+  return command->Index();
 }
 
 bool CKalvorDoc::RemoveGeneratrix(int index) {
+  if (!Generatrices().At(index)) return false;
+  undoStack_.push(new RemoveGeneratrixCommand(*this, index));
+  return true;
+}
+
+bool CKalvorDoc::ReplaceGeneratrix(int index, std::unique_ptr<SurfData> g) {
+  if (!g || !Generatrices().At(index)) return false;
+  undoStack_.push(new ReplaceGeneratrixCommand(*this, index, std::move(g)));
+  return true;
+}
+
+int CKalvorDoc::InsertGeneratrixAt(int index, std::unique_ptr<SurfData> g) {
+  const ChangeGuard guard(*this);
+  const int at = calc_.InsertGeneratrix(index, std::move(g));
+  if (at < 0) return at;
+  emit generatrixAdded(at);
+  SystemEdited();
+  return at;
+}
+
+bool CKalvorDoc::DoRemoveGeneratrix(int index) {
   const ChangeGuard guard(*this);
   if (!calc_.RemoveGeneratrix(index)) return false;
   emit generatrixRemoved(index);
@@ -145,7 +247,7 @@ bool CKalvorDoc::RemoveGeneratrix(int index) {
   return true;
 }
 
-bool CKalvorDoc::ReplaceGeneratrix(int index, std::unique_ptr<SurfData> g) {
+bool CKalvorDoc::DoReplaceGeneratrix(int index, std::unique_ptr<SurfData> g) {
   const ChangeGuard guard(*this);
   if (!calc_.ReplaceGeneratrix(index, std::move(g))) return false;
   emit generatrixChanged(index);
@@ -162,6 +264,10 @@ bool CKalvorDoc::ToggleMarked(int index) {
 
 void CKalvorDoc::SetParameters(const CalcParameters& p) {
   if (p == calc_.Parameters()) return;
+  undoStack_.push(new SetParametersCommand(*this, p));
+}
+
+void CKalvorDoc::DoSetParameters(const CalcParameters& p) {
   const ChangeGuard guard(*this);
   calc_.SetParameters(p);
   UpdateResults();
@@ -171,6 +277,18 @@ void CKalvorDoc::SetParameters(const CalcParameters& p) {
 }
 
 void CKalvorDoc::SetGapCurves(CSurfColl curves) {
+  // The dialog hands its curves back whichever button closed it: an
+  // unchanged set is no change.
+  auto text = [](const CSurfColl& c) {
+    std::ostringstream out;
+    SaveGapCurves(c, out);
+    return out.str();
+  };
+  if (text(curves) == text(GapCurves())) return;
+  undoStack_.push(new SetGapCurvesCommand(*this, std::move(curves)));
+}
+
+void CKalvorDoc::DoSetGapCurves(CSurfColl curves) {
   calc_.SetGapCurves(std::move(curves));
   emit gapCurvesChanged();
   emit commandStateChanged();

@@ -9,11 +9,21 @@
 // or the earth discards them (charges, contour points, the gap calculation),
 // exactly as a failed run does; output-only parameters and the gap curves
 // keep them. Views, panes and dialogs read the document and follow its
-// signals. It needs QtCore only, so it is tested without widgets.
+// signals. It needs QtCore and QtGui's undo stack only, so it is tested
+// without widgets.
+//
+// Every change to the system goes through a command on the document's undo
+// stack; the commands call the document's own operations, and the stack's
+// clean state is the modified mark. Undoing a change that discarded results
+// does not bring them back: results hold only for the system they were
+// computed for.
 
 #include <QObject>
 #include <QString>
+#include <QUndoStack>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "engine/Accuracy.h"
 #include "engine/CalculationRun.h"
@@ -49,13 +59,25 @@ class CKalvorDoc : public QObject {
   // Returns an empty string on success, else the reason.
   QString SaveDocument(const QString& path);
 
+  // A comment line ("//") of the opened file and the number of element lines
+  // above it; saving writes it back in the same place.
+  struct FileComment {
+    int elementsBefore = 0;
+    std::string text;
+  };
+  const std::vector<FileComment>& Comments() const { return comments_; }
+  // The line at which the reading of the opened file stopped (0: read
+  // whole). Saving over that file would lose the lines from it on.
+  int StoppedAtLine() const { return stoppedAtLine_; }
+
   QString FilePath() const { return path_; }
   // The name shown in the caption.
   QString Title() const;
   bool IsModified() const { return modified_; }
 
   // ---- Changes to the system ----
-  // Each returns false (and changes nothing) for an index outside the system.
+  // Each is one undoable command; each returns false (and changes nothing)
+  // for an index outside the system.
   int AddGeneratrix(std::unique_ptr<SurfData> g);
   bool RemoveGeneratrix(int index);
   bool ReplaceGeneratrix(int index, std::unique_ptr<SurfData> g);
@@ -64,6 +86,8 @@ class CKalvorDoc : public QObject {
   bool ToggleMarked(int index);
   void SetParameters(const CalcParameters& p);
   void SetGapCurves(CSurfColl curves);
+
+  QUndoStack& UndoStack() { return undoStack_; }
 
   // ---- Calculation ----
   // The calculation with the given reporter (no confirmation asked). The
@@ -132,10 +156,24 @@ class CKalvorDoc : public QObject {
     ChangeGuard& operator=(const ChangeGuard&) = delete;
     CKalvorDoc& doc;
   };
+  friend class AddGeneratrixCommand;
+  friend class RemoveGeneratrixCommand;
+  friend class ReplaceGeneratrixCommand;
+  friend class SetParametersCommand;
+  friend class SetGapCurvesCommand;
+
+  // The operations the commands are made of.
+  int InsertGeneratrixAt(int index, std::unique_ptr<SurfData> g);
+  bool DoRemoveGeneratrix(int index);
+  bool DoReplaceGeneratrix(int index, std::unique_ptr<SurfData> g);
+  void DoSetParameters(const CalcParameters& p);
+  void DoSetGapCurves(CSurfColl curves);
+  // After New, Open and Save: nothing to undo across documents, and the
+  // saved state is the clean one.
+  void MarkClean(bool forgetHistory);
+
   void SetDefaults(const QString& resultsFolder);
   void SetModified(bool modified);
-  // After New and Open: a fresh, unmodified system everywhere.
-  void Replaced();
   // After every change of the generatrices.
   void SystemEdited();
   // Follows the engine after an operation that may have discarded the
@@ -144,6 +182,9 @@ class CKalvorDoc : public QObject {
   void ComputeExtents();
 
   FieldCalc calc_;
+  QUndoStack undoStack_;
+  std::vector<FileComment> comments_;
+  int stoppedAtLine_ = 0;
   RunReport lastRun_;
   SolutionAnalysis analysis_;
   QString path_;

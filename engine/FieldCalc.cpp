@@ -133,6 +133,13 @@ int FieldCalc::AddGeneratrix(std::unique_ptr<SurfData> e) {
   return index;
 }
 
+int FieldCalc::InsertGeneratrix(int index, std::unique_ptr<SurfData> e) {
+  if (!e) return -1;
+  const int at = generatrices_.Insert(index, std::move(e));
+  SystemChanged();
+  return at;
+}
+
 bool FieldCalc::RemoveGeneratrix(int index) {
   if (!generatrices_.At(index)) return false;
   generatrices_.RemoveElement(index);

@@ -60,6 +60,9 @@ class FieldCalc {
   const CSurfColl& GapCurves() const { return gapCurves_; }
   // Changes to the generatrices discard the solution and recount.
   int AddGeneratrix(std::unique_ptr<SurfData> e);
+  // Puts `e` before the element at `index` (at the end for an index past
+  // it); returns where it went.
+  int InsertGeneratrix(int index, std::unique_ptr<SurfData> e);
   bool RemoveGeneratrix(int index);
   bool ReplaceGeneratrix(int index, std::unique_ptr<SurfData> e);
   // The selection mark of the view; changes nothing else.

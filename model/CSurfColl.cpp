@@ -5,6 +5,12 @@ int CSurfColl::Append(std::unique_ptr<SurfData> e) {
   return static_cast<int>(items_.size()) - 1;
 }
 
+int CSurfColl::Insert(int index, std::unique_ptr<SurfData> e) {
+  if (index < 0 || index >= GetSize()) return Append(std::move(e));
+  items_.insert(items_.begin() + index, std::move(e));
+  return index;
+}
+
 void CSurfColl::RemoveElement(int index) {
   if (index < 0 || index >= GetSize()) return;
   items_.erase(items_.begin() + index);

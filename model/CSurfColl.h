@@ -21,6 +21,8 @@ class CSurfColl {
 
   // Appends at the end and returns the element's index.
   int Append(std::unique_ptr<SurfData> e);
+  // Inserts before `index` (appends for an index outside) and returns where.
+  int Insert(int index, std::unique_ptr<SurfData> e);
   // Destroys the element at `index`; later elements move down by one.
   // Indices outside the collection are ignored.
   void RemoveElement(int index);

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QScrollBar>
+#include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 
 #include "document/CKalvorDoc.h"
@@ -71,11 +73,52 @@ QPoint CKalvorView::ScrollPosition() const {
   return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
 }
 
-ViewMapping CKalvorView::Mapping(bool forPaint) {
+ViewMapping CKalvorView::Mapping(bool) {
+  UpdateCanvas();
+  return ViewMapping(SystemBox(), canvas_, ScrollPosition());
+}
+
+QRectF CKalvorView::SystemBox() const {
+  // The meridian half-plane: the axis is the left edge of every picture, and
+  // with the earth the ground is part of the system too.
+  double x1 = 0.0, y0 = 0.0, y1 = 0.0;
+  bool first = !doc_.Parameters().UseEarth;
+  auto take = [&](double x, double y) {
+    if (!std::isfinite(x) || !std::isfinite(y)) return;
+    if (first) {
+      y0 = y1 = y;
+      first = false;
+    }
+    x1 = std::max(x1, x);
+    y0 = std::min(y0, y);
+    y1 = std::max(y1, y);
+  };
+  for (const auto& g : doc_.Generatrices()) {
+    if (const auto* line = dynamic_cast<const Line*>(g.get())) {
+      take(line->x1, line->y1);
+      take(line->x2, line->y2);
+    } else if (const auto* arch = dynamic_cast<const Arch*>(g.get())) {
+      // Along the arc itself: a few hundredths of its radius at most are missed.
+      constexpr int kSamples = 64;
+      for (int i = 0; i <= kSamples; ++i) {
+        const double a = arch->angle1 + (arch->angle2 - arch->angle1) * i / kSamples;
+        take(arch->xc + arch->radius * std::cos(a), arch->yc + arch->radius * std::sin(a));
+      }
+    }
+  }
+  if (first) y1 = 1.0;  // nothing to show: 1 cm square at the origin
+  // Logical units are 0.1 cm; the values are kept far inside the int range
+  // the mapping rounds to.
+  auto logical = [](double cm) { return std::clamp(10.0 * cm, -1.0e9, 1.0e9); };
+  return QRectF(QPointF(0.0, logical(y0)), QPointF(logical(x1), logical(y1)));
+}
+
+void CKalvorView::UpdateCanvas() {
   const QSize client = viewport()->size();
-  if (canvas_.isEmpty() && canvas_.width() == 0 && canvas_.height() == 0) canvas_ = client;
-  if (forPaint) canvas_ = canvas_.expandedTo(client);
-  return ViewMapping(doc_.Xmax(), doc_.Ymax(), canvas_, ScrollPosition());
+  const int w = static_cast<int>(std::min<double>(std::round(client.width() * zoom_), kMaxCanvas));
+  const int h = static_cast<int>(std::min<double>(std::round(client.height() * zoom_), kMaxCanvas));
+  canvas_ = QSize(std::max(w, client.width()), std::max(h, client.height()));
+  scrollTotal_ = canvas_ == client ? QSize(0, 0) : canvas_;
 }
 
 void CKalvorView::PaintSystem(QPainter& painter, const ViewMapping& mapping) const {
@@ -134,28 +177,37 @@ void CKalvorView::PrintOn(QPrinter& printer) {
   painter.end();
 }
 
-void CKalvorView::Zoom(double factor) {
-  if (canvas_.width() == 0 && canvas_.height() == 0) canvas_ = viewport()->size();
-  const int w = static_cast<int>(std::min<double>(canvas_.width() * factor, kMaxCanvas));
-  const int h = static_cast<int>(std::min<double>(canvas_.height() * factor, kMaxCanvas));
-  canvas_ = QSize(w, h);
+void CKalvorView::ZoomAt(double factor, QPointF anchor) {
+  const QPointF logical = Mapping().ToLogicalF(anchor);
   const QSize client = viewport()->size();
-  scrollTotal_ = (w <= client.width() && h <= client.height()) ? QSize(0, 0) : canvas_;
+  const double most = double(kMaxCanvas) / std::max(1, std::max(client.width(), client.height()));
+  zoom_ = std::clamp(zoom_ * factor, 1.0, std::max(1.0, most));
+  UpdateCanvas();
   UpdateScrollBars();
+  // The point under the anchor stays there, as far as the scroll range lets it.
+  const QPointF device = ViewMapping(SystemBox(), canvas_, QPoint(0, 0)).ToDevice(logical.x(), logical.y());
+  horizontalScrollBar()->setValue(static_cast<int>(std::lround(device.x() - anchor.x())));
+  verticalScrollBar()->setValue(static_cast<int>(std::lround(device.y() - anchor.y())));
   viewport()->update();
 }
 
-void CKalvorView::ZoomIn() { Zoom(1.1); }
+void CKalvorView::ZoomIn() { ZoomAt(1.1, QRectF(viewport()->rect()).center()); }
 
-void CKalvorView::ZoomOut() { Zoom(0.8333333333333334); }
+void CKalvorView::ZoomOut() { ZoomAt(0.8333333333333334, QRectF(viewport()->rect()).center()); }
 
-void CKalvorView::OnInitialUpdate() {
-  scrollTotal_ = QSize(0, 0);
+void CKalvorView::ZoomToFit() {
+  zoom_ = 1.0;
+  UpdateCanvas();
   UpdateScrollBars();
+  horizontalScrollBar()->setValue(0);
+  verticalScrollBar()->setValue(0);
   viewport()->update();
 }
+
+void CKalvorView::OnInitialUpdate() { ZoomToFit(); }
 
 void CKalvorView::UpdateScrollBars() {
+  UpdateCanvas();
   const QSize client = viewport()->size();
   const int rangeX = std::max(0, scrollTotal_.width() - client.width());
   const int rangeY = std::max(0, scrollTotal_.height() - client.height());
@@ -189,14 +241,15 @@ void CKalvorView::DoubleClickAt(QPoint pos) {
     host_->ReplaceLeftPane(LeftPaneKind::Tree);
     return;
   }
+  // Leaving the open pane may apply its changes and so replace generatrices:
+  // the one to fill is looked up again once the new pane is there.
+  const bool isLine = dynamic_cast<const Line*>(doc_.Generatrices().At(hit)) != nullptr;
+  QWidget* pane = host_->ReplaceLeftPane(isLine ? LeftPaneKind::Line : LeftPaneKind::Arch);
   const SurfData* g = doc_.Generatrices().At(hit);
-  if (auto* line = dynamic_cast<const Line*>(g)) {
-    if (auto* pane = qobject_cast<CLeftView_Line*>(host_->ReplaceLeftPane(LeftPaneKind::Line)))
-      pane->Fill(hit, *line);
-  } else if (auto* arch = dynamic_cast<const Arch*>(g)) {
-    if (auto* pane = qobject_cast<CLeftView_Arch*>(host_->ReplaceLeftPane(LeftPaneKind::Arch)))
-      pane->Fill(hit, *arch);
-  }
+  if (auto* linePane = qobject_cast<CLeftView_Line*>(pane); linePane && dynamic_cast<const Line*>(g))
+    linePane->Fill(hit, *static_cast<const Line*>(g));
+  else if (auto* archPane = qobject_cast<CLeftView_Arch*>(pane); archPane && dynamic_cast<const Arch*>(g))
+    archPane->Fill(hit, *static_cast<const Arch*>(g));
 }
 
 void CKalvorView::MarkAt(QPoint pos) {
@@ -222,7 +275,32 @@ void CKalvorView::mouseDoubleClickEvent(QMouseEvent* event) {
     QAbstractScrollArea::mouseDoubleClickEvent(event);
 }
 
+void CKalvorView::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::MiddleButton) {
+    panning_ = true;
+    panFrom_ = event->position().toPoint();
+    viewport()->setCursor(Qt::ClosedHandCursor);
+    return;
+  }
+  QAbstractScrollArea::mousePressEvent(event);
+}
+
+void CKalvorView::wheelEvent(QWheelEvent* event) {
+  const int steps = event->angleDelta().y();
+  if (steps == 0) {
+    QAbstractScrollArea::wheelEvent(event);
+    return;
+  }
+  ZoomAt(std::pow(1.1, steps / 120.0), event->position());
+  event->accept();
+}
+
 void CKalvorView::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::MiddleButton && panning_) {
+    panning_ = false;
+    viewport()->unsetCursor();
+    return;
+  }
   if (event->button() == Qt::RightButton)
     MarkAt(event->position().toPoint());
   else
@@ -230,6 +308,13 @@ void CKalvorView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CKalvorView::mouseMoveEvent(QMouseEvent* event) {
+  if (panning_) {
+    const QPoint at = event->position().toPoint();
+    const QPoint moved = at - panFrom_;
+    panFrom_ = at;
+    horizontalScrollBar()->setValue(horizontalScrollBar()->value() - moved.x());
+    verticalScrollBar()->setValue(verticalScrollBar()->value() - moved.y());
+  }
   ShowPositionAt(event->position().toPoint());
   QAbstractScrollArea::mouseMoveEvent(event);
 }

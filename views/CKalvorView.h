@@ -2,10 +2,14 @@
 // The geometry view, the right pane of the main frame: draws the
 // field-forming system in the meridian half-plane (x right, y up, cm), the
 // ring charges and the gap curves on request; maps the mouse to the model;
-// marks, creates, deletes and opens generatrices for editing; zooms.
+// marks, creates, deletes and opens generatrices for editing; zooms (the
+// wheel about the cursor, "fit" shows the whole system) and pans (middle
+// button, scroll bars). ViewMapping is the one mapping between the model and
+// the window: everything drawn in the view goes through Mapping().
 
 #include <QAbstractScrollArea>
 #include <QPen>
+#include <QRectF>
 #include <QSize>
 #include <memory>
 
@@ -34,16 +38,26 @@ class CKalvorView : public QAbstractScrollArea {
   void CreateLineGeneratrix();
   void ZoomIn();
   void ZoomOut();
+  // Zooms by `factor` keeping the model point under `anchor` (viewport
+  // pixels) where it is; the whole system in the window is the least zoom.
+  void ZoomAt(double factor, QPointF anchor);
+  // The whole system in the window, no scroll bars.
+  void ZoomToFit();
+  double ZoomFactor() const { return zoom_; }
   // Insert key: asks for the kind first.
   void CreateGeneratrix();
   // Delete key: deletes the marked generatrices after confirmation.
   void DeleteMarked();
-  // Each new or opened document: no scroll bars; the zoom is kept.
+  // Each new or opened document: the whole new system in the window (the
+  // old zoom framed a part of the old one).
   void OnInitialUpdate();
 
-  // The mapping of the current canvas; `forPaint` first raises the canvas to
-  // the client size, as painting does.
-  ViewMapping Mapping(bool forPaint);
+  // The mapping of the current canvas (the window times the zoom) and
+  // scroll position; `forPaint` is kept for the callers that paint.
+  ViewMapping Mapping(bool forPaint = false);
+  // The box the picture is fitted to, logical units: the axis, the
+  // generatrices, and the ground when the earth is used.
+  QRectF SystemBox() const;
   QSize Canvas() const { return canvas_; }
   QSize ScrollTotal() const { return scrollTotal_; }
 
@@ -74,12 +88,14 @@ class CKalvorView : public QAbstractScrollArea {
   void resizeEvent(QResizeEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  void Zoom(double factor);
+  void UpdateCanvas();
   void UpdateScrollBars();
   QPoint ScrollPosition() const;
   // Index of the last generatrix hit at a model point, or -1.
@@ -90,6 +106,9 @@ class CKalvorView : public QAbstractScrollArea {
   FieldPicture* picture_ = nullptr;  // a child object
   QSize canvas_{0, 0};
   QSize scrollTotal_{0, 0};  // empty: no scroll bars
+  double zoom_ = 1.0;        // canvas / window
+  bool panning_ = false;
+  QPoint panFrom_;
 
   QPen dielectricPen_;
   QPen unknownPotentialPen_;

@@ -41,3 +41,7 @@ bool CLeftView_Arch::WriteInto(SurfData& g, const SurfParams& params) {
   arch->SetAll(params, xc, yc, radius, DegreesToRadians(teta1), DegreesToRadians(teta2));
   return true;
 }
+
+void CLeftView_Arch::FillFrom(int index, const SurfData& g) {
+  if (const auto* e = dynamic_cast<const Arch*>(&g)) Fill(index, *e);
+}

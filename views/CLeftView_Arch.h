@@ -26,6 +26,7 @@ class CLeftView_Arch : public GeneratrixPane {
  protected:
   void RegisterCoordinates(NumberFields& fields) override;
   bool WriteInto(SurfData& g, const SurfParams& params) override;
+  void FillFrom(int index, const SurfData& g) override;
 
  private:
   QLineEdit* xEdit_ = nullptr;

@@ -78,6 +78,13 @@ CLeftView_Empty::CLeftView_Empty(CKalvorDoc& doc, LeftPaneHost* host, QWidget* p
 }
 
 void CLeftView_Empty::OnAdded(int index) {
+  // Undoing a deletion puts the generatrix back in its place: the numbers
+  // below it change, so the tree is built anew.
+  if (index != tree_->topLevelItemCount()) {
+    OnInitialUpdate();
+    return;
+  }
+  tree_->setEnabled(true);
   if (const SurfData* g = doc_.Generatrices().At(index)) AppendItems(*g);
 }
 

@@ -38,3 +38,7 @@ bool CLeftView_Line::WriteInto(SurfData& g, const SurfParams& params) {
   line->SetAll(params, x1, y1, x2, y2);
   return true;
 }
+
+void CLeftView_Line::FillFrom(int index, const SurfData& g) {
+  if (const auto* e = dynamic_cast<const Line*>(&g)) Fill(index, *e);
+}

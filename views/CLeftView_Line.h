@@ -24,6 +24,7 @@ class CLeftView_Line : public GeneratrixPane {
  protected:
   void RegisterCoordinates(NumberFields& fields) override;
   bool WriteInto(SurfData& g, const SurfParams& params) override;
+  void FillFrom(int index, const SurfData& g) override;
 
  private:
   QLineEdit* x1Edit_ = nullptr;

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStringList>
 #include <QVBoxLayout>
 
 #include "document/CKalvorDoc.h"
@@ -46,7 +47,40 @@ QWidget* WithUpDown(QLineEdit* edit, QWidget* parent) {
 }  // namespace
 
 GeneratrixPane::GeneratrixPane(CKalvorDoc& doc, LeftPaneHost* host, QWidget* parent)
-    : QWidget(parent), doc_(doc), host_(host) {}
+    : QWidget(parent), doc_(doc), host_(host) {
+  connect(&doc_, &CKalvorDoc::generatrixChanged, this, &GeneratrixPane::OnChanged);
+  connect(&doc_, &CKalvorDoc::generatrixAdded, this, &GeneratrixPane::OnAdded);
+  connect(&doc_, &CKalvorDoc::generatrixRemoved, this, &GeneratrixPane::OnRemoved);
+}
+
+void GeneratrixPane::OnChanged(int index) {
+  if (index != index_ || index_ < 0) return;
+  if (const SurfData* g = doc_.Generatrices().At(index)) FillFrom(index, *g);
+}
+
+void GeneratrixPane::OnAdded(int index) {
+  if (index_ >= 0 && index <= index_) ++index_;
+}
+
+void GeneratrixPane::OnRemoved(int index) {
+  if (index_ < 0 || index > index_) return;
+  if (index < index_) {
+    --index_;
+    return;
+  }
+  // Its generatrix has gone (deleted, or its addition undone). Whoever
+  // removed it brings back the tree; until then "Внести Изменения" refuses.
+  index_ = -1;
+}
+
+QString GeneratrixPane::ControlState() const {
+  QStringList parts;
+  for (const QLineEdit* e : findChildren<QLineEdit*>()) parts << e->text();
+  parts << QString::number(materialList_->currentIndex()) << QString::number(potentialGroup_->checkedId());
+  return parts.join(QChar(0x1f));
+}
+
+bool GeneratrixPane::HasUnappliedChanges() const { return index_ >= 0 && ControlState() != loadedState_; }
 
 QLineEdit* GeneratrixPane::NewEdit() {
   auto* edit = new QLineEdit(this);
@@ -172,6 +206,7 @@ void GeneratrixPane::LoadControls() {
   materialList_->setCurrentIndex(material);
   CheckRadio(potentialChoice);
   ApplyEnabling();
+  loadedState_ = ControlState();
 }
 
 bool GeneratrixPane::TakeControls() {
@@ -261,6 +296,7 @@ bool GeneratrixPane::Apply() {
   if (!edited || !WriteInto(*edited, params)) {
     QMessageBox::warning(window(), QStringLiteral("Программа Kalvor"),
                          QStringLiteral("Образующая, открытая в панели, уже удалена. Изменения не внесены."));
+    index_ = -1;
     if (host_) host_->ReplaceLeftPane(LeftPaneKind::Tree);
     return false;
   }

@@ -45,8 +45,11 @@ class GeneratrixPane : public QWidget, public GeneratrixChoices {
   bool TakeControls();
   // "Внести Изменения".
   bool Apply();
-  // The position of the generatrix the pane was filled from.
+  // The position of the generatrix the pane was filled from; it follows
+  // insertions and deletions above it (-1 once the generatrix is gone).
   int Index() const { return index_; }
+  // Whether the controls differ from what the pane was last filled with.
+  bool HasUnappliedChanges() const;
 
   QComboBox* MaterialList() const { return materialList_; }
   QRadioButton* PotentialButton(int choice) const;
@@ -71,6 +74,8 @@ class GeneratrixPane : public QWidget, public GeneratrixChoices {
   // Writes the fields into `g` through SetAll; false when `g` is of the
   // other kind.
   virtual bool WriteInto(SurfData& g, const SurfParams& params) = 0;
+  // Fills the pane from generatrix `index` (an undone or redone change).
+  virtual void FillFrom(int index, const SurfData& g) = 0;
   // The common values of generatrix `index`, as the geometry view fills them.
   void FillCommon(int index, const SurfData& g);
 
@@ -92,8 +97,13 @@ class GeneratrixPane : public QWidget, public GeneratrixChoices {
   void SetRadiosEnabled(bool on);
   void UncheckRadios();
   void CheckRadio(int choice);
+  QString ControlState() const;
+  void OnChanged(int index);
+  void OnAdded(int index);
+  void OnRemoved(int index);
 
   int index_ = -1;
+  QString loadedState_;
   NumberFields fields_;
   QComboBox* materialList_;
   QLineEdit* epsInnerEdit_;

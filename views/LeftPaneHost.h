@@ -14,7 +14,8 @@ class LeftPaneHost {
   virtual ~LeftPaneHost() = default;
 
   // Replaces the left pane by a fresh pane of `kind` with the same size (a
-  // collapsed column stays collapsed) and returns it.
+  // collapsed column stays collapsed) and returns it; null when the user
+  // chose to stay in an editor pane with unapplied changes.
   virtual QWidget* ReplaceLeftPane(LeftPaneKind kind) = 0;
   virtual QWidget* LeftPane() const = 0;
   // The left pane when it is the tree, else null.

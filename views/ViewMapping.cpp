@@ -15,6 +15,25 @@ ViewMapping::ViewMapping(int xmax, int ymax, QSize canvas, QPoint scroll) {
   origin_ = QPointF(kMargin - scroll.x(), canvas.height() - kMargin - scroll.y());
 }
 
+ViewMapping::ViewMapping(QRectF box, QSize canvas, QPoint scroll) {
+  box = box.normalized();
+  constexpr double kLeast = 10.0;  // 1 cm
+  if (box.width() < kLeast) box.adjust(-(kLeast - box.width()) / 2, 0, (kLeast - box.width()) / 2, 0);
+  if (box.height() < kLeast) box.adjust(0, -(kLeast - box.height()) / 2, 0, (kLeast - box.height()) / 2);
+  const double viewportX = std::max(canvas.width() - 2 * kMargin, 1);
+  const double viewportY = std::max(canvas.height() - 2 * kMargin, 1);
+  scale_ = std::min(viewportX / box.width(), viewportY / box.height());
+  // The spare room of the longer side is shared on both sides of the box.
+  const double spareX = (viewportX - box.width() * scale_) / 2;
+  const double spareY = (viewportY - box.height() * scale_) / 2;
+  origin_ = QPointF(kMargin + spareX - box.left() * scale_ - scroll.x(),
+                    canvas.height() - kMargin - spareY + box.top() * scale_ - scroll.y());
+}
+
+QPointF ViewMapping::ToLogicalF(QPointF device) const {
+  return {(device.x() - origin_.x()) / scale_, (origin_.y() - device.y()) / scale_};
+}
+
 QPointF ViewMapping::ToDevice(double lx, double ly) const {
   return {origin_.x() + lx * scale_, origin_.y() - ly * scale_};
 }

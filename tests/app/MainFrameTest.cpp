@@ -9,6 +9,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QUndoStack>
 
 #include "GuiTestSupport.h"
 #include "ModalDriver.h"
@@ -56,11 +57,12 @@ TEST_F(MainFrameTest, MenusCarryTheirTextsSeparatorsAndAccelerators) {
                          "Recent File", "-",
                          "В&ыход"}));
   EXPECT_EQ(Describe(TopMenu(frame(), "&Правка")),
-            (QStringList{"&Отменить\tCtrl+Z", "-", "&Вырезать\tCtrl+X", "&Копировать\tCtrl+C", "Вст&авить\tCtrl+V"}));
+            (QStringList{"&Отменить\tCtrl+Z", "&Повторить\tCtrl+Y", "-", "&Вырезать\tCtrl+X", "&Копировать\tCtrl+C", "Вст&авить\tCtrl+V"}));
   EXPECT_EQ(Describe(TopMenu(frame(), "&Вид")),
             (QStringList{"&Панель инструментов", "&Строка состояния", "&Разделить/Показать", "-", ">Отобразить",
-                         "&Увеличить масштаб\tNum++", "У&меньшить масштаб\tNum+-", "-", "Карта поля",
-                         "Эквипотенциали", "Силовые линии", "Картина поля...", "Результаты"}));
+                         "&Увеличить масштаб\tCtrl++", "У&меньшить масштаб\tCtrl+-",
+                         "&Показать целиком\tHome", "-", "Карта поля", "Эквипотенциали", "Силовые линии",
+                         "Картина поля...", "Результаты"}));
   EXPECT_EQ(Describe(TopMenu(frame(), "Расчет")),
             (QStringList{"Параметры расчета", "Точки в промежутке", "-", "Произвести расчет...",
                          "Расчет в точках промежутка"}));
@@ -84,7 +86,7 @@ TEST_F(MainFrameTest, PromptsGiveStatusTipsAndTooltips) {
 
 TEST_F(MainFrameTest, EnablingFollowsTheDocument) {
   Start();
-  for (int id : {ID_EDIT_UNDO, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE})
+  for (int id : {ID_EDIT_UNDO, ID_EDIT_REDO, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE})
     EXPECT_FALSE(frame()->Action(id)->isEnabled()) << id;
   EXPECT_FALSE(frame()->Action(ID_CALCULATE)->isEnabled());
   EXPECT_FALSE(frame()->Action(ID_SHOW_GAP_CURVES)->isEnabled());
@@ -121,7 +123,7 @@ TEST_F(MainFrameTest, ToolbarHoldsItsButtonsInOrder) {
       if (frame()->Action(c.id) == a) ids << c.id;
   }
   EXPECT_EQ(ids, (QList<int>{ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE,
-                             ID_FILE_PRINT_PREVIEW, ID_ZOOM_IN, ID_ZOOM_OUT, 0, ID_FILE_PRINT, ID_APP_ABOUT,
+                             ID_FILE_PRINT_PREVIEW, ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_FIT, 0, ID_FILE_PRINT, ID_APP_ABOUT,
                              ID_CONTEXT_HELP, ID_CREATE_ARC, ID_CREATE_LINE}));
   for (QAction* a : frame()->ToolBar()->actions())
     if (!a->isSeparator()) {
@@ -199,6 +201,7 @@ TEST_F(MainFrameTest, ParametersOkWithoutChangesKeepsAllElevenValues) {
   s.PointsBetweenCPs = 7;
   s.ResultsFolder = "/tmp/results";
   doc().SetParameters(s);
+  const int commands = doc().UndoStack().count();
 
   bool sawInverted = false;
   ModalDriver driver([&](QWidget* w) {
@@ -211,7 +214,7 @@ TEST_F(MainFrameTest, ParametersOkWithoutChangesKeepsAllElevenValues) {
   frame()->OnCalcParameters();
   EXPECT_TRUE(sawInverted);
   EXPECT_EQ(doc().Parameters(), s);
-  EXPECT_FALSE(doc().IsModified());
+  EXPECT_EQ(doc().UndoStack().count(), commands) << "no change, nothing to undo";
 }
 
 TEST_F(MainFrameTest, ParametersCancelChangesNothing) {

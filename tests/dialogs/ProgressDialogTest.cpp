@@ -73,6 +73,32 @@ TEST(ProgressDialog, PercentageRules) {
   EXPECT_EQ(p.StepForward(), big / 4);
 }
 
+// Regression: at the switch to a new stage the label said 0 % while the bar
+// was still half full, and the window changed width with the stage text.
+TEST(ProgressDialog, LabelAndBarAgreeAndTheWindowKeepsItsWidth) {
+  CProgressDialog p;
+  ASSERT_TRUE(p.CreateModeless(nullptr));
+  p.ShowStage("Заполнение матрицы");
+  p.SetRange(0, 100);
+  p.SetPosition(50);
+  const int width = p.width();
+  auto agree = [&p] { return QString::number(p.Bar()->value() / 10) + "%" == Percent(p); };
+  EXPECT_TRUE(agree());
+  p.ShowStage("Решение системы линейных уравнений с очень длинным названием этапа, длиннее окна");
+  p.SetRange(0, 1000);
+  EXPECT_TRUE(agree()) << Percent(p).toStdString() << " " << p.Bar()->value();
+  p.SetPosition(0);
+  EXPECT_TRUE(agree());
+  p.SetPosition(1500);  // past the end: the label's rule, and the bar with it
+  EXPECT_TRUE(agree());
+  QApplication::processEvents();
+  EXPECT_EQ(p.width(), width);
+  p.ShowStage("Потенциалы");
+  QApplication::processEvents();
+  EXPECT_EQ(p.width(), width);
+  p.Close();
+}
+
 TEST(ProgressDialog, StageTextIsShownAndCleared) {
   CProgressDialog p;
   p.ShowStage("Заполнение матрицы");

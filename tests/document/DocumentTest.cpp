@@ -175,7 +175,10 @@ TEST_F(DocumentTest, GapCurvesSurviveNewAndOpen) {
   CSurfColl curves;
   curves.Append(std::make_unique<Line>(p, 0, 0, 10, 0));
   document.SetGapCurves(std::move(curves));
-  EXPECT_FALSE(document.IsModified());  // the curves are not part of the file
+  EXPECT_TRUE(document.IsModified());  // an undoable change, saved beside the system
+  document.UndoStack().undo();
+  EXPECT_FALSE(document.IsModified());
+  document.UndoStack().redo();
   document.NewDocument();
   ASSERT_TRUE(document.OpenDocument(WriteFile(dir, "four.txt", kFourGeneratrices)).opened);
   EXPECT_EQ(document.GapCurves().GetSize(), 1);
@@ -251,6 +254,141 @@ TEST_F(DocumentTest, DeleteOrEditAfterASolveDiscardsTheResults) {
   Solve();
   ASSERT_EQ(document.AddGeneratrix(document.Generatrices()[0]->Clone()), 1);
   ExpectResultsDiscarded();
+}
+
+// Every change is a command: undo and redo give back the same system, in
+// the same order, and undoing to the saved state clears the modified mark.
+TEST_F(DocumentTest, EveryChangeIsUndoneAndRedoneAndTheSavedStateIsClean) {
+  ASSERT_TRUE(document.OpenDocument(WriteFile(dir, "four.txt", kFourGeneratrices)).opened);
+  auto texts = [this] {
+    std::vector<std::string> t;
+    for (const auto& g : document.Generatrices()) t.push_back(g->GetText());
+    return t;
+  };
+  const auto original = texts();
+  QUndoStack& stack = document.UndoStack();
+  EXPECT_FALSE(stack.canUndo());
+
+  EXPECT_EQ(document.AddGeneratrix(document.Generatrices()[1]->Clone()), 4);
+  stack.undo();
+  EXPECT_EQ(texts(), original);
+  EXPECT_FALSE(document.IsModified());
+  stack.redo();
+  EXPECT_EQ(document.Generatrices().GetSize(), 5);
+  EXPECT_TRUE(document.IsModified());
+  stack.undo();
+
+  // A deleted generatrix comes back in its place, with the views told where.
+  QSignalSpy added(&document, &CKalvorDoc::generatrixAdded);
+  ASSERT_TRUE(document.RemoveGeneratrix(1));
+  stack.undo();
+  EXPECT_EQ(texts(), original);
+  ASSERT_EQ(added.count(), 1);
+  EXPECT_EQ(added[0][0].toInt(), 1);
+
+  auto edited = document.Generatrices()[0]->Clone();
+  edited->pointCount = 30;
+  ASSERT_TRUE(document.ReplaceGeneratrix(0, std::move(edited)));
+  stack.undo();
+  EXPECT_EQ(texts(), original);
+  stack.redo();
+  EXPECT_EQ(document.Generatrices()[0]->pointCount, 30);
+
+  CalcParameters p = document.Parameters();
+  p.ExternalField = 5.0;
+  document.SetParameters(p);
+  stack.undo();
+  EXPECT_EQ(document.Parameters().ExternalField, 0.0);
+
+  CSurfColl curves;
+  curves.Append(MakeGapLine(2, 4, 0, 0, 10, 0));
+  document.SetGapCurves(std::move(curves));
+  stack.undo();
+  EXPECT_TRUE(document.GapCurves().IsEmpty());
+  stack.redo();
+  EXPECT_EQ(document.GapCurves().GetSize(), 1);
+
+  // Saved here: undoing leaves the saved state, redoing returns to it.
+  ASSERT_TRUE(document.SaveDocument(dir.filePath("saved.txt")).isEmpty());
+  EXPECT_FALSE(document.IsModified());
+  stack.undo();
+  EXPECT_TRUE(document.IsModified());
+  stack.redo();
+  EXPECT_FALSE(document.IsModified());
+
+  // Nothing to undo across documents.
+  document.NewDocument();
+  EXPECT_FALSE(stack.canUndo());
+}
+
+// Undoing a change that discarded the results does not bring them back.
+TEST_F(DocumentTest, UndoAfterASolveKeepsTheResultsDiscarded) {
+  Solve();
+  ASSERT_TRUE(document.RemoveGeneratrix(0));
+  document.UndoStack().undo();
+  EXPECT_EQ(document.Generatrices().GetSize(), 1);
+  ExpectResultsDiscarded();
+}
+
+// The user's notes in a system file survive a save where they were; a file
+// read only in part is known to be longer than what would be saved.
+TEST_F(DocumentTest, CommentLinesAreSavedWhereTheyWere) {
+  const QByteArray sphere(kSphere);
+  const QByteArray text = "// electrode of the test rig\n" + sphere + "// below: the same sphere again\n" + sphere +
+                          "// end\n";
+  const QString path = WriteFile(dir, "notes.txt", text);
+  ASSERT_TRUE(document.OpenDocument(path).opened);
+  EXPECT_EQ(document.Comments().size(), 3u);
+  EXPECT_EQ(document.StoppedAtLine(), 0);
+  ASSERT_TRUE(document.SaveDocument(path).isEmpty());
+  EXPECT_EQ(ReadFile(path), text);
+
+  const QString partial = WriteFile(dir, "partial.txt", sphere + "// kept\nQq; nonsense\n// lost\n" + sphere);
+  ASSERT_TRUE(document.OpenDocument(partial).opened);
+  EXPECT_EQ(document.StoppedAtLine(), 3);
+  EXPECT_EQ(document.Comments().size(), 1u);
+}
+
+// The parameters and gap curves travel with the system in FILE.kalvor.ini;
+// the system file itself keeps its format.
+TEST_F(DocumentTest, ParametersAndGapCurvesAreSavedBesideTheSystemAndRestored) {
+  const QString path = WriteFile(dir, "sphere.txt", kSphere);
+  ASSERT_TRUE(document.OpenDocument(path).opened);
+  CalcParameters p = document.Parameters();
+  p.ExternalField = 2.5;
+  p.UseEarth = true;
+  p.TestClosure = true;
+  p.ControlCalc = true;
+  p.DumpMatrix = true;
+  p.SurfaceResults = false;
+  p.PointsBetweenCPs = 7;
+  p.ResultsFolder = QDir(dir.path()).absoluteFilePath("results").toStdString();
+  p.ControlFilePath = "/tmp/elsewhere/ctl.txt";
+  document.SetParameters(p);
+  CSurfColl curves;
+  curves.Append(MakeGapLine(2, 4, 0, 0, 10, 0));
+  curves.Append(MakeGapArch(2, 5, 0, 10, 7, 90, -90));
+  document.SetGapCurves(std::move(curves));
+  ASSERT_TRUE(document.SaveDocument(path).isEmpty());
+  EXPECT_EQ(ReadFile(path), QByteArray(kSphere));
+  EXPECT_TRUE(QFileInfo::exists(path + ".kalvor.ini"));
+
+  document.NewDocument();
+  ASSERT_TRUE(document.OpenDocument(path).opened);
+  EXPECT_EQ(document.Parameters(), p);
+  ASSERT_EQ(document.GapCurves().GetSize(), 2);
+  EXPECT_EQ(document.GapCurves()[1]->pointCount, 5);
+  EXPECT_FALSE(document.IsModified());
+}
+
+TEST_F(DocumentTest, ANewSystemPutsItsResultsWhereItIsSaved) {
+  document.NewDocument();
+  document.AddGeneratrix(MakeGapLine(2, 4, 0, 0, 10, 0));
+  const QString path = dir.filePath("new.txt");
+  ASSERT_TRUE(document.SaveDocument(path).isEmpty());
+  const std::string folder = QFileInfo(path).absolutePath().toStdString();
+  EXPECT_EQ(document.Parameters().ResultsFolder, folder);
+  EXPECT_EQ(document.Parameters().ControlFilePath, ControlFileIn(folder));
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ TEST_F(ResultsViewTest, TheSwitchesDrawAMapOfTheSpherePotentialComputedInTheBack
   // Without results the commands are off; with them they switch the parts on.
   for (int id : {ID_FIELD_MAP, ID_EQUIPOTENTIALS, ID_FIELD_LINES}) EXPECT_TRUE(frame()->Action(id)->isEnabled());
   EXPECT_FALSE(picture().Active());
-  const QPointF gap = view()->Mapping(false).ToDevice(10.0 * 8.0, 10.0 * 10.0);  // 3 cm off the sphere
+  const QPointF gap = view()->Mapping(false).ToDevice(10.0 * 4.5, 10.0 * 5.5);  // 1.4 cm off the sphere
   EXPECT_EQ(Paint().pixel(gap.toPoint()), qRgb(255, 255, 255));
 
   frame()->Action(ID_FIELD_MAP)->trigger();
@@ -286,7 +286,7 @@ TEST_F(ResultsViewTest, TheViewExportsToPngAndSvgWithItsFieldPicture) {
   EXPECT_TRUE(ExportView(*view(), dir.filePath("view.svg")).isEmpty());
   const QImage png(dir.filePath("view.png"));
   ASSERT_FALSE(png.isNull());
-  const QPointF gap = view()->Mapping(false).ToDevice(80.0, 100.0);
+  const QPointF gap = view()->Mapping(false).ToDevice(45.0, 55.0);
   EXPECT_NE(png.pixel(gap.toPoint()), qRgb(255, 255, 255));
   const QByteArray svg = ReadFile(dir.filePath("view.svg"));
   EXPECT_TRUE(svg.contains("<svg") && svg.contains("<image"));
