@@ -40,7 +40,7 @@ if(TARGET kalvor)
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)
 endif()
 
-file(GLOB KALVOR_EXAMPLE_FILES ${PROJECT_SOURCE_DIR}/examples/*.txt)
+file(GLOB KALVOR_EXAMPLE_FILES ${PROJECT_SOURCE_DIR}/examples/*.txt ${PROJECT_SOURCE_DIR}/examples/*.kalvor.ini)
 install(FILES ${KALVOR_EXAMPLE_FILES} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/kalvor/examples)
 install(FILES doc/manual.md README.md DESTINATION ${KALVOR_DOC_DIR})
 

@@ -35,6 +35,8 @@ QString Write(const QString& systemPath, const CalcParameters& p, const CSurfCol
   s.setValue(QStringLiteral("ExternalField"), p.ExternalField);
   s.setValue(QStringLiteral("UseEarth"), p.UseEarth);
   s.setValue(QStringLiteral("TestClosure"), p.TestClosure);
+  s.setValue(QStringLiteral("Precise"), p.Precise);
+  s.setValue(QStringLiteral("Capacitance"), p.Capacitance);
   s.setValue(QStringLiteral("ControlCalc"), p.ControlCalc);
   s.setValue(QStringLiteral("ControlPotentials"), p.ControlPotentials);
   s.setValue(QStringLiteral("DumpMatrix"), p.DumpMatrix);
@@ -69,6 +71,8 @@ Contents Read(const QString& systemPath, const CalcParameters& defaults) {
   p.ExternalField = s.value(QStringLiteral("ExternalField"), p.ExternalField).toDouble();
   p.UseEarth = s.value(QStringLiteral("UseEarth"), p.UseEarth).toBool();
   p.TestClosure = s.value(QStringLiteral("TestClosure"), p.TestClosure).toBool();
+  p.Precise = s.value(QStringLiteral("Precise"), p.Precise).toBool();
+  p.Capacitance = s.value(QStringLiteral("Capacitance"), p.Capacitance).toBool();
   p.ControlCalc = s.value(QStringLiteral("ControlCalc"), p.ControlCalc).toBool();
   p.ControlPotentials = s.value(QStringLiteral("ControlPotentials"), p.ControlPotentials).toBool();
   p.DumpMatrix = s.value(QStringLiteral("DumpMatrix"), p.DumpMatrix).toBool();

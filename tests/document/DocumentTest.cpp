@@ -358,6 +358,8 @@ TEST_F(DocumentTest, ParametersAndGapCurvesAreSavedBesideTheSystemAndRestored) {
   p.ExternalField = 2.5;
   p.UseEarth = true;
   p.TestClosure = true;
+  p.Precise = true;
+  p.Capacitance = true;
   p.ControlCalc = true;
   p.DumpMatrix = true;
   p.SurfaceResults = false;
@@ -379,6 +381,17 @@ TEST_F(DocumentTest, ParametersAndGapCurvesAreSavedBesideTheSystemAndRestored) {
   ASSERT_EQ(document.GapCurves().GetSize(), 2);
   EXPECT_EQ(document.GapCurves()[1]->pointCount, 5);
   EXPECT_FALSE(document.IsModified());
+}
+
+// The shipped examples open with the parameters they are meant for.
+TEST_F(DocumentTest, TheExamplesOpenWithTheirOwnParameters) {
+  const QString examples = QStringLiteral(KALVOR_EXAMPLES_DIR);
+  ASSERT_TRUE(document.OpenDocument(examples + "/sphere-plane.txt").opened);
+  EXPECT_TRUE(document.Parameters().UseEarth);
+  EXPECT_EQ(QString::fromStdString(document.Parameters().ResultsFolder), QDir(examples).absolutePath());
+  ASSERT_TRUE(document.OpenDocument(examples + "/floating-sphere.txt").opened);
+  EXPECT_FALSE(document.Parameters().UseEarth);
+  EXPECT_EQ(document.Parameters().ExternalField, 10.0);
 }
 
 TEST_F(DocumentTest, ANewSystemPutsItsResultsWhereItIsSaved) {
