@@ -1,5 +1,6 @@
 #include "views/FieldPlot.h"
 
+
 #include <QBuffer>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -7,7 +8,6 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <QVBoxLayout>
 #include <QtCharts/QChart>
@@ -19,6 +19,7 @@
 #include <functional>
 
 #include "document/CKalvorDoc.h"
+#include "document/SafeSave.h"
 
 namespace {
 
@@ -144,9 +145,8 @@ QString FieldPlot::ExportTo(const QString& path) const {
   } else {
     return QStringLiteral("Неизвестный формат файла %1: нужен .png, .svg или .csv").arg(path);
   }
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-    return QStringLiteral("Не удается сохранить файл %1:\n%2").arg(path, file.errorString());
+  if (const QString reason = SafeSave(path, bytes); !reason.isEmpty())
+    return QStringLiteral("Не удается сохранить файл %1:\n%2").arg(path, reason);
   return {};
 }
 

@@ -1,12 +1,13 @@
 #include "views/ViewExport.h"
 
+
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <QBuffer>
 
+#include "document/SafeSave.h"
 #include "views/CKalvorView.h"
 
 QString ExportView(CKalvorView& view, const QString& path) {
@@ -38,8 +39,7 @@ QString ExportView(CKalvorView& view, const QString& path) {
   } else {
     return QStringLiteral("Неизвестный формат файла %1: нужен .png или .svg").arg(path);
   }
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-    return QStringLiteral("Не удается сохранить файл %1:\n%2").arg(path, file.errorString());
+  if (const QString reason = SafeSave(path, bytes); !reason.isEmpty())
+    return QStringLiteral("Не удается сохранить файл %1:\n%2").arg(path, reason);
   return {};
 }
