@@ -41,6 +41,7 @@ if(TARGET kalvor)
 endif()
 
 file(GLOB KALVOR_EXAMPLE_FILES ${PROJECT_SOURCE_DIR}/examples/*.txt ${PROJECT_SOURCE_DIR}/examples/*.kalvor.ini)
+list(REMOVE_ITEM KALVOR_EXAMPLE_FILES ${PROJECT_SOURCE_DIR}/examples/ControlCalc.txt)
 install(FILES ${KALVOR_EXAMPLE_FILES} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/kalvor/examples)
 install(FILES doc/manual.md README.md DESTINATION ${KALVOR_DOC_DIR})
 
