@@ -1,14 +1,12 @@
 #include "views/FieldPlot.h"
 
 
-#include <QBuffer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QSvgGenerator>
 #include <QVBoxLayout>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
@@ -20,6 +18,7 @@
 
 #include "document/CKalvorDoc.h"
 #include "document/SafeSave.h"
+#include "views/ViewExport.h"
 
 namespace {
 
@@ -117,37 +116,16 @@ QString FieldPlot::Csv() const {
 }
 
 QString FieldPlot::ExportTo(const QString& path) const {
-  const QString suffix = QFileInfo(path).suffix().toLower();
-  QByteArray bytes;
-  const QSize size = view_->size().isEmpty() ? QSize(760, 440) : view_->size();
-  if (suffix == QLatin1String("csv")) {
-    bytes = Csv().toUtf8();
-  } else if (suffix == QLatin1String("svg")) {
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QSvgGenerator svg;
-    svg.setOutputDevice(&buffer);
-    svg.setSize(size);
-    svg.setViewBox(QRect(QPoint(0, 0), size));
-    QPainter painter(&svg);
-    view_->render(&painter, QRectF(QPointF(0, 0), size), QRect(QPoint(0, 0), size));
-  } else if (suffix == QLatin1String("png")) {
-    QImage image(size, QImage::Format_ARGB32);
-    image.fill(Qt::white);
-    {
-      QPainter painter(&image);
-      painter.setRenderHint(QPainter::Antialiasing);
-      view_->render(&painter, QRectF(QPointF(0, 0), size), QRect(QPoint(0, 0), size));
-    }
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-  } else {
-    return QStringLiteral("Неизвестный формат файла %1: нужен .png, .svg или .csv").arg(path);
+  if (QFileInfo(path).suffix().toLower() == QLatin1String("csv")) {
+    if (const QString reason = SafeSave(path, Csv().toUtf8()); !reason.isEmpty())
+      return QStringLiteral("Не удается сохранить файл %1:\n%2").arg(path, reason);
+    return {};
   }
-  if (const QString reason = SafeSave(path, bytes); !reason.isEmpty())
-    return QStringLiteral("Не удается сохранить файл %1:\n%2").arg(path, reason);
-  return {};
+  const QSize size = view_->size().isEmpty() ? QSize(760, 440) : view_->size();
+  return SavePicture(
+      path, size,
+      [&](QPainter& painter) { view_->render(&painter, QRectF(QPointF(0, 0), size), QRect(QPoint(0, 0), size)); },
+      QStringLiteral(".png, .svg или .csv"));
 }
 
 void FieldPlot::OnExport() {
