@@ -239,10 +239,12 @@ matrixT matrixT::SolveFactored(const matrixT& b) const {
   if (b.RowNo() != n) throw matrix_error(kInconsistent);
   const std::size_t m = b.ColNo();
   matrixT x(n, m);
+  // Nothing to copy or solve for an empty system (no storage exists, and
+  // LAPACK rejects n = 0 with lda < 1).
+  if (n == 0 || m == 0) return x;
   for (std::size_t j = 0; j < m; ++j)
-    std::copy_n(&b.rep_->data[j * b.rep_->allocRows], n, &x.rep_->data[j * n]);
-  // No LAPACK call for an empty system: it rejects n = 0 (lda < 1).
-  if (n > 0 && m > 0) blas::LuSolve(rep_->data.get(), n, rep_->pivots.data(), x.rep_->data.get(), m);
+    std::copy_n(b.rep_->data.get() + j * b.rep_->allocRows, n, x.rep_->data.get() + j * n);
+  blas::LuSolve(rep_->data.get(), n, rep_->pivots.data(), x.rep_->data.get(), m);
   return x;
 }
 
