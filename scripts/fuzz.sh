@@ -51,6 +51,8 @@ KALVOR_FUZZ_TMP=$(mktemp -d "$( [ -w /dev/shm ] && echo /dev/shm || echo /tmp )/
 export KALVOR_FUZZ_TMP
 trap 'rm -rf "$KALVOR_FUZZ_TMP"' EXIT
 status=0
+passed=0
+failed=0
 for t in "${targets[@]}"; do
   corpus=build-fuzz/corpus/$t
   mkdir -p "$corpus"
@@ -59,10 +61,13 @@ for t in "${targets[@]}"; do
   if ./build-fuzz/fuzz/fuzz_"$t" "$corpus" "$seeds/$t" -max_total_time="$seconds" -timeout=20 \
       -rss_limit_mb=2560 -print_final_stats=1 -artifact_prefix=build-fuzz/crash-"$t"- >"$log" 2>&1; then
     echo "fuzz: $t: $(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$') executions, no finding"
+    passed=$((passed + 1))
   else
+    failed=$((failed + 1))
     echo "fuzz: $t FAILED (see $log)"
     tail -40 "$log"
     status=1
   fi
 done
+echo "fuzz: $passed passed, $failed failed"
 exit $status
