@@ -68,6 +68,16 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
     }
     return &args[++i];
   };
+  // The value of option `name` as a whole number in [lo, hi].
+  auto integer = [&](size_t& i, const std::string& name, double lo, double hi, double& out) {
+    const std::string* v = value(i, name);
+    if (!v) return false;
+    if (!ParseNumber(*v, out) || out != std::floor(out) || out < lo || out > hi) {
+      error = text::Format("%s: нужно целое число от %.0f до %.0f, получено \"%s\"", name.c_str(), lo, hi, v->c_str());
+      return false;
+    }
+    return true;
+  };
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--help" || a == "-h") {
@@ -94,13 +104,8 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
         return std::nullopt;
       }
     } else if (a == "--points-between") {
-      const std::string* v = value(i, a);
-      if (!v) return std::nullopt;
       double k = 0;
-      if (!ParseNumber(*v, k) || k != std::floor(k) || k < 0 || k > 100) {
-        error = "--points-between: нужно целое число от 0 до 100, получено \"" + *v + "\"";
-        return std::nullopt;
-      }
+      if (!integer(i, a, 0, 100, k)) return std::nullopt;
       o.pointsBetween = static_cast<int>(k);
     } else if (a == "--map" || a == "--field-lines") {
       const std::string* v = value(i, a);
@@ -137,13 +142,8 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
       }
       o.mapRect = r;
     } else if (a == "--field-lines-per-electrode") {
-      const std::string* v = value(i, a);
-      if (!v) return std::nullopt;
       double n = 0;
-      if (!ParseNumber(*v, n) || n != std::floor(n) || n < 1 || n > 1000) {
-        error = "--field-lines-per-electrode: нужно целое число от 1 до 1000, получено \"" + *v + "\"";
-        return std::nullopt;
-      }
+      if (!integer(i, a, 1, 1000, n)) return std::nullopt;
       linesCountGiven = true;
       o.linesPerElectrode = static_cast<int>(n);
     } else if (a == "--summary") {
@@ -164,13 +164,8 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
       }
       o.targetError = e;
     } else if (a == "--max-unknowns") {
-      const std::string* v = value(i, a);
-      if (!v) return std::nullopt;
       double m = 0;
-      if (!ParseNumber(*v, m) || m != std::floor(m) || m < 1 || m > 1e6) {
-        error = "--max-unknowns: нужно целое число от 1 до 1000000, получено \"" + *v + "\"";
-        return std::nullopt;
-      }
+      if (!integer(i, a, 1, 1e6, m)) return std::nullopt;
       o.maxUnknowns = static_cast<long long>(m);
     } else if (a == "--precise") {
       o.precise = true;
