@@ -16,7 +16,7 @@ capacitances in F. Every failure of the engine raises kalvor.Error with the
 engine's message and error code.
 """
 
-from ._kalvor import Error, Generatrix, System, read_system
+from ._kalvor import Error, Generatrix, Result, System, read_system, solve
 from ._sweep import sweep
 
-__all__ = ["Error", "Generatrix", "System", "read_system", "sweep"]
+__all__ = ["Error", "Generatrix", "Result", "System", "read_system", "solve", "sweep"]

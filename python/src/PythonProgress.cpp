@@ -34,13 +34,15 @@ bool PythonProgress::CancelRequested() {
   return stopped_;
 }
 
-void PythonProgress::Report(bool force) {
+void PythonProgress::Report(bool newStage) {
   if (callback_.is_none()) return;
   const auto now = std::chrono::steady_clock::now();
-  if (!force && now - lastReport_ < std::chrono::milliseconds(100)) return;
+  if (!newStage && now - lastReport_ < std::chrono::milliseconds(100)) return;
   lastReport_ = now;
+  // A new stage sets its range after showing itself: it starts at 0.
   const double span = static_cast<double>(Upper() - Lower());
-  const double fraction = span > 0 ? std::clamp((Position() - Lower()) / span, 0.0, 1.0) : 0.0;
+  const double fraction =
+      newStage || span <= 0 ? 0.0 : std::clamp(static_cast<double>(Position() - Lower()) / span, 0.0, 1.0);
   WithGil([&] { callback_(Stage(), fraction); });
 }
 

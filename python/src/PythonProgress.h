@@ -40,7 +40,7 @@ class PythonProgress : public SilentProgress {
   void Poll();
 
  private:
-  void Report(bool force);
+  void Report(bool newStage);
   // Calls `f` with the GIL held; an exception from it stops the run.
   template <class F>
   void WithGil(F f);

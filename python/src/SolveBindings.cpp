@@ -123,7 +123,7 @@ py::object FieldAt(const PyResult& r, const py::object& x, const py::object& y) 
     d["e_kv_per_cm"] = m.e;
     d["region"] = m.region;
     d["conductor"] = m.conductor;
-    return std::move(d);
+    return d;
   }
   const py::module_ np = py::module_::import("numpy");
   const py::tuple both = np.attr("broadcast_arrays")(np.attr("asarray")(x, "float64"), np.attr("asarray")(y, "float64"));
@@ -151,7 +151,7 @@ py::object FieldAt(const PyResult& r, const py::object& x, const py::object& y) 
   d["e_kv_per_cm"] = e;
   d["region"] = region;
   d["conductor"] = conductor;
-  return std::move(d);
+  return d;
 }
 
 MapRect RectFrom(const PyResult& r, const std::optional<std::vector<double>>& rect, double margin) {
@@ -237,6 +237,8 @@ void WriteResults(PyResult& r, const std::string& folder, int pointsBetween) {
   if (pointsBetween < 1 || pointsBetween > FieldCalc::kMaxPointsBetween)
     throw py::value_error("points_between is from 1 to " + std::to_string(FieldCalc::kMaxPointsBetween));
   std::unique_lock guard(r.lock);
+  std::error_code ec;
+  fs::create_directories(folder, ec);  // a failure shows as the first file's
   FieldCalc& calc = *r.calc;
   PythonProgress progress;
   {
@@ -274,7 +276,11 @@ field anywhere around it.)")
 (parameters, counts, timings, generatrices, bodies, capacitance, accuracy,
 warnings, refinement). A new dict on every access.)")
       .def_property_readonly(
-          "bodies", [](const PyResult& r) { return Summary(r)["bodies"]; },
+          "bodies",
+          [](const PyResult& r) {
+            const py::object summary = Summary(r);
+            return py::object(summary["bodies"]);
+          },
           "The conductor bodies (summary['bodies']): generatrices, potential, charge, largest field and where.")
       .def_property_readonly(
           "capacitance_f",

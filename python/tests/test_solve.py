@@ -129,19 +129,27 @@ def test_exception_in_progress_callback_stops_the_run():
 
 def test_ctrl_c_stops_a_large_solve_within_a_second():
     big = isolated_sphere(count=8000, ld=2.0)
+    working = threading.Event()
     sent = []
 
-    def interrupt():
-        sent.append(time.monotonic())
-        os.kill(os.getpid(), signal.SIGINT)
+    def progress(stage, fraction):
+        if fraction > 0.0:  # past the allocation, in the fill or the solve
+            working.set()
 
-    timer = threading.Timer(1.0, interrupt)
-    timer.start()
-    try:
-        with pytest.raises(KeyboardInterrupt):
-            kalvor.solve(big, capacitance=False)
-        stopped = time.monotonic()
-    finally:
-        timer.cancel()
-    assert sent, "the solve ended before the interrupt"
-    assert stopped - sent[0] < 1.0
+    def interrupt():
+        if working.wait(120):
+            time.sleep(0.3)
+            sent.append(time.monotonic())
+            os.kill(os.getpid(), signal.SIGINT)
+
+    watcher = threading.Thread(target=interrupt, daemon=True)
+    watcher.start()
+    returned = []
+    with pytest.raises(KeyboardInterrupt):
+        kalvor.solve(big, capacitance=False, progress=progress)
+        returned.append(True)
+        time.sleep(5)  # the interrupt lands here instead
+    stopped = time.monotonic()
+    watcher.join()
+    assert not returned, "the solve ended before the interrupt"
+    assert sent and stopped - sent[0] < 1.0
