@@ -27,6 +27,7 @@
 
 #include "app/FrameCommands.h"
 #include "app/HelpWindow.h"
+#include "app/StudyCommand.h"
 #include "dialogs/CCalcInfo.h"
 #include "dialogs/COptionDialog.h"
 #include "dialogs/CPointsDialog.h"
@@ -133,6 +134,7 @@ void CMainFrame::CreateActions() {
   Connect(ID_GAP_CURVES, &CMainFrame::OnGapCurves);
   Connect(ID_CALCULATE, &CMainFrame::OnCalculate);
   Connect(ID_GAP_CALCULATE, &CMainFrame::OnGapCalculate);
+  connect(actions_.value(ID_STUDY), &QAction::triggered, this, [this] { RunStudyCommand(*this, doc_); });
   Connect(ID_HELP_FINDER, &CMainFrame::OnHelp);
   Connect(ID_HELP, &CMainFrame::OnHelp);
   Connect(ID_CONTEXT_HELP, &CMainFrame::OnContextHelp);
@@ -216,6 +218,7 @@ void CMainFrame::CreateMenus() {
   calc->addSeparator();
   calc->addAction(Action(ID_CALCULATE));
   calc->addAction(Action(ID_GAP_CALCULATE));
+  calc->addAction(Action(ID_STUDY));
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Помощь"));
   help->addAction(Action(ID_HELP_FINDER));
@@ -411,6 +414,7 @@ void CMainFrame::UpdateTitle() {
 
 void CMainFrame::UpdateCommandUI() {
   Action(ID_CALCULATE)->setEnabled(doc_.CanCalculate());
+  Action(ID_STUDY)->setEnabled(doc_.CanCalculate());
   Action(ID_SHOW_GAP_CURVES)->setEnabled(doc_.CanShowGapCurves());
   Action(ID_SHOW_CHARGES)->setEnabled(doc_.CanShowCharges());
   Action(ID_GAP_CALCULATE)->setEnabled(doc_.CanGapCalculate());

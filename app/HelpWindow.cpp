@@ -46,6 +46,7 @@ const std::pair<const char*, const char*> kClassSections[] = {
     {"CCalcInfo", "calculation"},
     {"CProgressDialog", "calculation"},
     {"CFinalResult", "calculation"},
+    {"CStudyDialog", "study"},
     {"QMenuBar", "window"},
     {"QStatusBar", "window"},
 };
@@ -57,6 +58,7 @@ QString SectionForCommand(int id) {
     case ID_CALC_PARAMETERS: return QStringLiteral("parameters");
     case ID_GAP_CURVES: case ID_GAP_CALCULATE: return QStringLiteral("gap-curves");
     case ID_CALCULATE: return QStringLiteral("calculation");
+    case ID_STUDY: return QStringLiteral("study");
     case ID_CREATE_ARC: case ID_CREATE_LINE: return QStringLiteral("generatrix");
     case ID_ZOOM_IN: case ID_ZOOM_OUT: case ID_SHOW_GAP_CURVES: case ID_SHOW_CHARGES:
     case ID_FILE_PRINT: case ID_FILE_PRINT_PREVIEW:
