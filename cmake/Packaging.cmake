@@ -72,5 +72,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt loads the SVG icon engine as a plug-in: no linked library names it.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
+if(TARGET kalvor_python)
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ${KALVOR_PYTHON_DEPENDS}")
+endif()
 set(CPACK_STRIP_FILES ON)
 include(CPack)

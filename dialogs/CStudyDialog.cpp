@@ -111,6 +111,7 @@ CStudyDialog::CStudyDialog(CSurfColl system, const CalcParameters& params, QWidg
   split->addWidget(table_);
   split->addWidget(plotSide);
   split->setStretchFactor(1, 1);
+  split->setSizes({480, 620});
 
   exportCsv_ = new QPushButton(QStringLiteral("Экспорт CSV..."));
   exportPicture_ = new QPushButton(QStringLiteral("Экспорт рисунка..."));
@@ -156,13 +157,18 @@ void CStudyDialog::FillFields() {
   const int g = generatrix_->currentData().toInt();
   const QSignalBlocker block(field_);
   field_->clear();
+  int preferred = 0;
   if (g < 0) {
     field_->addItem(QString::fromStdString(SweepFieldLabel(SweepField::kExternalField)),
                     static_cast<int>(SweepField::kExternalField));
   } else if (const SurfData* e = system_.At(g)) {
-    for (SweepField f : SweepFieldsOf(*e))
+    for (SweepField f : SweepFieldsOf(*e)) {
+      // The radius of an arc, the end of a line: what studies vary most.
+      if (f == SweepField::kRadius || f == SweepField::kY2) preferred = field_->count();
       field_->addItem(QString::fromStdString(SweepFieldLabel(f)), static_cast<int>(f));
+    }
   }
+  field_->setCurrentIndex(preferred);
   FieldChosen();
 }
 
@@ -364,6 +370,7 @@ void CStudyDialog::UpdatePlot() {
     ax->setRange(xmin - dx, xmax + dx);
     ay->setRange(ymin - dy, ymax + dy);
     ax->applyNiceNumbers();
+    ay->applyNiceNumbers();
   }
   chart_->setTitle(plot_->currentText());
 }
