@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "engine/Capacitance.h"
 #include "engine/ProgressReporter.h"
 
 namespace {
