@@ -6,11 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/BatchRun.h"
 #include "engine/ParameterSweep.h"
-
-// Unknowns up to which the capacitance matrix is computed unless asked
-// otherwise: it costs one more factorisation of a kept copy of the matrix.
-constexpr long long kAutoCapacitanceUnknowns = 5000;
 
 struct CalcOptions {
   std::string systemFile;
