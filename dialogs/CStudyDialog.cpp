@@ -216,7 +216,6 @@ void CStudyDialog::Start() {
   status_->setText(QStringLiteral("Расчет..."));
   UpdateTable();
   UpdatePlot();
-  UpdateButtons();
   // The worker has copies of everything it reads.
   auto system = std::make_shared<const CSurfColl>(system_.Clone());
   worker_ = std::thread([this, system, params = params_, vars = running_, steps = runningSteps_] {
@@ -228,6 +227,7 @@ void CStudyDialog::Start() {
     std::vector<SweepRow> rows = RunSweep(*system, params, BatchOptions{}, vars, steps, control);
     QMetaObject::invokeMethod(this, [this, rows = std::move(rows)] { AllDone(rows); }, Qt::QueuedConnection);
   });
+  UpdateButtons();
 }
 
 void CStudyDialog::Stop() {

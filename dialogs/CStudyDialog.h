@@ -64,11 +64,12 @@ class CStudyDialog : public QDialog {
   QPushButton* StartButton() const { return start_; }
   QPushButton* StopButton() const { return stop_; }
 
+ public slots:
+  // Stops a running study first (the runs end at their next check).
+  void reject() override;
+
  signals:
   void studyFinished();
-
- protected:
-  void reject() override;
 
  private:
   void FillFields();
