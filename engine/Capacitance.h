@@ -12,9 +12,10 @@ class matrixT;
 using math::matrixT;
 struct SolutionAnalysis;
 
-// The capacitance matrix and the condition estimate from the matrix kept
-// after the solve (CalcParameters::Capacitance); without a kept matrix
-// nothing is added. Warns when the estimate is below kConditionWarning.
+// The capacitance matrix and the condition estimate from the factors the
+// solve kept (CalcParameters::Capacitance), or else from the matrix kept for
+// its dump (a second factorisation); with neither nothing is added. Warns
+// when the estimate is below kConditionWarning.
 void AddCapacitance(const FieldCalc& calc, SolutionAnalysis& analysis);
 constexpr double kConditionWarning = 1e-13;
 

@@ -15,16 +15,41 @@
 #include "engine/ProgressReporter.h"
 #include "engine/RingField.h"
 #include "engine/RingFieldPrecise.h"
+#include "engine/RingKernel.h"
 #include "model/TextFormat.h"
+
+namespace {
+
+// Pages of the matrix are handed out (and zeroed) by the system at their
+// first write, and the first chunk of rows writes into every column, that
+// is into every page: seconds for a matrix of gigabytes, with no cancel
+// check and no progress in between. They are touched first, a piece per
+// thread at a time: a 64th of the matrix, 1 to 32 MB (a few milliseconds).
+constexpr long long kTouchFrom = 8ll << 20;
+long long TouchPiece(long long bytes) { return std::clamp(bytes / 64, 1ll << 20, 32ll << 20) / 4096 * 4096; }
+
+// Writes every page of [p, p + bytes) once, keeping its value.
+void TouchPages(double* p, long long bytes) {
+  auto* words = reinterpret_cast<long long*>(p);
+  const long long count = bytes / static_cast<long long>(sizeof(long long));
+  for (long long k = 0; k < count; k += 4096 / static_cast<long long>(sizeof(long long)))
+    __atomic_fetch_add(words + k, 0, __ATOMIC_RELAXED);
+}
+
+}  // namespace
 
 
 void FieldCalc::FillMatrix() {
   const long long nc = totalCharges_;
   const long long n = Unknowns();
   const long long np = static_cast<long long>(points_.size());
+  const long long matrixBytes =
+      static_cast<long long>(coefficients_.Ld()) * static_cast<long long>(coefficients_.ColNo()) * 8;
+  const long long touchPiece = TouchPiece(matrixBytes);
+  const long long touchPieces = matrixBytes >= kTouchFrom ? (matrixBytes + touchPiece - 1) / touchPiece : 0;
   if (progress_) {
     progress_->ShowStage("Заполнение матрицы");
-    progress_->SetRange(0, totalPoints_);
+    progress_->SetRange(0, totalPoints_ + touchPieces);
     progress_->SetPosition(0);
   }
   if (static_cast<long long>(charges_.size()) != nc || np != totalPoints_ ||
@@ -43,17 +68,23 @@ void FieldCalc::FillMatrix() {
   const long long ld = static_cast<long long>(coefficients_.Ld());
   double* b = rhs_.Data();
   const Charge* q = charges_.data();
+  // The charges in the kernel's layout once, not once per row.
+  const ringkernel::ChargeArrays arrays(q, parameters_.Precise ? 0 : nc);
 
   // Rows of one chunk of points are computed in parallel into a row-major
   // buffer, then copied into the column-major matrix in parallel by
   // columns, so that no two threads ever write to the same cache line.
   std::vector<double> buffer;
   long long chunkRow0 = 0;
-  const auto row = parameters_.Precise ? precise::CoefficientRow : CoefficientRow;
+  const bool precise = parameters_.Precise;
   auto computePoints = [&](long long begin, long long end) {
     for (long long p = begin; p < end; ++p) {
       double* pot = buffer.data() + (rowOf[p] - chunkRow0) * nc;
-      row(points_[p], q, nc, pot, points_[p].material == 1 ? nullptr : pot + nc);
+      double* normal = points_[p].material == 1 ? nullptr : pot + nc;
+      if (precise)
+        precise::CoefficientRow(points_[p], q, nc, pot, normal);
+      else
+        CoefficientRow(points_[p], arrays, pot, normal);
     }
   };
   auto storeRows = [&](long long rows) {
@@ -102,6 +133,19 @@ void FieldCalc::FillMatrix() {
     if (progress_) progress_->StepForward();
   };
   try {
+    const long long threads = WorkerThreads();
+    for (long long k = 0; k < touchPieces; k += threads) {
+      if (AbortRequested()) return;
+      const long long pieces = std::min(threads, touchPieces - k);
+      ParallelFor(pieces, [&](long long b0, long long b1) {
+        for (long long piece = k + b0; piece < k + b1; ++piece) {
+          const long long from = piece * touchPiece;
+          TouchPages(a + from / 8, std::min(touchPiece, matrixBytes - from));
+        }
+      });
+      if (progress_)
+        for (long long piece = 0; piece < pieces; ++piece) progress_->StepForward();
+    }
     for (long long start = 0; start < np;) {
       // The cancel question point by point first, so that an abort stops
       // the fill before the point at which it was confirmed.
@@ -128,6 +172,9 @@ void FieldCalc::FillMatrix() {
 }
 
 void FieldCalc::SolveCharges(bool keepMatrix) {
+  // The capacitance and the condition estimate reuse the factors: they are
+  // kept in the matrix's storage (no second block) when asked for.
+  const bool keepFactors = !keepMatrix && parameters_.Capacitance;
   solved_ = false;
   const long long n = Unknowns();
   if (!CheckUnknowns()) return;
@@ -137,7 +184,14 @@ void FieldCalc::SolveCharges(bool keepMatrix) {
     // Asked on this thread while the factorisation runs; a confirmed abort
     // (code 9) stops it at its next block.
     const math::SolveWatch watch = [this](double) { return !AbortRequested(); };
-    solution = keepMatrix ? coefficients_.Solve(rhs_, watch) : coefficients_.SolveReleasing(rhs_, watch);
+    if (keepMatrix) {
+      solution = coefficients_.Solve(rhs_, watch);
+    } else if (keepFactors) {
+      coefficients_.Factorise(watch, true);
+      solution = coefficients_.SolveFactored(rhs_);
+    } else {
+      solution = coefficients_.SolveReleasing(rhs_, watch);
+    }
     coefficients_.progress = nullptr;
   } catch (const math::solve_stopped&) {
     coefficients_.progress = nullptr;  // AbortRequested has set code 9
