@@ -119,10 +119,11 @@ void AddCapacitance(const FieldCalc& calc, SolutionAnalysis& analysis) {
     return;
   }
   analysis.reciprocalCondition = rcond;
-  if (rcond >= 0.0 && rcond < kConditionWarning)
+  if (rcond >= 0.0 && rcond < kConditionWarning && !calc.Parameters().Precise)
     analysis.warnings.push_back(text::Format(
         "Матрица системы плохо обусловлена (оценка обратного числа обусловленности %.2g < %.0e): "
-        "заряды могут быть неточны. Уменьшите L/d или число КТ.",
+        "погрешность приближенной формулы кольца усиливается, напряженность и емкость могут быть неточны "
+        "на 0.01-1 %%, хотя невязка в контрольных точках мала. Уменьшите L/d или считайте в точном режиме.",
         rcond, kConditionWarning));
   const std::vector<Charge>& charges = calc.Charges();
   analysis.capacitanceBodies = fixed;

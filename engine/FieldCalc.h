@@ -149,6 +149,8 @@ class FieldCalc {
   // the parameters ask for the capacitance (Capacitance.h reads them) and
   // released otherwise. keepMatrix keeps the matrix itself (for its dump).
   void SolveCharges(bool keepMatrix = true);
+  // Gives back the matrix (or its kept factors) once nothing needs it.
+  void ReleaseMatrix();
 
   // Control file: the matrix with its right-hand side, the contour-point
   // potentials, and the charges with the recalculated potential and normal

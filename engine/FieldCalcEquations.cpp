@@ -71,34 +71,37 @@ void FieldCalc::FillMatrix() {
   // The charges in the kernel's layout once, not once per row.
   const ringkernel::ChargeArrays arrays(q, parameters_.Precise ? 0 : nc);
 
-  // Rows of one chunk of points are computed in parallel into a row-major
-  // buffer, then copied into the column-major matrix in parallel by
-  // columns, so that no two threads ever write to the same cache line.
-  std::vector<double> buffer;
-  long long chunkRow0 = 0;
+  // Each thread takes a few points at a time and computes their rows a tile
+  // of charges at a time into a small buffer that stays in the cache, then
+  // writes the tile into the matrix's columns (each column gets the rows as
+  // one short run). No buffer of the whole chunk ever goes to memory.
+  constexpr long long kGroup = 32;  // points
+  constexpr long long kTile = 256;  // charges, a whole number of vectors
+  // Rows of the tile lie this far apart: 2 or 4 KB apart they would fall
+  // into one set of the first-level cache.
+  constexpr long long kStride = kTile + 8;
   const bool precise = parameters_.Precise;
-  auto computePoints = [&](long long begin, long long end) {
-    for (long long p = begin; p < end; ++p) {
-      double* pot = buffer.data() + (rowOf[p] - chunkRow0) * nc;
-      double* normal = points_[p].material == 1 ? nullptr : pot + nc;
-      if (precise)
-        precise::CoefficientRow(points_[p], q, nc, pot, normal);
-      else
-        CoefficientRow(points_[p], arrays, pot, normal);
-    }
-  };
-  auto storeRows = [&](long long rows) {
-    // Eight columns at a time: one cache line of each buffer row feeds
-    // eight sequential column streams.
-    ParallelFor((nc + 7) / 8, [&](long long b0, long long b1) {
-      for (long long j0 = b0 * 8; j0 < std::min(nc, b1 * 8); j0 += 8) {
-        const long long j1 = std::min(nc, j0 + 8);
-        for (long long r = 0; r < rows; ++r) {
-          const double* from = buffer.data() + r * nc;
-          for (long long j = j0; j < j1; ++j) a[j * ld + chunkRow0 + r] = from[j];
+  auto fillPoints = [&](long long begin, long long end) {
+    std::vector<double> tile(static_cast<size_t>(2 * kGroup * kStride));
+    for (long long g0 = begin; g0 < end; g0 += kGroup) {
+      const long long g1 = std::min(end, g0 + kGroup);
+      const long long r0 = rowOf[g0], rows = rowOf[g1] - r0;
+      for (long long j0 = 0; j0 < nc; j0 += kTile) {
+        const long long width = std::min(kTile, nc - j0);
+        for (long long p = g0; p < g1; ++p) {
+          double* pot = tile.data() + (rowOf[p] - r0) * kStride;
+          double* normal = points_[p].material == 1 ? nullptr : pot + kStride;
+          if (precise)
+            precise::CoefficientRow(points_[p], q + j0, width, pot, normal);
+          else
+            CoefficientRow(points_[p], arrays, j0, j0 + width, pot, normal);
+        }
+        for (long long j = 0; j < width; ++j) {
+          double* column = a + (j0 + j) * ld + r0;
+          for (long long k = 0; k < rows; ++k) column[k] = tile[static_cast<size_t>(k * kStride + j)];
         }
       }
-    });
+    }
   };
 
   const long long chunk = ChunkFor(static_cast<double>(nc) * (parameters_.UseEarth ? 2 : 1));
@@ -157,11 +160,7 @@ void FieldCalc::FillMatrix() {
           aborted = true;
           break;
         }
-      chunkRow0 = rowOf[start];
-      const long long rows = rowOf[stop] - chunkRow0;
-      buffer.resize(static_cast<size_t>(rows * nc));
-      ParallelFor(stop - start, [&](long long b0, long long b1) { computePoints(start + b0, start + b1); });
-      storeRows(rows);
+      ParallelFor(stop - start, [&](long long b0, long long b1) { fillPoints(start + b0, start + b1); });
       for (long long p = start; p < stop; ++p) finishRow(p);
       if (aborted) return;
       start = stop;
@@ -170,6 +169,8 @@ void FieldCalc::FillMatrix() {
     SetError(kNoMemory);
   }
 }
+
+void FieldCalc::ReleaseMatrix() { coefficients_.Resize(0, 0); }
 
 void FieldCalc::SolveCharges(bool keepMatrix) {
   // The capacitance and the condition estimate reuse the factors: they are

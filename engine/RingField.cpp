@@ -245,11 +245,11 @@ void CoefficientRow(const ContourPoint& cp, const Charge* charges, long long cou
   ringkernel::Row(cp, WeightsFor(cp), charges, count, potentialRow, normalRow);
 }
 
-void CoefficientRow(const ContourPoint& cp, const ringkernel::ChargeArrays& charges, double* potentialRow,
-                    double* normalRow) {
+void CoefficientRow(const ContourPoint& cp, const ringkernel::ChargeArrays& charges, long long begin, long long end,
+                    double* potentialRow, double* normalRow) {
   if (!vectorised.load()) {
-    CoefficientRowScalar(cp, charges.charges, charges.count, potentialRow, normalRow);
+    CoefficientRowScalar(cp, charges.charges + begin, end - begin, potentialRow, normalRow);
     return;
   }
-  ringkernel::Row(cp, WeightsFor(cp), charges, potentialRow, normalRow);
+  ringkernel::Row(cp, WeightsFor(cp), charges, begin, end, potentialRow, normalRow);
 }

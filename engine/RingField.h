@@ -168,8 +168,10 @@ void CoefficientRowScalar(const ContourPoint& cp, const Charge* charges, long lo
 namespace ringkernel {
 class ChargeArrays;
 }
-void CoefficientRow(const ContourPoint& cp, const ringkernel::ChargeArrays& charges, double* potentialRow,
-                    double* normalRow);
+// Charges [begin, end) only (begin a multiple of 8), written from
+// potentialRow[0] / normalRow[0] on.
+void CoefficientRow(const ContourPoint& cp, const ringkernel::ChargeArrays& charges, long long begin, long long end,
+                    double* potentialRow, double* normalRow);
 
 // Whether the batch entry points above use the vectorised kernel (the
 // default) or the scalar formula; for tests and benchmarks that compare them.

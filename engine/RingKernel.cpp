@@ -225,11 +225,13 @@ void Row(const ContourPoint& cp, const RowWeights& w, const Charge* charges, lon
   }
 }
 
-void RowPrepared(const ContourPoint& cp, const RowWeights& w, const ChargeArrays& a, double* potentialRow,
-                 double* normalRow) {
+void RowPrepared(const ContourPoint& cp, const RowWeights& w, const ChargeArrays& a, long long begin, long long end,
+                 double* potentialRow, double* normalRow) {
   const D d;
-  const Arrays arrays{a.x, a.y, a.q, a.image, a.region, a.anyImage};
-  RowOver(d, cp, w, arrays, a.count, a.padded, potentialRow, normalRow);
+  const Arrays arrays{a.x + begin, a.y + begin, a.q + begin, a.image + begin, a.region + begin, a.anyImage};
+  const long long size = std::min(end, a.count) - begin;
+  const long long padded = (size + 7) / 8 * 8;
+  if (size > 0) RowOver(d, cp, w, arrays, size, padded, potentialRow, normalRow);
 }
 
 long long CurrentTarget() { return HWY_TARGET; }
@@ -256,9 +258,9 @@ void Row(const ContourPoint& cp, const RowWeights& w, const Charge* charges, lon
   HWY_DYNAMIC_DISPATCH(Row)(cp, w, charges, count, potentialRow, normalRow);
 }
 
-void Row(const ContourPoint& cp, const RowWeights& w, const ChargeArrays& charges, double* potentialRow,
-         double* normalRow) {
-  HWY_DYNAMIC_DISPATCH(RowPrepared)(cp, w, charges, potentialRow, normalRow);
+void Row(const ContourPoint& cp, const RowWeights& w, const ChargeArrays& charges, long long begin, long long end,
+         double* potentialRow, double* normalRow) {
+  HWY_DYNAMIC_DISPATCH(RowPrepared)(cp, w, charges, begin, end, potentialRow, normalRow);
 }
 
 ChargeArrays::ChargeArrays(const Charge* c, long long n) : charges(c), count(n) {

@@ -59,8 +59,10 @@ class ChargeArrays {
  private:
   std::vector<double> storage_;
 };
-void Row(const ContourPoint& cp, const RowWeights& w, const ChargeArrays& charges, double* potentialRow,
-         double* normalRow);
+// Over charges [begin, end) (begin a multiple of 8), written from
+// potentialRow[0] / normalRow[0] on.
+void Row(const ContourPoint& cp, const RowWeights& w, const ChargeArrays& charges, long long begin, long long end,
+         double* potentialRow, double* normalRow);
 
 // Name of the instruction set in use ("AVX3" is AVX-512).
 std::string TargetName();

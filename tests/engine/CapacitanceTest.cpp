@@ -187,3 +187,37 @@ TEST(FillStop, StopsBeforeTheNextPieceOrChunkWhereverItIsAsked) {
 }
 
 }  // namespace
+
+namespace {
+
+// Deep charges (large L/d) make the matrix nearly singular; with the
+// approximate formula that amplifies its error while the check points stay
+// fine, and only the condition estimate tells. Sphere R = 5 cm at 100 kV:
+// 20 kV/cm at the surface.
+TEST(Capacitance, ConditionWarningWhereTheApproximateFormulaDegrades) {
+  struct Case {
+    double ld;
+    bool precise, warned;
+  };
+  for (const Case& c : {Case{8, false, false}, Case{12, false, true}, Case{12, true, false}}) {
+    FieldCalc calc;
+    testsys::Load(calc, testsys::Sphere(15, 100, 80, c.ld));
+    testsys::With(calc, [&](CalcParameters& p) { p.Precise = c.precise; });
+    ASSERT_EQ(SolveKeepingFactors(calc), 0);
+    SolutionAnalysis a = AnalyseSolution(calc, 1);
+    AddCapacitance(calc, a);
+    const double fieldError = std::fabs(a.bodies[0].maxField / 20.0 - 1.0);
+    const bool warned = std::any_of(a.warnings.begin(), a.warnings.end(),
+                                    [](const std::string& w) { return w.find("обусловлена") != std::string::npos; });
+    EXPECT_EQ(warned, c.warned) << c.ld << " " << c.precise << " rcond " << a.reciprocalCondition;
+    if (c.warned) {
+      EXPECT_GT(fieldError, 1e-4) << "the warning is earned";
+    } else if (!c.precise) {
+      EXPECT_LT(fieldError, 1e-4);
+    } else {
+      EXPECT_LT(fieldError, 1e-9) << "the exact formula does not degrade";
+    }
+  }
+}
+
+}  // namespace
