@@ -336,7 +336,7 @@ earth: mirror images in the earth plane y = 0; external_field: a uniform
 field along +y, kV/cm; precise: exact elliptic integrals (slower, for
 errors below 1e-5); target_error: refine the discretisation until the
 potential errors are below it (max_unknowns bounds it); capacitance: compute
-the capacitance matrix (None: when the system has at most 5000 unknowns);
+the capacitance matrix and the condition estimate (from the run's own factors);
 progress: called as progress(stage, fraction) while it runs.
 
 The calculation runs with the GIL released (other Python threads go on)
