@@ -91,8 +91,9 @@ void ResultsPane::Fill() {
                        .arg(b + 1)
                        .arg(names.join(QStringLiteral(", ")), body.floating ? QStringLiteral(", плавающее") : QString()),
                    QStringLiteral("%1 кВ, %2 Кл; |E| до %3 кВ/см в (%4; %5) см")
-                       .arg(Number(body.potential), Number(body.charge), Number(body.maxField), Number(body.maxX),
-                            Number(body.maxY))});
+                       .arg(Number(body.potential), Number(body.charge),
+                            QString::fromStdString(FormatWithError(body.maxField, body.maxFieldError)),
+                            Number(body.maxX), Number(body.maxY))});
       row->setData(0, kPointRole, QPointF(body.maxX, body.maxY));
     }
   }
