@@ -46,9 +46,15 @@ std::string UsageText() {
          "  --capacitance          считать матрицу емкостей и оценку обусловленности (по умолчанию\n"
          "                         до 5000 неизвестных: нужна вторая копия матрицы и ее разложение)\n"
          "  --no-capacitance       не считать их\n"
-         "  --target-error E       уточнять разбиение, пока ошибка на проверочных точках > E\n"
-         "                         (1e-9..0.1)\n"
+         "  --target-error E       уточнять разбиение (КТ гуще к концам, стыкам и особым точкам),\n"
+         "                         пока погрешность потенциала или напряженности > E (1e-9..0.1);\n"
+         "                         для E < 4e-4 включает точный режим\n"
          "  --max-unknowns N       предел неизвестных при уточнении (по умолчанию 20000)\n"
+         "  --max-memory MB        предел памяти матрицы при уточнении (по умолчанию половина\n"
+         "                         свободной памяти при запуске)\n"
+         "  --singular-radius R    радиус окрестности особой точки (кромки), которую наибольшая\n"
+         "                         напряженность и оценки точности не учитывают, см (по умолчанию\n"
+         "                         2 % более короткой из сходящихся образующих)\n"
          "  --save-refined FILE    записать уточненную систему в FILE (исходный файл не меняется)\n"
          "  --help                 эта справка\n"
          "  --version              версия программы\n"
@@ -167,6 +173,19 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
       double m = 0;
       if (!integer(i, a, 1, 1e6, m)) return std::nullopt;
       o.maxUnknowns = static_cast<long long>(m);
+    } else if (a == "--max-memory") {
+      double m = 0;
+      if (!integer(i, a, 1, 1e9, m)) return std::nullopt;
+      o.maxMemoryMb = m;
+    } else if (a == "--singular-radius") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      double r = 0;
+      if (!ParseNumber(*v, r) || !(r > 0.0) || r > 1e6) {
+        error = "--singular-radius: нужно число больше 0 и не больше 1e6 (см), получено \"" + *v + "\"";
+        return std::nullopt;
+      }
+      o.singularRadius = r;
     } else if (a == "--precise") {
       o.precise = true;
     } else if (a == "--no-capacitance") {

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/BatchRun.h"
+// Unknowns up to which the capacitance matrix is computed unless asked
+// otherwise: it costs one more factorisation of a kept copy of the matrix.
+constexpr long long kAutoCapacitanceUnknowns = 5000;
 
 struct CalcOptions {
   std::string systemFile;
@@ -31,6 +33,8 @@ struct CalcOptions {
   std::optional<std::string> summaryFile;
   std::optional<double> targetError;
   long long maxUnknowns = 20000;
+  double maxMemoryMb = 0.0;  // 0: half the memory available when the run starts
+  std::optional<double> singularRadius;  // cm; default a fraction of the adjoining generatrices
   std::optional<std::string> saveRefined;
   bool help = false;
   bool version = false;

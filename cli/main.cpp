@@ -105,26 +105,43 @@ bool ReadGapCurveFile(FieldCalc& calc, const std::string& path) {
   return true;
 }
 
-// Prints the rounds and saves the refined system; false when the save failed.
+// One refinement round as it ends.
+void PrintRound(const RefinementRound& r, int number) {
+  std::printf("Уточнение, шаг %d: неизвестных %lld (матрица %.0f МБ), ошибка потенциала %.2e, "
+              "погрешность напряженности %.2e, наибольшая напряженность %.6g кВ/см, %.2f с%s\n",
+              number, r.unknowns, r.memoryMb, r.worstError, r.worstFieldError, r.largestField, r.seconds,
+              r.precise ? ", точный режим" : "");
+  std::fflush(stdout);
+}
+
+// Prints how the refinement ended and saves the refined system; false when
+// the save failed.
 bool ReportRefinement(const FieldCalc& calc, const RefinementResult& r, const CalcOptions& opt) {
-  for (size_t i = 0; i < r.rounds.size(); ++i)
-    std::printf("Уточнение, шаг %zu: неизвестных %lld, наибольшая ошибка %.2e\n", i + 1, r.rounds[i].unknowns,
-                r.rounds[i].worstError);
+  if (r.switchedToPrecise)
+    std::printf("Цель %.2e ниже предела приближенной формулы кольца (%.0e): уточнение считало в точном режиме\n",
+                *opt.targetError, kApproximateFormulaFloor);
   if (r.errorCode) std::fprintf(stderr, "Уточнение остановлено: %s\n", r.errorText.c_str());
+  const double reached = r.rounds.empty() ? 0.0 : std::max(r.rounds.back().worstError, r.rounds.back().worstFieldError);
   if (r.targetMet)
-    std::printf("Цель %.2e достигнута\n", *opt.targetError);
+    std::printf("Цель %.2e достигнута (остановка: target_met)\n", *opt.targetError);
+  else if (r.memoryLimited)
+    std::fprintf(stderr,
+                 "Предупреждение: цель %.2e не достигнута: следующий шаг (%lld неизвестных, матрица %.0f МБ) "
+                 "превысил бы предел памяти %.0f МБ; достигнуто %.2e (остановка: memory)\n",
+                 *opt.targetError, r.nextUnknowns, r.nextMemoryMb, r.maxMemoryMb, reached);
   else if (r.limitReached)
-    std::printf("Цель %.2e не достигнута: следующий шаг превысил бы предел неизвестных %lld\n", *opt.targetError,
-                opt.maxUnknowns);
+    std::printf("Цель %.2e не достигнута: следующий шаг (%lld неизвестных) превысил бы предел неизвестных %lld; "
+                "достигнуто %.2e (остановка: limit)\n",
+                *opt.targetError, r.nextUnknowns, opt.maxUnknowns, reached);
   else if (r.stalled)
-    std::printf("Цель %.2e не достигнута: ошибка перестала уменьшаться%s\n", *opt.targetError,
-                opt.precise ? "" : " (приближенные K и E ограничивают ее около 2e-5; попробуйте --precise)");
+    std::printf("Цель %.2e не достигнута: погрешность перестала уменьшаться; достигнуто %.2e (остановка: stalled)\n",
+                *opt.targetError, reached);
   else
     std::printf("Цель %.2e не достигнута\n", *opt.targetError);
   std::fflush(stdout);
   if (!opt.saveRefined) return true;
   std::ofstream out(*opt.saveRefined, std::ios::binary | std::ios::trunc);
-  calc.WriteSystem(out);
+  WriteRefinedSystem(calc, out);
   out.close();
   if (!out) {
     PrintOpenError(*opt.saveRefined);
@@ -179,6 +196,10 @@ int Calculate(const CalcOptions& opt) {
   BatchOptions batch;
   batch.targetError = opt.targetError;
   batch.maxUnknowns = opt.maxUnknowns;
+  batch.maxMemoryMb = opt.maxMemoryMb;
+  batch.singularRadius = opt.singularRadius.value_or(-1.0);
+  int round = 0;
+  batch.onRound = [&](const RefinementRound& r) { PrintRound(r, ++round); };
   batch.capacitance = opt.capacitance;
   ChooseCapacitance(calc, batch);
   for (const std::string& w : SystemWarnings(calc.Generatrices()))

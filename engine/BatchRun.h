@@ -27,6 +27,10 @@ constexpr long long kAutoCapacitanceUnknowns = 5000;
 struct BatchOptions {
   std::optional<double> targetError;                 // refine to it when set
   long long maxUnknowns = kDefaultRefinementLimit;   // the refinement's limit
+  double maxMemoryMb = 0.0;                          // its memory bound; 0: half of what is available
+  double singularRadius = -1.0;                      // cm; <= 0: the default neighbourhoods
+  // Each refinement round as it ends.
+  std::function<void(const RefinementRound&)> onRound;
   std::optional<bool> capacitance;                   // default: up to kAutoCapacitanceUnknowns
 };
 
