@@ -20,10 +20,6 @@
 
 class ProgressReporter;
 
-// Unknowns up to which the capacitance matrix is computed unless asked
-// otherwise.
-constexpr long long kAutoCapacitanceUnknowns = 5000;
-
 struct BatchOptions {
   std::optional<double> targetError;                 // refine to it when set
   long long maxUnknowns = kDefaultRefinementLimit;   // the refinement's limit
@@ -31,7 +27,7 @@ struct BatchOptions {
   double singularRadius = -1.0;                      // cm; <= 0: the default neighbourhoods
   // Each refinement round as it ends.
   std::function<void(const RefinementRound&)> onRound;
-  std::optional<bool> capacitance;                   // default: up to kAutoCapacitanceUnknowns
+  std::optional<bool> capacitance;                   // default: on (it reuses the solve's factors)
 };
 
 struct BatchHooks {
