@@ -88,7 +88,9 @@ TEST_F(AtomicWrite, DevicesPipesAndFoldersAreRefusedAndStayWhatTheyAre) {
   EXPECT_NE(WriteFileAtomically(dir.string(), "text").find("папка"), std::string::npos);
   EXPECT_TRUE(fs::is_fifo(fifo));
   EXPECT_TRUE(fs::is_directory(dir));
-  if (::geteuid() == 0) EXPECT_TRUE(fs::is_character_file(device));
+  if (::geteuid() == 0) {
+    EXPECT_TRUE(fs::is_character_file(device));
+  }
   std::vector<std::string> expected{"pipe"};
   if (::geteuid() == 0) expected.insert(expected.begin(), "full");
   EXPECT_EQ(Names(), expected);
@@ -111,7 +113,9 @@ TEST_F(AtomicWrite, LinksPlantedAtTheTemporaryNamesAreNotFollowed) {
   EXPECT_EQ(Read(target), "map");
   EXPECT_EQ(Read(victim), "keep");
   for (const auto& e : fs::directory_iterator(dir))
-    if (e.path() != victim && e.path() != target) EXPECT_TRUE(fs::is_symlink(e.symlink_status())) << e.path();
+    if (e.path() != victim && e.path() != target) {
+      EXPECT_TRUE(fs::is_symlink(e.symlink_status())) << e.path();
+    }
 }
 
 // Regression: .part- files left by a killed run were never cleaned up.
