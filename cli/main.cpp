@@ -59,7 +59,8 @@ bool ReadSystemFile(FieldCalc& calc, const std::string& path) {
     return false;
   }
   calc.ReadSystem(in);
-  if (calc.ErrorCode() == FieldCalc::kNoLines || calc.ErrorCode() == FieldCalc::kBadKindLetter) {
+  // A line of no known kind, a number that overflows, no lines at all.
+  if (calc.ErrorCode() != FieldCalc::kNoError) {
     PrintReadError(calc.ErrorCode(), calc.ErrorLine(), path);
     return false;
   }

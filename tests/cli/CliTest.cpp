@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "cli/Options.h"
+#include "engine/FieldCalc.h"
 
 namespace {
 
@@ -105,6 +106,15 @@ TEST_F(Cli, FailuresExitWithTheirMessage) {
   EXPECT_EQ(r.exit, 1);
   EXPECT_NE(r.err.find("Неверный тип образующей поверхности. Допустимые типы или 'c' или 'l'"), std::string::npos);
   EXPECT_NE(r.err.find("строка 2"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir / "01.dat"));
+
+  // A number that overflows stops reading at its line; the lines above are
+  // never calculated on their own.
+  const fs::path huge = Write("huge.txt", std::string(kSphere) + "Me; 1 ; 2 ;    ; 1e400 ;\t\tl; 1 ; 0 ; 1 ; 10 ; 5 ; 4 ; 1 ;\n");
+  r = Run(huge.string() + " --quiet");
+  EXPECT_EQ(r.exit, 1);
+  EXPECT_NE(r.err.find(FieldCalc::MessageFor(FieldCalc::kBadParameter)), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("строка 2"), std::string::npos) << r.err;
   EXPECT_FALSE(fs::exists(dir / "01.dat"));
 
   const fs::path empty = Write("empty.txt", "// nothing\n");
