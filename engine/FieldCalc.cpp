@@ -256,9 +256,8 @@ bool FieldCalc::ReserveStorage() {
   const double n = static_cast<double>(Unknowns());
   // The matrix dominates everything else (the solver factorises it in
   // place unless it is to be dumped again afterwards).
-  // A solve that keeps the matrix (a second dump, the capacitance) works
-  // on a copy.
-  const double copies = parameters_.DumpInverseMatrix || parameters_.Capacitance ? 2.0 : 1.0;
+  // A solve that keeps the matrix for a second dump works on a copy.
+  const double copies = parameters_.DumpInverseMatrix ? 2.0 : 1.0;
   const double need = copies * 8.0 * n * n + 200.0 * static_cast<double>(totalPoints_ + totalCharges_);
   // What is free now, not the machine's total: on a shared machine the
   // total would let a run push everything else into swap.
