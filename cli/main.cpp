@@ -8,12 +8,14 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/ConsoleProgress.h"
 #include "cli/FieldViewOutput.h"
 #include "cli/Options.h"
+#include "engine/AtomicFile.h"
 #include "engine/BatchRun.h"
 #include "engine/Blas.h"
 #include "engine/FieldCalc.h"
@@ -46,6 +48,16 @@ void PrintOpenError(const std::string& path) {
   std::fprintf(stderr, "%s\n%s\n", FieldCalc::MessageFor(FieldCalc::kFileOpen).c_str(), path.c_str());
 }
 
+// Every output goes through the atomic write: a failure keeps the previous
+// file whole and names the cause.
+bool WriteOutput(const std::string& path, const std::string& bytes) {
+  if (const std::string cause = WriteFileAtomically(path, bytes); !cause.empty()) {
+    std::fprintf(stderr, "Не удается записать файл %s: %s\n", path.c_str(), cause.c_str());
+    return false;
+  }
+  return true;
+}
+
 double PeakRssMb() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -59,7 +71,8 @@ bool ReadSystemFile(FieldCalc& calc, const std::string& path) {
     return false;
   }
   calc.ReadSystem(in);
-  if (calc.ErrorCode() == FieldCalc::kNoLines || calc.ErrorCode() == FieldCalc::kBadKindLetter) {
+  // A line of no known kind, a number that overflows, no lines at all.
+  if (calc.ErrorCode() != FieldCalc::kNoError) {
     PrintReadError(calc.ErrorCode(), calc.ErrorLine(), path);
     return false;
   }
@@ -140,14 +153,9 @@ bool ReportRefinement(const FieldCalc& calc, const RefinementResult& r, const Ca
     std::printf("Цель %.2e не достигнута\n", *opt.targetError);
   std::fflush(stdout);
   if (!opt.saveRefined) return true;
-  std::ofstream out(*opt.saveRefined, std::ios::binary | std::ios::trunc);
-  WriteRefinedSystem(calc, out);
-  out.close();
-  if (!out) {
-    PrintOpenError(*opt.saveRefined);
-    return false;
-  }
-  return true;
+  std::ostringstream text;
+  WriteRefinedSystem(calc, text);
+  return WriteOutput(*opt.saveRefined, text.str());
 }
 
 void PrintResults(const FieldCalc& calc, const BatchResult& result) {
@@ -167,14 +175,7 @@ void PrintResults(const FieldCalc& calc, const BatchResult& result) {
 
 bool WriteSummary(const std::string& path, const FieldCalc& calc, const BatchResult& result,
                   const BatchOptions& options, const std::map<std::string, double>& timings) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << SummaryJson(calc, result, options, timings);
-  out.close();
-  if (!out) {
-    PrintOpenError(path);
-    return false;
-  }
-  return true;
+  return WriteOutput(path, SummaryJson(calc, result, options, timings));
 }
 
 void PrintTimings(std::map<std::string, double> stage) {
@@ -185,6 +186,40 @@ void PrintTimings(std::map<std::string, double> stage) {
   std::printf("peak_rss_mb %.0f\n", PeakRssMb());
 }
 
+// Every file the run will write, checked before anything is calculated, so
+// that a run that could not keep its results ends at once and writes
+// nothing: the folder exists and takes a file, the path is no folder or
+// device, and no output is one of the inputs. False after the message.
+bool CheckOutputs(const CalcOptions& opt, FieldCalc& calc) {
+  const CalcParameters& p = calc.Parameters();
+  std::vector<std::string> inputs{opt.systemFile};
+  if (opt.gapCurves) inputs.push_back(*opt.gapCurves);
+  calc.SetInputFiles(inputs);
+  std::vector<std::pair<std::string, const char*>> outputs{{p.ControlFilePath, nullptr}};
+  if (p.SurfaceResults || opt.gapCurves)
+    outputs.push_back({(fs::path(p.ResultsFolder) / FieldCalc::SurfaceFileName(1)).string(), "--results"});
+  for (const auto& [file, option] : {std::pair{&opt.mapFile, "--map"}, std::pair{&opt.fieldLinesFile, "--field-lines"},
+                                     std::pair{&opt.summaryFile, "--summary"},
+                                     std::pair{&opt.saveRefined, "--save-refined"}})
+    if (*file) outputs.push_back({**file, option});
+  for (const auto& [path, option] : outputs) {
+    std::string cause;
+    if (IsOneOf(path, inputs))
+      cause = "это исходный файл расчета, он не будет перезаписан";
+    else
+      cause = CheckWritable(path);
+    if (cause.empty()) continue;
+    std::fprintf(stderr, "Не удается записать файл %s: %s%s%s%s\n", path.c_str(), cause.c_str(),
+                 option ? " (" : "", option ? option : "", option ? ")" : "");
+    return false;
+  }
+  if (!calc.CheckOutputsAreNotInputs(false) || (opt.gapCurves && !calc.CheckOutputsAreNotInputs(true))) {
+    std::fprintf(stderr, "%s\n", calc.FullErrorText().c_str());
+    return false;
+  }
+  return true;
+}
+
 int Calculate(const CalcOptions& opt) {
   const auto start = Clock::now();
   FieldCalc calc;
@@ -192,6 +227,7 @@ int Calculate(const CalcOptions& opt) {
   const double readSeconds = SecondsSince(start);
   calc.SetParameters(ParametersFrom(opt));
   if (opt.gapCurves && !ReadGapCurveFile(calc, *opt.gapCurves)) return 1;
+  if (!CheckOutputs(opt, calc)) return 2;
 
   BatchOptions batch;
   batch.targetError = opt.targetError;

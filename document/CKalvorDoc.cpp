@@ -77,6 +77,7 @@ void CKalvorDoc::NewDocument() {
   xmax_ = 0;
   ymax_ = 0;
   path_.clear();
+  calc_.SetInputFiles({});
   comments_.clear();
   stoppedAtLine_ = 0;
   MarkClean(true);
@@ -106,11 +107,13 @@ CKalvorDoc::OpenResult CKalvorDoc::OpenDocument(const QString& path) {
   std::istringstream in(text);
   calc_.ReadSystem(in);
   const int code = calc_.ErrorCode();
-  stoppedAtLine_ = code == FieldCalc::kBadKindLetter ? std::max(1, calc_.ErrorLine()) : 0;
+  // A line of no known kind or with a number that overflows stops reading.
+  const bool stopped = code == FieldCalc::kBadKindLetter || code == FieldCalc::kBadParameter;
+  stoppedAtLine_ = stopped ? std::max(1, calc_.ErrorLine()) : 0;
   comments_ = CommentsOf(text, stoppedAtLine_);
-  if (code == FieldCalc::kNoLines || code == FieldCalc::kBadKindLetter) {
+  if (code == FieldCalc::kNoLines || stopped) {
     QString message = QString::fromStdString(FieldCalc::MessageFor(code));
-    if (code == FieldCalc::kBadKindLetter && calc_.ErrorLine() > 0)
+    if (stopped && calc_.ErrorLine() > 0)
       message += QStringLiteral("\nСтрока файла: %1. Прочитано образующих: %2.")
                      .arg(calc_.ErrorLine())
                      .arg(calc_.Generatrices().GetSize());
@@ -124,6 +127,8 @@ CKalvorDoc::OpenResult CKalvorDoc::OpenDocument(const QString& path) {
   if (saved.found) calc_.SetParameters(saved.parameters);
   if (saved.hasGapCurves) calc_.SetGapCurves(std::move(saved.gapCurves));
   path_ = info.absoluteFilePath();
+  // A run never writes its results over the system's own file.
+  calc_.SetInputFiles({QFile::encodeName(path_).toStdString()});
   result.opened = true;
   MarkClean(true);
   emit titleChanged();
@@ -173,6 +178,7 @@ QString CKalvorDoc::SaveDocument(const QString& path) {
     }
   }
   path_ = saved;
+  calc_.SetInputFiles({QFile::encodeName(path_).toStdString()});
   const QString sidecarError = sidecar::Write(saved, calc_.Parameters(), GapCurves());
   if (!sidecarError.isEmpty()) {
     emit titleChanged();

@@ -174,6 +174,21 @@ class FieldCalc {
   // with the sizes. Needs the counters of a placed system.
   bool CheckControlFileSpace();
 
+  // Files the calculation reads (the system file, its gap curves): no run
+  // writes over them, under whatever name they are reached.
+  void SetInputFiles(std::vector<std::string> paths) { inputFiles_ = std::move(paths); }
+  const std::vector<std::string>& InputFiles() const { return inputFiles_; }
+  // Whether none of the files the run will write (the control file and the
+  // surface results, or with `gap` the gap results) is one of the input
+  // files; else sets code 1 naming the file. Checked before anything is
+  // calculated.
+  bool CheckOutputsAreNotInputs(bool gap);
+
+  // Memory a new allocation can have now without swapping: the system's
+  // available memory, within the limit of the process's control group; 0
+  // when unknown.
+  static double AvailableMemoryBytes();
+
   // Asks the user, after a cancel request, whether to stop; on Yes sets
   // code 9 and returns true.
   bool AbortRequested();
@@ -228,6 +243,7 @@ class FieldCalc {
 
   int errorCode_ = 0;
   std::string errorDetail_;
+  std::vector<std::string> inputFiles_;
   int errorLine_ = 0;
 
   ProgressReporter* progress_ = nullptr;  // not owned; see ProgressScope

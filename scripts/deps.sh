@@ -8,7 +8,7 @@ packages=(
   libopenblas-dev liblapacke-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-svg-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n
-  dpkg-dev help2man desktop-file-utils
+  dpkg-dev help2man desktop-file-utils lintian man-db
   nlohmann-json3-dev
   clang libclang-rt-dev
   libhwy-dev
