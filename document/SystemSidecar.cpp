@@ -27,7 +27,7 @@ std::string Absolute(const QDir& base, const QString& path) {
 
 QString PathFor(const QString& systemPath) { return systemPath + QStringLiteral(".kalvor.ini"); }
 
-QString Write(const QString& systemPath, const CalcParameters& p, const CSurfColl& gapCurves) {
+QString Write(const QString& systemPath, const CalcParameters& p, const CSurfColl* gapCurves) {
   const QDir base = QFileInfo(systemPath).absoluteDir();
   QSettings s(PathFor(systemPath), QSettings::IniFormat);
   s.clear();
@@ -46,11 +46,13 @@ QString Write(const QString& systemPath, const CalcParameters& p, const CSurfCol
   s.setValue(QStringLiteral("ResultsFolder"), Relative(base, p.ResultsFolder));
   s.setValue(QStringLiteral("ControlFilePath"), Relative(base, p.ControlFilePath));
   s.endGroup();
-  std::ostringstream curves;
-  SaveGapCurves(gapCurves, curves);
-  // One element line per entry: the curves' own file format.
-  QStringList lines = QString::fromStdString(curves.str()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-  s.setValue(QStringLiteral("GapCurves/Lines"), lines);
+  if (gapCurves) {
+    std::ostringstream curves;
+    SaveGapCurves(*gapCurves, curves);
+    // One element line per entry: the curves' own file format.
+    QStringList lines = QString::fromStdString(curves.str()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    s.setValue(QStringLiteral("GapCurves/Lines"), lines);
+  }
   s.sync();
   if (s.status() != QSettings::NoError)
     return QStringLiteral("Не удается записать параметры расчета в файл %1").arg(PathFor(systemPath));

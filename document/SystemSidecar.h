@@ -16,8 +16,9 @@ namespace sidecar {
 QString PathFor(const QString& systemPath);
 
 // Writes the sidecar of `systemPath`; an empty string on success, else the
-// reason.
-QString Write(const QString& systemPath, const CalcParameters& p, const CSurfColl& gapCurves);
+// reason. Null `gapCurves`: the system has none of its own, and the file
+// says nothing about curves (opening it keeps those in memory).
+QString Write(const QString& systemPath, const CalcParameters& p, const CSurfColl* gapCurves);
 
 struct Contents {
   bool found = false;
