@@ -63,7 +63,8 @@ LaunchDecision DecideLaunch(const std::vector<std::string>& args,
       return d;
     }
     if (QtOptionWithValue(a)) {
-      platformGiven = platformGiven || a == "-platform" || a == "--platform";
+      // A platform or an X display named on the command line needs no variable.
+      platformGiven = platformGiven || a == "-platform" || a == "--platform" || a == "-display" || a == "--display";
       ++i;
       continue;
     }
