@@ -16,6 +16,7 @@
 
 class CKalvorDoc;
 class CKalvorView;
+class CLeftView_Empty;
 class QAction;
 class QKeyEvent;
 class QLabel;
