@@ -245,7 +245,7 @@ void CMainFrame::OnAbout() {
   QMessageBox box(this);
   box.setWindowTitle(QStringLiteral("О программе Kalvor"));
   box.setIconPixmap(ToolIcon(kMainIcon).pixmap(32, 32));
-  box.setText(QStringLiteral("Kalvor, version 1.3"));
+  box.setText(QStringLiteral("Kalvor, version " KALVOR_VERSION));
   box.setInformativeText(QStringLiteral(
       "Расчет осесимметричных электростатических полей методом эквивалентных зарядов."));
   box.exec();

@@ -16,6 +16,7 @@
 
 class CKalvorDoc;
 class CKalvorView;
+class CLeftView_Empty;
 class QAction;
 class QKeyEvent;
 class QLabel;
@@ -36,8 +37,12 @@ class CMainFrame : public QMainWindow, public LeftPaneHost {
   // whether to apply them; null when the user stays.
   QWidget* ReplaceLeftPane(LeftPaneKind kind) override;
   QWidget* LeftPane() const override;
-  CLeftView_Empty* TreePane() const override;
-  CKalvorView* GeometryView() const override { return view_; }
+  bool TreeShown() const override { return TreePane() != nullptr; }
+  bool EditGeneratrix(int index) override;
+  void CreateGeneratrix(bool arc) override;
+  // The left pane when it is the tree, else null.
+  CLeftView_Empty* TreePane() const;
+  CKalvorView* GeometryView() const { return view_; }
   void HideLeftPane() override;
   void ShowStatusMessage(const QString& text) override;
 

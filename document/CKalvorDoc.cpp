@@ -71,13 +71,14 @@ void CKalvorDoc::SetDefaults(const QString& resultsFolder) {
 }
 
 void CKalvorDoc::NewDocument() {
-  const ChangeGuard guard(*this);
   calc_.Reset(true);
+  RenewSolution();
   SetDefaults(ProgramFolder());
   xmax_ = 0;
   ymax_ = 0;
   path_.clear();
   calc_.SetInputFiles({});
+  ++newSystems_;
   comments_.clear();
   stoppedAtLine_ = 0;
   MarkClean(true);
@@ -101,8 +102,8 @@ CKalvorDoc::OpenResult CKalvorDoc::OpenDocument(const QString& path) {
     return result;
   }
 
-  const ChangeGuard guard(*this);
   calc_.Reset(true);
+  RenewSolution();
   const std::string text = bytes.toStdString();
   std::istringstream in(text);
   calc_.ReadSystem(in);
@@ -125,10 +126,13 @@ CKalvorDoc::OpenResult CKalvorDoc::OpenDocument(const QString& path) {
   // The parameters and curves saved with the system, when there are any.
   sidecar::Contents saved = sidecar::Read(info.absoluteFilePath(), calc_.Parameters());
   if (saved.found) calc_.SetParameters(saved.parameters);
-  if (saved.hasGapCurves) calc_.SetGapCurves(std::move(saved.gapCurves));
   path_ = info.absoluteFilePath();
   // A run never writes its results over the system's own file.
   calc_.SetInputFiles({QFile::encodeName(path_).toStdString()});
+  if (saved.hasGapCurves) {
+    calc_.SetGapCurves(std::move(saved.gapCurves));
+    gapCurvesOwner_ = path_;
+  }
   result.opened = true;
   MarkClean(true);
   emit titleChanged();
@@ -177,9 +181,13 @@ QString CKalvorDoc::SaveDocument(const QString& path) {
       emit parametersChanged();
     }
   }
+  // The curves go with their own system, to its new name too; another
+  // system's curves stay out of this one's file.
+  const bool ownCurves = GapCurvesAreOwn();
   path_ = saved;
   calc_.SetInputFiles({QFile::encodeName(path_).toStdString()});
-  const QString sidecarError = sidecar::Write(saved, calc_.Parameters(), GapCurves());
+  if (ownCurves) gapCurvesOwner_ = path_;
+  const QString sidecarError = sidecar::Write(saved, calc_.Parameters(), ownCurves ? &GapCurves() : nullptr);
   if (!sidecarError.isEmpty()) {
     emit titleChanged();
     return sidecarError;
@@ -188,6 +196,10 @@ QString CKalvorDoc::SaveDocument(const QString& path) {
   emit titleChanged();
   emit viewsChanged();
   return {};
+}
+
+QString CKalvorDoc::SystemIdentity() const {
+  return path_.isEmpty() ? QStringLiteral("*new %1").arg(newSystems_) : path_;
 }
 
 QString CKalvorDoc::Title() const {
@@ -201,12 +213,20 @@ void CKalvorDoc::SetModified(bool modified) {
 }
 
 void CKalvorDoc::UpdateResults() {
+  if (solution_ && !calc_.HasSolution()) RenewSolution();
   if (resultsPresent_ && !calc_.HasSolution()) {
     resultsPresent_ = false;
     lastRun_ = RunReport{};
     analysis_ = SolutionAnalysis{};
     emit resultsChanged(false);
   }
+}
+
+void CKalvorDoc::RenewSolution() {
+  std::shared_ptr<const SolutionSnapshot> next = SolutionSnapshot::Of(calc_);
+  if (!next && !solution_) return;
+  solution_ = std::move(next);
+  emit solutionChanged();
 }
 
 void CKalvorDoc::SystemEdited() {
@@ -237,7 +257,6 @@ bool CKalvorDoc::ReplaceGeneratrix(int index, std::unique_ptr<SurfData> g) {
 }
 
 int CKalvorDoc::InsertGeneratrixAt(int index, std::unique_ptr<SurfData> g) {
-  const ChangeGuard guard(*this);
   const int at = calc_.InsertGeneratrix(index, std::move(g));
   if (at < 0) return at;
   emit generatrixAdded(at);
@@ -246,7 +265,6 @@ int CKalvorDoc::InsertGeneratrixAt(int index, std::unique_ptr<SurfData> g) {
 }
 
 bool CKalvorDoc::DoRemoveGeneratrix(int index) {
-  const ChangeGuard guard(*this);
   if (!calc_.RemoveGeneratrix(index)) return false;
   emit generatrixRemoved(index);
   SystemEdited();
@@ -254,7 +272,6 @@ bool CKalvorDoc::DoRemoveGeneratrix(int index) {
 }
 
 bool CKalvorDoc::DoReplaceGeneratrix(int index, std::unique_ptr<SurfData> g) {
-  const ChangeGuard guard(*this);
   if (!calc_.ReplaceGeneratrix(index, std::move(g))) return false;
   emit generatrixChanged(index);
   SystemEdited();
@@ -274,7 +291,6 @@ void CKalvorDoc::SetParameters(const CalcParameters& p) {
 }
 
 void CKalvorDoc::DoSetParameters(const CalcParameters& p) {
-  const ChangeGuard guard(*this);
   calc_.SetParameters(p);
   UpdateResults();
   emit parametersChanged();
@@ -294,8 +310,9 @@ void CKalvorDoc::SetGapCurves(CSurfColl curves) {
   undoStack_.push(new SetGapCurvesCommand(*this, std::move(curves)));
 }
 
-void CKalvorDoc::DoSetGapCurves(CSurfColl curves) {
+void CKalvorDoc::DoSetGapCurves(CSurfColl curves, const QString& owner) {
   calc_.SetGapCurves(std::move(curves));
+  gapCurvesOwner_ = owner;
   emit gapCurvesChanged();
   emit commandStateChanged();
   emit viewsChanged();
@@ -331,8 +348,12 @@ void CKalvorDoc::ToggleCharges() {
 }
 
 RunReport CKalvorDoc::Calculate(ProgressReporter& ui) {
-  const ChangeGuard guard(*this);
   const bool before = ResultsPresent();
+  // The run starts by discarding the solution the snapshot was taken of.
+  if (solution_) {
+    solution_.reset();
+    emit solutionChanged();
+  }
   RunReport report = RunCalculation(calc_, changedSinceCalculation_, ui);
   resultsPresent_ = report.success;
   lastRun_ = report.success ? report : RunReport{};
@@ -341,6 +362,7 @@ RunReport CKalvorDoc::Calculate(ProgressReporter& ui) {
     analysis_ = AnalyseSolution(calc_, report.parameters.PointsBetweenCPs);
     AddCapacitance(calc_, analysis_);
     calc_.ReleaseMatrix();  // the factors served the capacitance; nothing else reads them
+    RenewSolution();
   }
   if (before || report.success) emit resultsChanged(report.success);
   emit commandStateChanged();
@@ -350,6 +372,5 @@ RunReport CKalvorDoc::Calculate(ProgressReporter& ui) {
 
 int CKalvorDoc::GapCalculate(ProgressReporter& ui) {
   if (!CanGapCalculate()) return -1;
-  const ChangeGuard guard(*this);
   return RunGapCalculation(calc_, ui);
 }

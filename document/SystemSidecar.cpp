@@ -12,7 +12,7 @@ std::string Native(const QString& path) { return QFile::encodeName(path).toStdSt
 
 QString PathFor(const QString& systemPath) { return systemPath + QStringLiteral(".kalvor.ini"); }
 
-QString Write(const QString& systemPath, const CalcParameters& p, const CSurfColl& gapCurves) {
+QString Write(const QString& systemPath, const CalcParameters& p, const CSurfColl* gapCurves) {
   return QFile::decodeName(QByteArray::fromStdString(Write(Native(systemPath), p, gapCurves)));
 }
 

@@ -12,8 +12,10 @@ namespace sidecar {
 QString PathFor(const QString& systemPath);
 
 // Writes the sidecar of `systemPath`; an empty string on success, else the
-// message naming the file and the cause.
-QString Write(const QString& systemPath, const CalcParameters& p, const CSurfColl& gapCurves);
+// message naming the file and the cause. Null `gapCurves`: the system has
+// none of its own, and the file says nothing about curves (opening it keeps
+// those in memory).
+QString Write(const QString& systemPath, const CalcParameters& p, const CSurfColl* gapCurves);
 
 // Reads the sidecar of `systemPath`; values missing from it keep those of
 // `defaults`. Nothing found: `found` false.

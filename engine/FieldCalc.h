@@ -91,6 +91,10 @@ class FieldCalc {
   const matrixT& Coefficients() const { return coefficients_; }        // n x n
   // Whether contour points and solved charges are present.
   bool HasSolution() const { return solved_; }
+  // The system, the parameters, the contour points and the charges without
+  // the matrices and the gap curves: what reading the field needs
+  // (SolutionSnapshot).
+  std::unique_ptr<FieldCalc> SolutionCopy() const;
 
   // ---- Errors ----
   int ErrorCode() const { return errorCode_; }

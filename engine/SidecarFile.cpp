@@ -322,7 +322,7 @@ Contents Read(const std::string& systemPath, const CalcParameters& defaults) {
   return c;
 }
 
-std::string Text(const std::string& systemPath, const CalcParameters& p, const CSurfColl& gapCurves) {
+std::string Text(const std::string& systemPath, const CalcParameters& p, const CSurfColl* gapCurves) {
   const fs::path base = BaseOf(systemPath);
   auto flag = [](bool v) { return v ? "true" : "false"; };
   // The shortest text that reads back as the same double.
@@ -342,8 +342,9 @@ std::string Text(const std::string& systemPath, const CalcParameters& p, const C
   t += "PointsBetweenCPs=" + std::to_string(p.PointsBetweenCPs) + "\n";
   t += "ResultsFolder=" + Escaped(Relative(base, p.ResultsFolder)) + "\n";
   t += "ControlFilePath=" + Escaped(Relative(base, p.ControlFilePath)) + "\n";
+  if (!gapCurves) return t;
   std::ostringstream curves;
-  SaveGapCurves(gapCurves, curves);
+  SaveGapCurves(*gapCurves, curves);
   // One element line per entry: the curves' own file format.
   std::vector<std::string> lines;
   std::istringstream in(curves.str());
@@ -355,7 +356,7 @@ std::string Text(const std::string& systemPath, const CalcParameters& p, const C
   return t;
 }
 
-std::string Write(const std::string& systemPath, const CalcParameters& p, const CSurfColl& gapCurves) {
+std::string Write(const std::string& systemPath, const CalcParameters& p, const CSurfColl* gapCurves) {
   const std::string path = PathFor(systemPath);
   if (const std::string cause = WriteFileAtomically(path, Text(systemPath, p, gapCurves)); !cause.empty())
     return "Не удается записать параметры расчета в файл " + path + ":\n" + cause;

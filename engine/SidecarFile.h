@@ -36,11 +36,12 @@ struct Contents {
 // `defaults`. Nothing found: `found` false.
 Contents Read(const std::string& systemPath, const CalcParameters& defaults);
 
-// The text of the sidecar of `systemPath`.
-std::string Text(const std::string& systemPath, const CalcParameters& p, const CSurfColl& gapCurves);
+// The text of the sidecar of `systemPath`. Null `gapCurves`: the system has
+// none of its own, and the file says nothing about curves.
+std::string Text(const std::string& systemPath, const CalcParameters& p, const CSurfColl* gapCurves);
 
 // Writes the sidecar of `systemPath` atomically; "" on success, else the
 // message naming the file and the cause.
-std::string Write(const std::string& systemPath, const CalcParameters& p, const CSurfColl& gapCurves);
+std::string Write(const std::string& systemPath, const CalcParameters& p, const CSurfColl* gapCurves);
 
 }  // namespace sidecar

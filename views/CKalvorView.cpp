@@ -16,9 +16,6 @@
 #include "dialogs/CLineDialog.h"
 #include "model/Arch.h"
 #include "model/Line.h"
-#include "views/CLeftView_Arch.h"
-#include "views/CLeftView_Empty.h"
-#include "views/CLeftView_Line.h"
 #include "views/FieldPicture.h"
 #include "views/LeftPaneHost.h"
 #include "views/QtDrawSurface.h"
@@ -235,21 +232,8 @@ int CKalvorView::HitGeneratrix(QPointF model) const {
 
 void CKalvorView::DoubleClickAt(QPoint pos) {
   if (!host_) return;
-  const QPointF model = Mapping(false).ToModel(pos);
-  const int hit = HitGeneratrix(model);
-  if (hit < 0) {
-    host_->ReplaceLeftPane(LeftPaneKind::Tree);
-    return;
-  }
-  // Leaving the open pane may apply its changes and so replace generatrices:
-  // the one to fill is looked up again once the new pane is there.
-  const bool isLine = dynamic_cast<const Line*>(doc_.Generatrices().At(hit)) != nullptr;
-  QWidget* pane = host_->ReplaceLeftPane(isLine ? LeftPaneKind::Line : LeftPaneKind::Arch);
-  const SurfData* g = doc_.Generatrices().At(hit);
-  if (auto* linePane = qobject_cast<CLeftView_Line*>(pane); linePane && dynamic_cast<const Line*>(g))
-    linePane->Fill(hit, *static_cast<const Line*>(g));
-  else if (auto* archPane = qobject_cast<CLeftView_Arch*>(pane); archPane && dynamic_cast<const Arch*>(g))
-    archPane->Fill(hit, *static_cast<const Arch*>(g));
+  // No generatrix under the pointer: the tree.
+  host_->EditGeneratrix(HitGeneratrix(Mapping(false).ToModel(pos)));
 }
 
 void CKalvorView::MarkAt(QPoint pos) {
@@ -375,7 +359,7 @@ void CKalvorView::DeleteMarked() {
   }
   // An editor pane would otherwise keep the index of a generatrix that has
   // gone or moved; the tree takes its place, as after every deletion.
-  if (host_ && (host_->TreePane() || deleted)) host_->ReplaceLeftPane(LeftPaneKind::Tree);
+  if (host_ && (host_->TreeShown() || deleted)) host_->ReplaceLeftPane(LeftPaneKind::Tree);
   viewport()->update();
 }
 

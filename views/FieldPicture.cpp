@@ -7,6 +7,7 @@
 
 #include "document/CKalvorDoc.h"
 #include "engine/PlaneRegions.h"
+#include "engine/SolutionSnapshot.h"
 #include "views/ViewMapping.h"
 
 namespace {
@@ -26,6 +27,7 @@ QString Number(double v) { return QString::number(v, 'g', 4); }
 
 struct FieldPicture::Job {
   int generation = 0;
+  std::shared_ptr<const SolutionSnapshot> solution;
   MapRect rect;
   int width = 0, height = 0;
   double step = 0.0;
@@ -38,23 +40,15 @@ FieldPicture::FieldPicture(CKalvorDoc& doc, QObject* parent) : QObject(parent), 
   restartTimer_.setSingleShot(true);
   restartTimer_.setInterval(kRestartDelayMs);
   connect(&restartTimer_, &QTimer::timeout, this, &FieldPicture::Restart);
-  connect(&doc_, &CKalvorDoc::aboutToChangeSystem, this, [this] {
-    Stop();
-    ++blocked_;
-  });
-  // A write that kept the results (output parameters, the gap calculation):
-  // the stopped job goes on.
-  connect(&doc_, &CKalvorDoc::systemChangeFinished, this, [this] {
-    blocked_ = std::max(0, blocked_ - 1);
-    if (Active() && blocked_ == 0) restartTimer_.start();
-  });
-  connect(&doc_, &CKalvorDoc::resultsChanged, this, &FieldPicture::OnResults);
-  OnResults(doc_.ResultsPresent());
+  // The worker reads its own snapshot of the solution, so edits, undo and
+  // saving never wait for it; only a new or dropped solution restarts it.
+  connect(&doc_, &CKalvorDoc::solutionChanged, this, &FieldPicture::OnSolution);
+  OnSolution();
 }
 
 FieldPicture::~FieldPicture() { Stop(); }
 
-bool FieldPicture::Active() const { return doc_.ResultsPresent() && options_.AnyShown(); }
+bool FieldPicture::Active() const { return solution_ && options_.AnyShown(); }
 
 void FieldPicture::SetOptions(const FieldPictureOptions& options) {
   if (options == options_) return;
@@ -81,6 +75,8 @@ void FieldPicture::Stop() {
     worker_.join();
   }
   stop_.store(false);
+  const std::lock_guard lock(mailboxMutex_);
+  mailbox_.clear();
 }
 
 void FieldPicture::Clear() {
@@ -90,15 +86,15 @@ void FieldPicture::Clear() {
   contours_.clear();
   lines_.clear();
   linesValid_ = false;
-  regions_.reset();
   marker_.reset();
   emit changed();
 }
 
-void FieldPicture::OnResults(bool present) {
+void FieldPicture::OnSolution() {
+  std::shared_ptr<const SolutionSnapshot> next = doc_.Solution();
+  if (next == solution_) return;
   Clear();
-  if (!present) return;
-  regions_ = std::make_shared<PlaneRegions>(doc_.Calc());
+  solution_ = std::move(next);
   if (Active()) restartTimer_.start();
 }
 
@@ -109,7 +105,7 @@ void FieldPicture::Follow(const ViewMapping& mapping, QSize viewport) {
   MapRect r;
   r.x1 = std::max(0.0, lo.x());
   r.x2 = hi.x();
-  r.y1 = doc_.Parameters().UseEarth ? std::max(0.0, lo.y()) : lo.y();
+  r.y1 = solution_->Parameters().UseEarth ? std::max(0.0, lo.y()) : lo.y();
   r.y2 = hi.y();
   if (!(r.x2 > r.x1) || !(r.y2 > r.y1)) return;
   const double scale = mapping.Scale() * 10.0;  // pixels per cm
@@ -125,39 +121,44 @@ void FieldPicture::Follow(const ViewMapping& mapping, QSize viewport) {
 
 void FieldPicture::Restart() {
   Stop();
-  if (!Active() || blocked_ > 0) return;
+  if (!Active()) return;
+  const FieldCalc& calc = solution_->Calc();
   if (wantedSize_.isEmpty()) {
     // Not painted yet: the whole system.
-    wanted_ = DefaultMapRect(doc_.Calc());
+    wanted_ = DefaultMapRect(calc);
     wantedSize_ = QSize(200, 200);
   }
   auto job = std::make_shared<Job>();
   job->generation = generation_;
+  job->solution = solution_;
   job->rect = wanted_;
   job->width = wantedSize_.width();
   job->height = wantedSize_.height();
   job->step = options_.equipotentialStep;
   job->lines = !linesValid_;
   if (job->lines) {
-    job->starts = DefaultFieldLineStarts(doc_.Calc(), options_.linesPerElectrode);
+    job->starts = DefaultFieldLineStarts(calc, options_.linesPerElectrode);
     // Wider than the map of the whole system, so lines reach the earth or
     // another electrode rather than stopping near the picture's edge.
-    job->lineOptions.extent = DefaultMapRect(doc_.Calc(), 2.0);
+    job->lineOptions.extent = DefaultMapRect(calc, 2.0);
   }
   finished_.store(false);
   worker_ = std::thread([this, job] { Run(job); });
 }
 
-// On the worker thread: reads the engine, posts copies to the GUI thread.
+// On the worker thread: reads the job's snapshot only and hands copies of
+// what it computed to the GUI thread through the mailbox.
 void FieldPicture::Run(std::shared_ptr<Job> job) {
-  const FieldCalc& calc = doc_.Calc();
+  const FieldCalc& calc = job->solution->Calc();
   const int gen = job->generation;
   FieldMap map(job->rect, job->width, job->height);
   MapCallbacks callbacks;
   callbacks.stop = &stop_;
   callbacks.onPass = [this, gen](const FieldMap& pass) {
-    auto copy = std::make_shared<FieldMap>(pass);
-    QMetaObject::invokeMethod(this, [this, gen, copy] { AcceptMap(gen, copy); }, Qt::QueuedConnection);
+    Delivery d;
+    d.generation = gen;
+    d.map = std::make_shared<FieldMap>(pass);
+    Post(std::move(d));
   };
   if (ComputeFieldMap(calc, map, callbacks) == MapStatus::kComplete && !stop_.load()) {
     double phiMin = 0, phiMax = 0, eMax = 0;
@@ -165,17 +166,49 @@ void FieldPicture::Run(std::shared_ptr<Job> job) {
     const double step = job->step > 0 ? job->step : RoundStep(phiMax - phiMin, 10);
     auto contours = std::make_shared<std::vector<Polyline>>();
     if (step > 0) *contours = ExtractContours(map, ContourLevels(phiMin, phiMax, step));
-    QMetaObject::invokeMethod(
-        this, [this, gen, contours, step] { AcceptContours(gen, contours, step); }, Qt::QueuedConnection);
+    Delivery d;
+    d.generation = gen;
+    d.contours = contours;
+    d.step = step;
+    Post(std::move(d));
     if (job->lines && !stop_.load()) {
       auto lines = std::make_shared<std::vector<FieldLine>>();
       FieldLineCallbacks lc;
       lc.stop = &stop_;
-      if (TraceFieldLines(calc, job->starts, job->lineOptions, *lines, lc) == MapStatus::kComplete)
-        QMetaObject::invokeMethod(this, [this, gen, lines] { AcceptLines(gen, lines); }, Qt::QueuedConnection);
+      if (TraceFieldLines(calc, job->starts, job->lineOptions, *lines, lc) == MapStatus::kComplete) {
+        Delivery d;
+        d.generation = gen;
+        d.lines = lines;
+        Post(std::move(d));
+      }
     }
   }
   finished_.store(true);
+}
+
+// Everything the worker hands over goes through the mutex: the GUI thread
+// takes it in Deliver, which the queued call runs. Nothing the worker
+// touches travels inside Qt's event (whose locking the race checker does not
+// see).
+void FieldPicture::Post(Delivery delivery) {
+  {
+    const std::lock_guard lock(mailboxMutex_);
+    mailbox_.push_back(std::move(delivery));
+  }
+  QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
+}
+
+void FieldPicture::Deliver() {
+  std::vector<Delivery> arrived;
+  {
+    const std::lock_guard lock(mailboxMutex_);
+    arrived.swap(mailbox_);
+  }
+  for (Delivery& d : arrived) {
+    if (d.map) AcceptMap(d.generation, std::move(d.map));
+    if (d.contours) AcceptContours(d.generation, std::move(d.contours), d.step);
+    if (d.lines) AcceptLines(d.generation, std::move(d.lines));
+  }
 }
 
 void FieldPicture::AcceptMap(int generation, std::shared_ptr<FieldMap> map) {
@@ -408,8 +441,8 @@ void FieldPicture::SetMarker(QPointF at) {
 }
 
 QString FieldPicture::ReadoutAt(double x, double y) const {
-  if (!regions_ || !doc_.ResultsPresent() || blocked_ > 0) return {};
-  const MapPoint p = EvaluatePoint(doc_.Calc(), *regions_, x, y);
+  if (!solution_) return {};
+  const MapPoint p = EvaluatePoint(solution_->Calc(), solution_->Regions(), x, y);
   if (p.conductor) {
     const QString where = p.generatrix < 0 ? QStringLiteral("земля")
                                            : QStringLiteral("проводник (образующая %1)").arg(p.generatrix + 1);

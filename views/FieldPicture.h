@@ -10,9 +10,10 @@
 // field lines of the whole system (traced again only when the results or the
 // count per electrode change). A new view rectangle restarts the job after a
 // short pause; stopping sets the engine's stop flag and joins, so nothing is
-// ever killed. The worker only reads the document's engine object, and the
-// document announces every write (aboutToChangeSystem) first: the job is
-// stopped before it.
+// ever killed. The worker reads only the document's immutable snapshot of
+// the solution (CKalvorDoc::Solution), never the live engine: editing,
+// undoing and saving go on while it runs, and a new or dropped solution
+// restarts or stops it.
 
 #include <QImage>
 #include <QObject>
@@ -22,6 +23,7 @@
 #include <QTimer>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <QPointF>
 #include <thread>
@@ -32,7 +34,7 @@
 #include "engine/FieldMap.h"
 
 class CKalvorDoc;
-class PlaneRegions;
+class SolutionSnapshot;
 class QPainter;
 class ViewMapping;
 
@@ -84,10 +86,20 @@ class FieldPicture : public QObject {
 
  private:
   struct Job;
+  // What the worker hands to the GUI thread: one of the three parts.
+  struct Delivery {
+    int generation = 0;
+    std::shared_ptr<FieldMap> map;
+    std::shared_ptr<std::vector<Polyline>> contours;
+    double step = 0.0;
+    std::shared_ptr<std::vector<FieldLine>> lines;
+  };
   void Stop();
   void Clear();
   void Restart();
-  void OnResults(bool present);
+  void OnSolution();
+  void Post(Delivery delivery);  // worker thread
+  Q_INVOKABLE void Deliver();    // GUI thread
   void Run(std::shared_ptr<Job> job);
   void AcceptMap(int generation, std::shared_ptr<FieldMap> map);
   void AcceptContours(int generation, std::shared_ptr<std::vector<Polyline>> contours, double step);
@@ -96,13 +108,14 @@ class FieldPicture : public QObject {
 
   CKalvorDoc& doc_;
   FieldPictureOptions options_;
-  std::shared_ptr<const PlaneRegions> regions_;
+  std::shared_ptr<const SolutionSnapshot> solution_;
 
   std::thread worker_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> finished_{true};
   int generation_ = 0;
-  int blocked_ = 0;  // inside a document operation that writes the engine
+  std::mutex mailboxMutex_;
+  std::vector<Delivery> mailbox_;
   QTimer restartTimer_;
 
   MapRect wanted_;

@@ -131,7 +131,7 @@ TEST(SidecarForm, WhatTheEngineWritesQSettingsReadsAndTheOtherWayRound) {
   CSurfColl curves = ManyCurves(3);
   curves.Append(MakeGapArch(4, 10, 1, 2, 3, 90, -90));
 
-  ASSERT_EQ(sidecar::Write(system, p, curves), QString());
+  ASSERT_EQ(sidecar::Write(system, p, &curves), QString());
   QSettings qt(sidecar::PathFor(system), QSettings::IniFormat);
   EXPECT_EQ(qt.value("Calculation/ExternalField").toDouble(), -0.1);
   EXPECT_TRUE(qt.value("Calculation/UseEarth").toBool());
