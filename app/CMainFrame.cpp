@@ -85,6 +85,10 @@ CMainFrame::CMainFrame(CKalvorDoc& doc, QWidget* parent)
     SwapLeftPane(LeftPaneKind::Tree);
     statusBar()->clearMessage();  // the cursor position belonged to the old system
   });
+  // φ and |E| under the cursor belonged to the results just discarded.
+  connect(&doc_, &CKalvorDoc::resultsChanged, this, [this](bool present) {
+    if (!present) statusBar()->clearMessage();
+  });
   connect(&doc_, &CKalvorDoc::commandStateChanged, this, &CMainFrame::UpdateCommandUI);
   connect(&doc_, &CKalvorDoc::modifiedChanged, this, &QWidget::setWindowModified);
   connect(&doc_, &CKalvorDoc::titleChanged, this, &CMainFrame::UpdateTitle);
@@ -141,7 +145,7 @@ void CMainFrame::CreateActions() {
   Connect(ID_PREV_PANE, &CMainFrame::OnPrevPane);
   Connect(ID_CREATE_ARC, &CMainFrame::OnCreateArc);
   Connect(ID_CREATE_LINE, &CMainFrame::OnCreateLine);
-  for (int id : {ID_FIELD_MAP, ID_EQUIPOTENTIALS, ID_FIELD_LINES}) {
+  for (int id : {ID_FIELD_MAP, ID_EQUIPOTENTIALS, ID_FIELD_LINES, ID_FULL_SECTION}) {
     actions_.value(id)->setCheckable(true);
     Connect(id, &CMainFrame::OnToggleFieldPicture);
   }
@@ -207,7 +211,7 @@ void CMainFrame::CreateMenus() {
   view->addAction(Action(ID_ZOOM_OUT));
   view->addAction(Action(ID_ZOOM_FIT));
   view->addSeparator();
-  for (int id : {ID_FIELD_MAP, ID_EQUIPOTENTIALS, ID_FIELD_LINES, ID_FIELD_PICTURE, ID_RESULTS_PANE})
+  for (int id : {ID_FIELD_MAP, ID_EQUIPOTENTIALS, ID_FIELD_LINES, ID_FIELD_PICTURE, ID_FULL_SECTION, ID_RESULTS_PANE})
     view->addAction(Action(id));
 
   QMenu* calc = menuBar()->addMenu(QStringLiteral("Расчет"));
@@ -298,6 +302,9 @@ void CMainFrame::CreateResultsPane() {
   connect(toggle, &QAction::toggled, results_, &QWidget::setVisible);
   connect(results_, &QDockWidget::visibilityChanged, toggle, &QAction::setChecked);
   connect(results_, &ResultsPane::locate, this, &CMainFrame::ShowModelPoint);
+  connect(results_, &ResultsPane::markField, this, [this](double xcm, double ycm, double field, double error) {
+    view_->Picture().SetMarker(QPointF(xcm, ycm), field, error);
+  });
   connect(results_, &ResultsPane::plotRequested, this, [this](int index) { OpenGeneratrixPlot(doc_, index, this); });
 }
 
@@ -423,6 +430,7 @@ void CMainFrame::UpdateCommandUI() {
   Action(ID_FIELD_MAP)->setChecked(field.showMap);
   Action(ID_EQUIPOTENTIALS)->setChecked(field.showEquipotentials);
   Action(ID_FIELD_LINES)->setChecked(field.showFieldLines);
+  Action(ID_FULL_SECTION)->setChecked(field.mirror);
 }
 
 // ---- File ----
@@ -588,14 +596,23 @@ void CMainFrame::OnToggleFieldPicture() {
   o.showMap = Action(ID_FIELD_MAP)->isChecked();
   o.showEquipotentials = Action(ID_EQUIPOTENTIALS)->isChecked();
   o.showFieldLines = Action(ID_FIELD_LINES)->isChecked();
-  view_->Picture().SetOptions(o);
-  UpdateCommandUI();
+  o.mirror = Action(ID_FULL_SECTION)->isChecked();
+  SetPictureOptions(o);
 }
 
 void CMainFrame::OnFieldPicture() {
   FieldPictureDialog dlg(this);
   dlg.SetOptions(view_->Picture().Options());
-  if (dlg.exec() == QDialog::Accepted) view_->Picture().SetOptions(dlg.Options());
+  if (dlg.exec() == QDialog::Accepted) SetPictureOptions(dlg.Options());
+  UpdateCommandUI();
+}
+
+// The user's choice: applied, and kept for the next runs and sessions.
+void CMainFrame::SetPictureOptions(const FieldPictureOptions& o) {
+  const bool refit = o.mirror != view_->Picture().Options().mirror;
+  view_->Picture().SetOptions(o);
+  StoreFieldPictureOptions(o);
+  if (refit) view_->ZoomToFit();
   UpdateCommandUI();
 }
 
@@ -660,6 +677,7 @@ void CMainFrame::OnGapCalculate() {
                                                                           : FieldCalc::MessageFor(code));
     QMessageBox::critical(this, QStringLiteral("Error"), text);
   } else if (code == 0) {
+    results_->ShowGapFiles();
     OpenGapCurvePlots(doc_, this);
   }
 }
@@ -681,7 +699,7 @@ void CMainFrame::OnAbout() {
   QMessageBox box(this);
   box.setWindowTitle(QStringLiteral("О программе Kalvor"));
   box.setIconPixmap(ToolIcon(kMainIcon).pixmap(32, 32));
-  box.setText(QStringLiteral("Kalvor, version 1.3"));
+  box.setText(VersionLine());
   box.setInformativeText(QStringLiteral(
       "Расчет осесимметричных электростатических полей методом эквивалентных зарядов."));
   box.exec();
