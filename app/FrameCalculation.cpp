@@ -9,6 +9,7 @@
 #include "document/CKalvorDoc.h"
 #include "engine/SystemWarnings.h"
 #include "views/FieldPlot.h"
+#include "views/ResultsPane.h"
 
 void CMainFrame::OnCalcParameters() {
   COptionDialog dlg(this);

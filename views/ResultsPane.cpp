@@ -65,6 +65,7 @@ ResultsPane::ResultsPane(CKalvorDoc& doc, QWidget* parent)
 
 QTreeWidgetItem* ResultsPane::Section(const QString& title) {
   auto* item = new QTreeWidgetItem(tree_, {title});
+  item->setFirstColumnSpanned(true);  // a title is never cut short by the values' column
   item->setExpanded(true);
   QFont bold = item->font(0);
   bold.setBold(true);
@@ -89,7 +90,7 @@ void ResultsPane::Fill() {
 
   // What the solution is worth, from the document's analysis of the run.
   const SolutionAnalysis& a = doc_.Analysis();
-  new QTreeWidgetItem(system, {QStringLiteral("Обусловленность (оценка 1/cond)"),
+  new QTreeWidgetItem(system, {QStringLiteral("1/cond (оценка)"),
                                a.reciprocalCondition >= 0.0 ? QString::number(a.reciprocalCondition, 'e', 2)
                                                             : QStringLiteral("не оценивалась")});
   new QTreeWidgetItem(system, {QStringLiteral("Программа"), VersionLine()});
@@ -173,10 +174,11 @@ void ResultsPane::Fill() {
 }
 
 void ResultsPane::FitColumns() {
-  // The names' column takes what it needs up to 45 % of the width; a name
+  // The names' column takes what it needs up to half the width; a name
   // cut short shows whole in its tooltip.
-  const int wanted = tree_->sizeHintForColumn(0) + 8;
-  tree_->setColumnWidth(0, std::min(wanted, std::max(120, tree_->viewport()->width() * 45 / 100)));
+  tree_->resizeColumnToContents(0);
+  const int wanted = tree_->columnWidth(0) + 8;
+  tree_->setColumnWidth(0, std::min(wanted, std::max(120, tree_->viewport()->width() / 2)));
   for (QTreeWidgetItemIterator it(tree_); *it; ++it) {
     if ((*it)->toolTip(0).isEmpty()) (*it)->setToolTip(0, (*it)->text(0));
     (*it)->setToolTip(1, (*it)->text(1));
