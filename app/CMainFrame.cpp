@@ -15,6 +15,7 @@
 
 #include "app/FrameCommands.h"
 #include "app/HelpWindow.h"
+#include "dialogs/CCalcInfo.h"
 #include "document/CKalvorDoc.h"
 #include "views/CKalvorView.h"
 #include "views/FieldPicture.h"
@@ -39,6 +40,10 @@ CMainFrame::CMainFrame(CKalvorDoc& doc, QWidget* parent)
   connect(&doc_, &CKalvorDoc::documentReset, this, [this] {
     SwapLeftPane(LeftPaneKind::Tree);
     statusBar()->clearMessage();  // the cursor position belonged to the old system
+  });
+  // φ and |E| under the cursor belonged to the results just discarded.
+  connect(&doc_, &CKalvorDoc::resultsChanged, this, [this](bool present) {
+    if (!present) statusBar()->clearMessage();
   });
   connect(&doc_, &CKalvorDoc::commandStateChanged, this, &CMainFrame::UpdateCommandUI);
   connect(&doc_, &CKalvorDoc::modifiedChanged, this, &QWidget::setWindowModified);
@@ -96,7 +101,7 @@ void CMainFrame::CreateActions() {
   Connect(ID_PREV_PANE, &CMainFrame::OnPrevPane);
   Connect(ID_CREATE_ARC, &CMainFrame::OnCreateArc);
   Connect(ID_CREATE_LINE, &CMainFrame::OnCreateLine);
-  for (int id : {ID_FIELD_MAP, ID_EQUIPOTENTIALS, ID_FIELD_LINES}) {
+  for (int id : {ID_FIELD_MAP, ID_EQUIPOTENTIALS, ID_FIELD_LINES, ID_FULL_SECTION}) {
     actions_.value(id)->setCheckable(true);
     Connect(id, &CMainFrame::OnToggleFieldPicture);
   }
@@ -162,7 +167,7 @@ void CMainFrame::CreateMenus() {
   view->addAction(Action(ID_ZOOM_OUT));
   view->addAction(Action(ID_ZOOM_FIT));
   view->addSeparator();
-  for (int id : {ID_FIELD_MAP, ID_EQUIPOTENTIALS, ID_FIELD_LINES, ID_FIELD_PICTURE, ID_RESULTS_PANE})
+  for (int id : {ID_FIELD_MAP, ID_EQUIPOTENTIALS, ID_FIELD_LINES, ID_FIELD_PICTURE, ID_FULL_SECTION, ID_RESULTS_PANE})
     view->addAction(Action(id));
 
   QMenu* calc = menuBar()->addMenu(QStringLiteral("Расчет"));
@@ -218,6 +223,7 @@ void CMainFrame::UpdateCommandUI() {
   Action(ID_FIELD_MAP)->setChecked(field.showMap);
   Action(ID_EQUIPOTENTIALS)->setChecked(field.showEquipotentials);
   Action(ID_FIELD_LINES)->setChecked(field.showFieldLines);
+  Action(ID_FULL_SECTION)->setChecked(field.mirror);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
@@ -245,7 +251,7 @@ void CMainFrame::OnAbout() {
   QMessageBox box(this);
   box.setWindowTitle(QStringLiteral("О программе Kalvor"));
   box.setIconPixmap(ToolIcon(kMainIcon).pixmap(32, 32));
-  box.setText(QStringLiteral("Kalvor, version " KALVOR_VERSION));
+  box.setText(VersionLine());
   box.setInformativeText(QStringLiteral(
       "Расчет осесимметричных электростатических полей методом эквивалентных зарядов."));
   box.exec();

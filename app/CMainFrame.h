@@ -17,6 +17,7 @@
 class CKalvorDoc;
 class CKalvorView;
 class CLeftView_Empty;
+struct FieldPictureOptions;
 class QAction;
 class QKeyEvent;
 class QLabel;
@@ -67,7 +68,7 @@ class CMainFrame : public QMainWindow, public LeftPaneHost {
   void OnCalcParameters();
 
   static constexpr int kLeftPaneWidth = 400;
-  static constexpr int kResultsPaneWidth = 340;
+  static constexpr int kResultsPaneWidth = 460;
   static constexpr int kSplitStep = 10;  // pixels per arrow key in the move mode
   bool SplitMoving() const { return splitMoving_; }
 
@@ -112,6 +113,7 @@ class CMainFrame : public QMainWindow, public LeftPaneHost {
   void OnToggleCharges();
   void OnToggleFieldPicture();
   void OnFieldPicture();
+  void SetPictureOptions(const FieldPictureOptions& o);
   void OnExportView();
   void OnGapCurves();
   void OnCalculate();

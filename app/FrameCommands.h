@@ -53,6 +53,7 @@ enum CommandId {
   ID_FIELD_PICTURE = 32803,
   ID_EXPORT_VIEW = 32804,
   ID_RESULTS_PANE = 32805,
+  ID_FULL_SECTION = 32821,
 };
 
 struct FrameCommand {

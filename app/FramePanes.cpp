@@ -82,6 +82,9 @@ void CMainFrame::CreateResultsPane() {
   connect(toggle, &QAction::toggled, results_, &QWidget::setVisible);
   connect(results_, &QDockWidget::visibilityChanged, toggle, &QAction::setChecked);
   connect(results_, &ResultsPane::locate, this, &CMainFrame::ShowModelPoint);
+  connect(results_, &ResultsPane::markField, this, [this](double xcm, double ycm, double field, double error) {
+    view_->Picture().SetMarker(QPointF(xcm, ycm), field, error);
+  });
   connect(results_, &ResultsPane::plotRequested, this, [this](int index) { OpenGeneratrixPlot(doc_, index, this); });
 }
 

@@ -160,15 +160,16 @@ bool ReportRefinement(const FieldCalc& calc, const RefinementResult& r, const Ca
 
 void PrintResults(const FieldCalc& calc, const BatchResult& result) {
   std::map<std::string, double> stage = result.timings;
-  const int between = result.report.parameters.PointsBetweenCPs;
   std::printf("Контурных точек: %lld, зарядов: %lld, неизвестных: %lld\n", calc.TotalPoints(), calc.TotalCharges(),
               calc.Unknowns());
   std::printf("Время, с: размещение %.3f, матрица %.3f, решение %.3f, контроль %.3f, результаты %.3f, "
               "промежуток %.3f\n",
               stage["place"], stage["fill"], stage["solve"], stage["control"], stage["results"], stage["gap"]);
+  // The analysis's largest field: the number of the summary, the bodies
+  // and the desktop's results pane.
   std::printf("Наибольшая напряженность на образующих, кВ/см:\n");
-  for (int i = 0; i < calc.Generatrices().GetSize(); ++i)
-    std::printf("  %2d: %.5g\n", i + 1, calc.MaxSurfaceField(i, between));
+  for (const GeneratrixAccuracy& g : result.analysis.generatrices)
+    std::printf("  %2d: %.5g\n", g.index + 1, g.maxField);
   std::printf("%s", AnalysisText(calc, result.analysis).c_str());
   for (const std::string& w : result.analysis.warnings) std::fprintf(stderr, "Предупреждение: %s\n", w.c_str());
 }

@@ -107,7 +107,9 @@ QRectF CKalvorView::SystemBox() const {
   // Logical units are 0.1 cm; the values are kept far inside the int range
   // the mapping rounds to.
   auto logical = [](double cm) { return std::clamp(10.0 * cm, -1.0e9, 1.0e9); };
-  return QRectF(QPointF(0.0, logical(y0)), QPointF(logical(x1), logical(y1)));
+  // The whole cross-section: the half-plane and its mirror image.
+  const double x0 = picture_ && picture_->Options().mirror ? -logical(x1) : 0.0;
+  return QRectF(QPointF(x0, logical(y0)), QPointF(logical(x1), logical(y1)));
 }
 
 void CKalvorView::UpdateCanvas() {
@@ -122,6 +124,7 @@ void CKalvorView::PaintSystem(QPainter& painter, const ViewMapping& mapping) con
   const FieldCalc& calc = doc_.Calc();
   const CSurfColl& gens = calc.Generatrices();
   QtDrawSurface dc(painter, mapping);
+  const bool mirror = picture_->Options().mirror;
   painter.save();
   if (!gens.IsEmpty()) {
     QPen axisPen = blackPen_;
@@ -130,23 +133,36 @@ void CKalvorView::PaintSystem(QPainter& painter, const ViewMapping& mapping) con
     dc.MoveTo(0, 0);
     dc.LineTo(0, 10 * doc_.Ymax() + 5);
     painter.setPen(blackPen_);
-    dc.MoveTo(0, 0);
+    dc.MoveTo(mirror ? -10 * (doc_.Xmax() + 2) : 0, 0);
     dc.LineTo(10 * (doc_.Xmax() + 2), 0);
   }
   picture_->PaintUnder(painter, mapping);
-  // From the last to the first, so the earlier generatrix ends up on top.
-  for (int i = gens.GetSize() - 1; i >= 0; --i) {
-    const SurfData* g = gens.At(i);
-    painter.setPen(PenFor(*g));
-    g->Draw(dc);
-  }
-  if (doc_.ShowCharges() && doc_.ResultsPresent()) {
-    for (const Charge& q : calc.Charges()) q.Draw(dc);
-  }
-  const CSurfColl& curves = calc.GapCurves();
-  if (doc_.ShowGapCurves() && !curves.IsEmpty()) {
-    painter.setPen(gapCurvePen_);
-    for (int i = curves.GetSize() - 1; i >= 0; --i) curves.At(i)->Draw(dc);
+  auto drawSystem = [&] {
+    // From the last to the first, so the earlier generatrix ends up on top.
+    for (int i = gens.GetSize() - 1; i >= 0; --i) {
+      const SurfData* g = gens.At(i);
+      painter.setPen(PenFor(*g));
+      g->Draw(dc);
+    }
+    if (doc_.ShowCharges() && doc_.ResultsPresent()) {
+      for (const Charge& q : calc.Charges()) q.Draw(dc);
+    }
+    const CSurfColl& curves = calc.GapCurves();
+    if (doc_.ShowGapCurves() && !curves.IsEmpty()) {
+      painter.setPen(gapCurvePen_);
+      for (int i = curves.GetSize() - 1; i >= 0; --i) curves.At(i)->Draw(dc);
+    }
+  };
+  drawSystem();
+  if (mirror) {
+    // The same system drawn again, reflected in the axis.
+    painter.save();
+    const double axis = mapping.ToDevice(0.0, 0.0).x();
+    painter.translate(axis, 0.0);
+    painter.scale(-1.0, 1.0);
+    painter.translate(-axis, 0.0);
+    drawSystem();
+    painter.restore();
   }
   picture_->PaintOver(painter, mapping, QRect(QPoint(0, 0), viewport()->size()), !gens.IsEmpty());
   painter.restore();
@@ -225,8 +241,10 @@ void CKalvorView::scrollContentsBy(int, int) { viewport()->update(); }
 
 int CKalvorView::HitGeneratrix(QPointF model) const {
   const CSurfColl& gens = doc_.Generatrices();
+  // The mirrored half stands for the same generatrices.
+  const double x = picture_->HalfPlaneX(model.x());
   for (int i = gens.GetSize() - 1; i >= 0; --i)
-    if (gens.At(i)->HitTest(model.x(), model.y())) return i;
+    if (gens.At(i)->HitTest(x, model.y())) return i;
   return -1;
 }
 
