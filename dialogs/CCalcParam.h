@@ -19,7 +19,7 @@ class CCalcParam : public COptionPage {
   bool UseEarth = false;
   bool TestClosure = false;
   bool Precise = false;
-  bool Capacitance = false;
+  bool Capacitance = true;
   InceptionParameters Inception;
 
   void LoadControls() override;
