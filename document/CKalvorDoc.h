@@ -28,6 +28,7 @@
 #include "engine/Accuracy.h"
 #include "engine/CalculationRun.h"
 #include "engine/FieldCalc.h"
+#include "engine/Inception.h"
 #include "engine/SolutionSnapshot.h"
 
 class ProgressReporter;
@@ -114,6 +115,9 @@ class CKalvorDoc : public QObject {
   // ResultsPresent()).
   const RunReport& LastRun() const { return lastRun_; }
   const SolutionAnalysis& Analysis() const { return analysis_; }
+  // Discharge inception of the last run's bodies, when its parameters asked
+  // for it (an errorCode without onsets when the screening failed).
+  const InceptionResult& Inception() const { return inception_; }
   // Whether the next calculation must recount the engine totals.
   bool ChangedSinceCalculation() const { return changedSinceCalculation_; }
 
@@ -187,6 +191,7 @@ class CKalvorDoc : public QObject {
   // Takes a new snapshot of the engine's solution (none without one).
   void RenewSolution();
   void ComputeExtents();
+  void ScreenForInception(const InceptionParameters& p, ProgressReporter& ui);
 
   FieldCalc calc_;
   std::shared_ptr<const SolutionSnapshot> solution_;
@@ -195,6 +200,7 @@ class CKalvorDoc : public QObject {
   int stoppedAtLine_ = 0;
   RunReport lastRun_;
   SolutionAnalysis analysis_;
+  InceptionResult inception_;
   QString path_;
   int newSystems_ = 0;  // numbers the new systems of this run
   QString gapCurvesOwner_;

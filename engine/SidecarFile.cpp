@@ -308,6 +308,20 @@ Contents Read(const std::string& systemPath, const CalcParameters& defaults) {
   if (r.Has(Key("ResultsFolder"))) p.ResultsFolder = Absolute(base, r.String(Key("ResultsFolder")));
   if (r.Has(Key("ControlFilePath"))) p.ControlFilePath = Absolute(base, r.String(Key("ControlFilePath")));
   if (p.ResultsFolder.empty()) p.ResultsFolder = defaults.ResultsFolder;
+  InceptionParameters& inc = p.Inception;
+  r.Bool("Inception/Enabled", inc.Enabled);
+  if (r.Has("Inception/Gas")) {
+    const std::string gas = r.String("Inception/Gas");
+    if (!gas.empty()) inc.Gas = gas == "air" || gas == "sf6" ? gas : Absolute(base, gas);
+  }
+  auto bounded = [&](const char* key, double& value, double lo, double hi) {
+    double v = value;
+    r.Double(key, v);
+    if (v >= lo && v <= hi) value = v;
+  };
+  bounded("Inception/PressureBar", inc.PressureBar, 0.001, 1000);
+  bounded("Inception/TemperatureC", inc.TemperatureC, -200, 1000);
+  bounded("Inception/K", inc.K, 0, 100);
   if (r.Has("GapCurves/Lines")) {
     std::string lines;
     for (const std::string& l : r.List("GapCurves/Lines")) lines += l + "\n";
@@ -342,6 +356,17 @@ std::string Text(const std::string& systemPath, const CalcParameters& p, const C
   t += "PointsBetweenCPs=" + std::to_string(p.PointsBetweenCPs) + "\n";
   t += "ResultsFolder=" + Escaped(Relative(base, p.ResultsFolder)) + "\n";
   t += "ControlFilePath=" + Escaped(Relative(base, p.ControlFilePath)) + "\n";
+  const InceptionParameters& inc = p.Inception;
+  auto number = [](double v) {
+    char buf[64];
+    return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+  };
+  t += "\n[Inception]\n";
+  t += std::string("Enabled=") + flag(inc.Enabled) + "\n";
+  t += "Gas=" + Escaped(inc.Gas == "air" || inc.Gas == "sf6" ? inc.Gas : Relative(base, inc.Gas)) + "\n";
+  t += "PressureBar=" + number(inc.PressureBar) + "\n";
+  t += "TemperatureC=" + number(inc.TemperatureC) + "\n";
+  t += "K=" + number(inc.K) + "\n";
   if (!gapCurves) return t;
   std::ostringstream curves;
   SaveGapCurves(*gapCurves, curves);

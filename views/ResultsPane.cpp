@@ -10,6 +10,8 @@
 #include "document/CKalvorDoc.h"
 #include "dialogs/CCalcInfo.h"
 #include "views/LargestField.h"
+#include "views/InceptionView.h"
+#include "views/SurfaceSamples.h"
 
 namespace {
 
@@ -142,6 +144,9 @@ void ResultsPane::Fill() {
       row->setData(0, kErrorRole, body.maxFieldError);
     }
   }
+  if (const InceptionResult& inception = doc_.Inception(); inception.errorCode || !inception.bodies.empty() ||
+                                                            !inception.points.empty())
+    AddInceptionRows(Section(QStringLiteral("Возникновение разряда")), inception, kPointRole);
   if (!a.capacitance.empty()) {
     QTreeWidgetItem* matrix = Section(QStringLiteral("Матрица емкостей, Ф"));
     for (size_t i = 0; i < a.capacitance.size(); ++i) {
