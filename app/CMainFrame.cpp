@@ -15,6 +15,7 @@
 
 #include "app/FrameCommands.h"
 #include "app/HelpWindow.h"
+#include "app/StudyCommand.h"
 #include "dialogs/CCalcInfo.h"
 #include "document/CKalvorDoc.h"
 #include "views/CKalvorView.h"
@@ -93,6 +94,7 @@ void CMainFrame::CreateActions() {
   Connect(ID_GAP_CURVES, &CMainFrame::OnGapCurves);
   Connect(ID_CALCULATE, &CMainFrame::OnCalculate);
   Connect(ID_GAP_CALCULATE, &CMainFrame::OnGapCalculate);
+  connect(actions_.value(ID_STUDY), &QAction::triggered, this, [this] { RunStudyCommand(*this, doc_); });
   Connect(ID_HELP_FINDER, &CMainFrame::OnHelp);
   Connect(ID_HELP, &CMainFrame::OnHelp);
   Connect(ID_CONTEXT_HELP, &CMainFrame::OnContextHelp);
@@ -176,6 +178,7 @@ void CMainFrame::CreateMenus() {
   calc->addSeparator();
   calc->addAction(Action(ID_CALCULATE));
   calc->addAction(Action(ID_GAP_CALCULATE));
+  calc->addAction(Action(ID_STUDY));
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Помощь"));
   help->addAction(Action(ID_HELP_FINDER));
@@ -211,6 +214,7 @@ void CMainFrame::UpdateTitle() {
 
 void CMainFrame::UpdateCommandUI() {
   Action(ID_CALCULATE)->setEnabled(doc_.CanCalculate());
+  Action(ID_STUDY)->setEnabled(doc_.CanCalculate());
   Action(ID_SHOW_GAP_CURVES)->setEnabled(doc_.CanShowGapCurves());
   Action(ID_SHOW_CHARGES)->setEnabled(doc_.CanShowCharges());
   Action(ID_GAP_CALCULATE)->setEnabled(doc_.CanGapCalculate());

@@ -54,6 +54,7 @@ enum CommandId {
   ID_EXPORT_VIEW = 32804,
   ID_RESULTS_PANE = 32805,
   ID_FULL_SECTION = 32821,
+  ID_STUDY = 32806,
 };
 
 struct FrameCommand {

@@ -55,6 +55,7 @@ const std::pair<const char*, const char*> kClassSections[] = {
     {"ResultsPane", "results-pane"},
     {"FieldPictureDialog", "field-picture"},
     {"FieldPlot", "plots"},
+    {"CStudyDialog", "study"},
     {"QMenuBar", "window"},
     {"QStatusBar", "window"},
 };
@@ -66,6 +67,7 @@ QString SectionForCommand(int id) {
     case ID_CALC_PARAMETERS: return QStringLiteral("parameters");
     case ID_GAP_CURVES: case ID_GAP_CALCULATE: return QStringLiteral("gap-curves");
     case ID_CALCULATE: return QStringLiteral("calculation");
+    case ID_STUDY: return QStringLiteral("study");
     case ID_CREATE_ARC: case ID_CREATE_LINE: return QStringLiteral("generatrix");
     case ID_ZOOM_IN: case ID_ZOOM_OUT: case ID_ZOOM_FIT: case ID_SHOW_GAP_CURVES: case ID_SHOW_CHARGES:
       return QStringLiteral("navigation");

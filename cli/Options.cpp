@@ -65,6 +65,14 @@ std::string UsageText() {
          "                         напряженность и оценки точности не учитывают, см (по умолчанию\n"
          "                         2 % более короткой из сходящихся образующих)\n"
          "  --save-refined FILE    записать уточненную систему в FILE (исходный файл не меняется)\n"
+         "  --sweep I:FIELD=FROM:TO:STEPS  исследование параметра: число FIELD образующей I (с 1)\n"
+         "                         принимает STEPS значений от FROM до TO включительно (x1 y1 x2 y2\n"
+         "                         cx cy radius angle1 angle2 potential eps_inner eps_outer count ld;\n"
+         "                         external_field=FROM:TO:STEPS - внешнее поле); несколько --sweep\n"
+         "                         меняются вместе; значения считаются параллельно на всех ядрах\n"
+         "  --sweep-out FILE.csv   итоги исследования: строка на значение (value, по каждому телу B\n"
+         "                         max_field_kv_per_cm_B, max_field_error_kv_per_cm_B, charge_c_B,\n"
+         "                         затем capacitance_f_I_J, error); файлы 01.dat... не пишутся\n"
          "  --help                 эта справка\n"
          "  --version              версия программы\n"
          "\n"
@@ -164,6 +172,25 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
       if (!integer(i, a, 1, 1000, n)) return std::nullopt;
       linesCountGiven = true;
       o.linesPerElectrode = static_cast<int>(n);
+    } else if (a == "--sweep") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      SweepVariable sweep;
+      int steps = 0;
+      if (const std::string problem = ParseSweepOption(*v, sweep, steps); !problem.empty()) {
+        error = "--sweep: " + problem;
+        return std::nullopt;
+      }
+      if (o.sweepSteps && steps != o.sweepSteps) {
+        error = "--sweep: у всех изменяемых величин должно быть одно число шагов";
+        return std::nullopt;
+      }
+      o.sweeps.push_back(sweep);
+      o.sweepSteps = steps;
+    } else if (a == "--sweep-out") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      o.sweepOut = *v;
     } else if (a == "--summary") {
       const std::string* v = value(i, a);
       if (!v) return std::nullopt;
@@ -277,6 +304,16 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
   }
   if (!o.inception.Enabled && inceptionConditions) {
     error = "--pressure-bar, --temperature-c, --inception-k и --inception-from действуют только вместе с --inception GAS";
+    return std::nullopt;
+  }
+  if (o.sweeps.empty() != !o.sweepOut) {
+    error = "--sweep и --sweep-out действуют только вместе";
+    return std::nullopt;
+  }
+  if (!o.sweeps.empty() && (o.mapFile || o.fieldLinesFile || o.summaryFile || o.gapCurves || o.saveRefined ||
+                            o.control || o.controlPotentials || o.dumpMatrix || o.dumpInverse)) {
+    error = "--sweep не сочетается с файлами одного расчета (--map, --field-lines, --summary, --gap-curves, "
+            "--save-refined, --control...)";
     return std::nullopt;
   }
   if (!o.targetError && o.saveRefined) {

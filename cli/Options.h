@@ -8,6 +8,7 @@
 
 #include "engine/BatchRun.h"
 #include "engine/CalcParameters.h"
+#include "engine/ParameterSweep.h"
 
 struct CalcOptions {
   std::string systemFile;
@@ -45,6 +46,11 @@ struct CalcOptions {
   int linesPerElectrode = 10;
   // Discharge inception screening: --inception GAS and its conditions.
   InceptionParameters inception;
+  // Parameter study: the variables (varied together, `sweepSteps` values
+  // each) and the CSV it writes.
+  std::vector<SweepVariable> sweeps;
+  int sweepSteps = 0;
+  std::optional<std::string> sweepOut;
 };
 
 // Parses argv[1..]; on failure returns nothing and sets `error`.

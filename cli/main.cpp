@@ -15,6 +15,7 @@
 #include "cli/ConsoleProgress.h"
 #include "cli/FieldViewOutput.h"
 #include "cli/Options.h"
+#include "cli/SweepCommand.h"
 #include "engine/AtomicFile.h"
 #include "engine/BatchRun.h"
 #include "engine/Blas.h"
@@ -230,6 +231,7 @@ int Calculate(const CalcOptions& opt) {
   if (!ReadSystemFile(calc, opt.systemFile)) return 1;
   const double readSeconds = SecondsSince(start);
   calc.SetParameters(ParametersFrom(opt));
+  if (!opt.sweeps.empty()) return RunSweepCommand(calc, opt);
   if (opt.gapCurves && !ReadGapCurveFile(calc, *opt.gapCurves)) return 1;
   if (opt.inception.Enabled) {
     // Refused before the calculation rather than after it.

@@ -123,5 +123,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's own Russian texts make the standard buttons and file dialogs speak
 # the program's language.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, qt6-translations-l10n")
+if(TARGET kalvor_python)
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ${KALVOR_PYTHON_DEPENDS}")
+endif()
 set(CPACK_STRIP_FILES ON)
 include(CPack)

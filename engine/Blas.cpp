@@ -34,6 +34,11 @@ int Threads() {
   return openblas_get_num_threads();
 }
 
+void SetThreads(int threads) {
+  EnsureThreads();
+  openblas_set_num_threads(threads > 0 ? threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
+}
+
 std::string CoreName() {
   const char* name = openblas_get_corename();
   return name ? name : "";

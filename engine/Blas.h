@@ -20,6 +20,9 @@ void LuSolve(const double* lu, std::size_t n, const int* pivots, double* b, std:
 
 // Threads BLAS uses (set once, explicitly, to the machine's cores).
 int Threads();
+// Sets them (0: the machine's cores again); for runs that go side by side,
+// one thread each.
+void SetThreads(int threads);
 // Name of the kernel OpenBLAS chose for this processor.
 std::string CoreName();
 

@@ -12,6 +12,7 @@ packages=(
   nlohmann-json3-dev
   clang libclang-rt-dev
   libhwy-dev
+  pybind11-dev python3-dev python3-numpy python3-pytest python3-distributed python3-matplotlib
 )
 
 missing=()

@@ -65,7 +65,7 @@ TEST_F(MainFrameTest, MenusCarryTheirTextsSeparatorsAndAccelerators) {
                          "Картина поля...", "Результаты"}));
   EXPECT_EQ(Describe(TopMenu(frame(), "Расчет")),
             (QStringList{"Параметры расчета", "Точки в промежутке", "-", "Произвести расчет...",
-                         "Расчет в точках промежутка"}));
+                         "Расчет в точках промежутка", "Исследование параметра…"}));
   EXPECT_EQ(Describe(TopMenu(frame(), "&Помощь")), (QStringList{"&Вызов справки", "-", "&О программе..."}));
   QMenu* show = nullptr;
   for (QAction* a : TopMenu(frame(), "&Вид")->actions())
