@@ -12,6 +12,7 @@ packages=(
   nlohmann-json3-dev
   clang libclang-rt-dev
   libhwy-dev
+  libdxflib-dev python3-ezdxf
 )
 
 missing=()
