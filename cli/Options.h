@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/GeometryOptions.h"
+
 // Unknowns up to which the capacitance matrix is computed unless asked
 // otherwise: it costs one more factorisation of a kept copy of the matrix.
 constexpr long long kAutoCapacitanceUnknowns = 5000;
@@ -42,6 +44,8 @@ struct CalcOptions {
   std::optional<std::array<double, 4>> mapRect;  // x1, y1, x2, y2 in cm; default the system's extent
   std::optional<std::string> fieldLinesFile;
   int linesPerElectrode = 10;
+  // Rounding, DXF import and export, the resulting system saved.
+  GeometryOptions geometry;
 };
 
 // Parses argv[1..]; on failure returns nothing and sets `error`.

@@ -7,6 +7,7 @@
 #include <numbers>
 #include <optional>
 
+#include "engine/AtomicFile.h"
 #include "model/Arch.h"
 #include "model/Line.h"
 #include "model/TextFormat.h"
@@ -166,8 +167,8 @@ bool Compatible(const SurfData& a, const SurfData& b, bool sameTravel) {
                                         a.epsInner == b.epsOuter && a.epsOuter == b.epsInner;
   if (!regions && a.material == 0) return false;
   if (a.material != 0) {
-    // A conductor's inner side is its body whichever way it runs; only the
-    // outer permittivity and the regions must agree.
+    // A conductor's regions are its body and what lies around it, however
+    // each piece was drawn.
     if (!(a.innerRegion == b.innerRegion && a.outerRegion == b.outerRegion && a.epsOuter == b.epsOuter))
       return false;
     if (a.isFloating != b.isFloating) return false;
@@ -370,4 +371,37 @@ bool FindCorner(const CSurfColl& system, double x, double y, double reach, int& 
     }
   }
   return found;
+}
+
+std::string RoundCorners(CSurfColl& system, const std::vector<CornerSpec>& corners) {
+  CSurfColl work = system.Clone();
+  std::vector<int> where(static_cast<size_t>(work.GetSize()));
+  for (size_t k = 0; k < where.size(); ++k) where[k] = static_cast<int>(k);
+  for (const CornerSpec& c : corners) {
+    const int n = static_cast<int>(where.size());
+    if (c.i < 1 || c.j < 1 || c.i > n || c.j > n)
+      return text::Format("Скругление %d,%d: в исходной системе %d образующих.", c.i, c.j, n);
+    const int i = where[static_cast<size_t>(c.i - 1)], j = where[static_cast<size_t>(c.j - 1)];
+    if (i < 0 || j < 0)
+      return text::Format("Скругление %d,%d: образующая %d целиком ушла в предыдущее скругление.", c.i, c.j,
+                          i < 0 ? c.i : c.j);
+    RoundCornerResult r = RoundCorner(work, i, j, c.radius);
+    if (!r.Ok()) {
+      // The message names the numbers of the file, not the working ones.
+      return text::Format("Скругление %d,%d (радиус %g см): ", c.i, c.j, c.radius) + r.error;
+    }
+    for (int& w : where)
+      if (w >= 0) w = r.indexMap[static_cast<size_t>(w)];
+    work = std::move(r.system);
+  }
+  system = std::move(work);
+  return {};
+}
+
+std::string WriteSystemFile(const CSurfColl& system, const std::string& path) {
+  AtomicFile file;
+  if (!file.Open(path)) return "Не удается создать файл " + path + ".";
+  for (const auto& e : system) file.Stream() << e->GetText() << "\n";
+  if (!file.Commit()) return "Не удается записать файл " + path + " (нет места на диске или нет доступа).";
+  return {};
 }

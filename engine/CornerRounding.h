@@ -41,3 +41,19 @@ RoundCornerResult RoundCorner(const CSurfColl& system, int i, int j, double radi
 // (0-based, i before j in the collection) whose shared end it is. False
 // when there is none.
 bool FindCorner(const CSurfColl& system, double x, double y, double reach, int& i, int& j);
+
+// One rounding asked for by the numbers of the file read (1-based).
+struct CornerSpec {
+  int i = 0, j = 0;
+  double radius = 0.0;
+};
+
+// Applies the roundings in order to `system`; each names the generatrices
+// by their numbers in the original system, whatever earlier roundings
+// inserted or used up. Empty on success, else the first refusal (the
+// system is then left as it was).
+std::string RoundCorners(CSurfColl& system, const std::vector<CornerSpec>& corners);
+
+// Writes the system as a field-system file through the atomic facility.
+// Empty on success, else a message naming the path.
+std::string WriteSystemFile(const CSurfColl& system, const std::string& path);

@@ -218,3 +218,22 @@ TEST(CornerRounding, FindCornerPicksTheSharedEndNearestThePointer) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CornerRounding, RepeatedRoundingsNameGeneratricesByTheirNumbersInTheFile) {
+  CSurfColl cyl = Cylinder(5, 10);
+  ASSERT_EQ(RoundCorners(cyl, {{1, 2, 1.0}, {2, 3, 1.0}}), "");
+  ASSERT_EQ(cyl.GetSize(), 5);
+  EXPECT_EQ(cyl.At(1)->GetKind(), SurfData::kArch);
+  EXPECT_EQ(cyl.At(3)->GetKind(), SurfData::kArch);
+
+  CSurfColl rod = Cylinder(1, 10);
+  const std::string used = RoundCorners(rod, {{1, 2, 1.0}, {1, 2, 0.5}});
+  EXPECT_NE(used.find("ушла"), std::string::npos) << used;
+  EXPECT_EQ(rod.GetSize(), 3);  // left as it was
+  EXPECT_EQ(rod.At(0)->GetKind(), SurfData::kLine);
+  EXPECT_NE(RoundCorners(rod, {{1, 4, 1.0}}).find("3 образующих"), std::string::npos);
+}
+
+}  // namespace
