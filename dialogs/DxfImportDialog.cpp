@@ -58,6 +58,7 @@ DxfImportDialog::DxfImportDialog(DxfDrawing drawing, const QString& fileName, QW
   table_->setHorizontalHeaderLabels({QStringLiteral("Слой"), QStringLiteral("Объекты"), QStringLiteral("Вид"),
                                      QStringLiteral("U, кВ / ε внутри"), QStringLiteral("ε снаружи")});
   table_->verticalHeader()->hide();
+  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   table_->horizontalHeader()->setSectionResizeMode(kCount, QHeaderView::Stretch);
   for (int row = 0; row < table_->rowCount(); ++row) {
     const DxfLayerInfo& l = drawing_.layers[static_cast<size_t>(row)];
@@ -85,7 +86,6 @@ DxfImportDialog::DxfImportDialog(DxfDrawing drawing, const QString& fileName, QW
     }
     connect(kind, &QComboBox::currentIndexChanged, this, [this] { Update(); });
   }
-  table_->resizeColumnsToContents();
 
   const double fileUnits = DxfUnitToCm(drawing_.insUnits);
   units_->setObjectName("units");
