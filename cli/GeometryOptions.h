@@ -2,29 +2,13 @@
 // kalvor-calc options that change or make the geometry before the run:
 // corner rounding, the DXF import and export, saving the resulting system.
 
-#include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "engine/DxfImport.h"
+#include "engine/GeometrySteps.h"
 
-struct RoundCornerOption {
-  int i = 0, j = 0;  // 1-based, as numbered in the file read
-  double radius = 0.0;
-};
-
-struct GeometryOptions {
-  std::vector<RoundCornerOption> roundCorners;
-  std::optional<std::string> saveSystem;
-  std::optional<std::string> importDxf;
-  std::map<std::string, DxfLayerMapping> dxfLayers;
-  std::optional<std::string> dxfUnits;  // "mm", "cm", "m", "in"
-  std::optional<double> dxfTolerance;   // relative to the drawing's size
-  std::optional<double> pointsPerCm;
-  std::optional<double> ratioLd;
-  std::optional<std::string> exportDxf;
-};
+// The options fill the engine's geometry steps directly.
+using GeometryOptions = GeometrySteps;
 
 enum class OptionParse { kNotMine, kOk, kFailed };
 
