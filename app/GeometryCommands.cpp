@@ -29,6 +29,7 @@ GeometryCommands::GeometryCommands(QWidget* frame, CKalvorDoc& doc, CKalvorView&
   import_->setStatusTip(QStringLiteral("Открыть профиль из чертежа DXF как новую систему"));
   export_->setObjectName("exportDxf");
   export_->setStatusTip(QStringLiteral("Записать образующие в чертеж DXF (см, слой на тело или диэлектрик)"));
+  view_.SetRightClickHook([this](QPoint global, QPointF model, double reach) { return CornerMenu(global, model, reach); });
   connect(import_, &QAction::triggered, this, [this] { ImportDxf(); });
   connect(export_, &QAction::triggered, this, [this] { ExportDxf(); });
   auto enable = [this] { export_->setEnabled(!doc_.Generatrices().IsEmpty()); };

@@ -18,7 +18,7 @@ class GeometryCommands : public QObject {
 
  public:
   // `openAsNew` empties the document for a new one (asking to save the old
-  // first); false when the user cancelled.
+  // first); false when the user cancelled. Takes the view's right click.
   GeometryCommands(QWidget* frame, CKalvorDoc& doc, CKalvorView& view, std::function<bool()> openAsNew);
 
   QAction* ImportAction() const { return import_; }

@@ -237,3 +237,45 @@ TEST(CornerRounding, RepeatedRoundingsNameGeneratricesByTheirNumbersInTheFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// Largest surface field of a system scaled to `density` contour points per cm.
+double LargestField(const CSurfColl& system, double density) {
+  FieldCalc calc;
+  for (const auto& e : system) {
+    auto c = e->Clone();
+    double x1, y1, x2, y2;
+    c->GetEnds(x1, y1, x2, y2);
+    double length = std::hypot(x2 - x1, y2 - y1);
+    if (auto* a = dynamic_cast<Arch*>(c.get())) length = std::fabs(a->angle2 - a->angle1) * a->radius;
+    SurfParams prm = c->Params();
+    prm.pointCount = std::max(4, static_cast<int>(std::lround(density * length)));
+    if (auto* l = dynamic_cast<Line*>(c.get()))
+      l->SetAll(prm, l->x1, l->y1, l->x2, l->y2);  // a line's step follows its count
+    else
+      c->pointCount = prm.pointCount;
+    calc.AddGeneratrix(std::move(c));
+  }
+  CalcParameters p = calc.Parameters();
+  p.Precise = true;
+  calc.SetParameters(p);
+  calc.Place();
+  calc.FillMatrix();
+  calc.SolveCharges();
+  EXPECT_EQ(calc.ErrorCode(), 0);
+  double worst = 0;
+  for (int k = 0; k < calc.Generatrices().GetSize(); ++k) worst = std::max(worst, calc.MaxSurfaceField(k, 3));
+  return worst;
+}
+
+TEST(CornerRounding, TheLargestFieldOfARoundedCylinderConvergesWhereTheSharpOneGrowsWithoutBound) {
+  CSurfColl rounded = Cylinder(5, 10);
+  ASSERT_EQ(RoundCorners(rounded, {{1, 2, 1.0}, {2, 3, 1.0}}), "");
+  const double r1 = LargestField(rounded, 4), r2 = LargestField(rounded, 8);
+  const double s1 = LargestField(Cylinder(5, 10), 4), s2 = LargestField(Cylinder(5, 10), 8);
+  EXPECT_NEAR(r2 / r1, 1.0, 2e-3);
+  EXPECT_GT(s2 / s1, 1.05);  // the sharp edge's field keeps growing with refinement
+}
+
+}  // namespace
