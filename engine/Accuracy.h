@@ -1,8 +1,8 @@
 #pragma once
 // What a solution is worth: the boundary conditions checked between the
 // contour points, the largest field and the charge of every conductor body,
-// the capacitance matrix of the fixed-potential bodies, and the warnings
-// about discretisations that spoil results without any other sign.
+// and the warnings about discretisations that spoil results without any
+// other sign.
 //
 // Check points lie midway between neighbouring contour points, midway
 // between each end and its nearest contour point, and at the ends; the
@@ -69,17 +69,9 @@ struct SolutionAnalysis {
 // the solution. Empty when calc has no solution.
 SolutionAnalysis AnalyseSolution(const FieldCalc& calc, int k);
 
-// The capacitance matrix and the condition estimate from the matrix kept
-// after the solve (CalcParameters::Capacitance); without a kept matrix
-// nothing is added. Warns when the estimate is below kConditionWarning.
-void AddCapacitance(const FieldCalc& calc, SolutionAnalysis& analysis);
-constexpr double kConditionWarning = 1e-13;
-
-// Solves A X = B for the columns of `b` (n x m, column-major, in place) and
-// estimates the reciprocal 1-norm condition number of A with its rows and
-// columns equilibrated, from one LU factorisation. False for a singular A.
-bool SolveSeveral(const matrixT& a, std::vector<double>& b, std::size_t columns, double& rcond);
-
 // A point at `t` contour-point steps from the first end of `e` and the
 // normal the result files use there.
 void PointOnGeneratrix(const SurfData& e, double t, double& x, double& y, double& nx, double& ny);
+
+// The capacitance matrix lives in its own file; callers reach it here too.
+#include "engine/Capacitance.h"
