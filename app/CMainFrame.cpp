@@ -3,70 +3,25 @@
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCursor>
-#include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPageSetupDialog>
-#include <QPainter>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QSplitter>
-#include <QSplitterHandle>
-#include <QScrollBar>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QUndoStack>
 
 #include "app/FrameCommands.h"
 #include "app/HelpWindow.h"
-#include "dialogs/CCalcInfo.h"
-#include "dialogs/COptionDialog.h"
-#include "dialogs/CPointsDialog.h"
-#include "dialogs/CProgressDialog.h"
 #include "document/CKalvorDoc.h"
-#include "engine/SystemWarnings.h"
 #include "views/CKalvorView.h"
-#include "views/CLeftView_Arch.h"
-#include "views/CLeftView_Empty.h"
-#include "views/CLeftView_Line.h"
 #include "views/FieldPicture.h"
-#include "views/ViewExport.h"
-#include "views/FieldPlot.h"
 #include "views/GeneratrixPane.h"
 #include "views/KalvorIcons.h"
-#include "views/ResultsPane.h"
 
 using namespace KalvorIcons;
-
-namespace {
-
-const QString kWindowTitle = QStringLiteral("Kalvor");
-
-// "Показать целиком" where the desktop theme has no icon: a frame with its
-// four corners pointing outwards, in the toolbar's 16-pixel style.
-QIcon FitIcon() {
-  QPixmap pixmap(16, 16);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setPen(QPen(Qt::black, 1));
-  p.drawRect(4, 4, 7, 7);
-  for (const QPoint corner : {QPoint(0, 0), QPoint(15, 0), QPoint(0, 15), QPoint(15, 15)}) {
-    const int dx = corner.x() == 0 ? 1 : -1, dy = corner.y() == 0 ? 1 : -1;
-    p.drawLine(corner, corner + QPoint(3 * dx, 0));
-    p.drawLine(corner, corner + QPoint(0, 3 * dy));
-  }
-  return QIcon(pixmap);
-}
-
-}  // namespace
 
 CMainFrame::CMainFrame(CKalvorDoc& doc, QWidget* parent)
     : QMainWindow(parent), doc_(doc), printer_(std::make_unique<QPrinter>()) {
@@ -244,166 +199,6 @@ void CMainFrame::CreateToolBar() {
   connect(toolBar_, &QToolBar::visibilityChanged, toggle, &QAction::setChecked);
 }
 
-void CMainFrame::CreateStatusBar() {
-  QStatusBar* bar = statusBar();
-  const QString names[3] = {QStringLiteral("CAP"), QStringLiteral("NUM"), QStringLiteral("SCRL")};
-  for (int i = 0; i < 3; ++i) {
-    lockLabels_[i] = new QLabel(names[i], bar);
-    lockLabels_[i]->setFrameShape(QFrame::Panel);
-    lockLabels_[i]->setFrameShadow(QFrame::Sunken);
-    lockLabels_[i]->setAlignment(Qt::AlignCenter);
-    lockLabels_[i]->setMinimumWidth(lockLabels_[i]->fontMetrics().horizontalAdvance(names[i]) + 12);
-    lockLabels_[i]->setEnabled(false);
-    bar->addPermanentWidget(lockLabels_[i]);
-  }
-  QAction* toggle = Action(ID_VIEW_STATUS_BAR);
-  toggle->setChecked(true);
-  connect(toggle, &QAction::toggled, bar, &QStatusBar::setVisible);
-}
-
-void CMainFrame::CreateSplitter() {
-  splitter_ = new QSplitter(Qt::Horizontal, this);
-  splitter_->setChildrenCollapsible(true);
-  // The geometry view is created first, then the tree pane on its left.
-  view_ = new CKalvorView(doc_, splitter_);
-  view_->SetHost(this);
-  view_->resize(325, 125);
-  connect(view_, &CKalvorView::statusMessage, this, &CMainFrame::ShowStatusMessage);
-  // Home fits the picture while the view has the focus; in a number field
-  // it stays the key that goes to the start of the text.
-  QAction* fit = Action(ID_ZOOM_FIT);
-  fit->setShortcutContext(Qt::WidgetShortcut);
-  view_->addAction(fit);
-  fit->setIcon(QIcon::fromTheme(QStringLiteral("zoom-fit-best"), FitIcon()));
-  auto* tree = new CLeftView_Empty(doc_, this, splitter_);
-  splitter_->insertWidget(0, tree);
-  splitter_->setStretchFactor(0, 0);
-  splitter_->setStretchFactor(1, 1);
-  splitter_->setSizes({kLeftPaneWidth, 325});
-  setCentralWidget(splitter_);
-}
-
-void CMainFrame::CreateResultsPane() {
-  results_ = new ResultsPane(doc_, this);
-  addDockWidget(Qt::LeftDockWidgetArea, results_);
-  results_->hide();
-  // Shown by each run's results; the command shows or hides it.
-  connect(&doc_, &CKalvorDoc::resultsChanged, this, [this](bool present) {
-    if (!present || results_->isVisible()) return;
-    results_->show();
-    resizeDocks({results_}, {kResultsPaneWidth}, Qt::Horizontal);
-  });
-  QAction* toggle = Action(ID_RESULTS_PANE);
-  toggle->setCheckable(true);
-  connect(toggle, &QAction::toggled, results_, &QWidget::setVisible);
-  connect(results_, &QDockWidget::visibilityChanged, toggle, &QAction::setChecked);
-  connect(results_, &ResultsPane::locate, this, &CMainFrame::ShowModelPoint);
-  connect(results_, &ResultsPane::plotRequested, this, [this](int index) { OpenGeneratrixPlot(doc_, index, this); });
-}
-
-void CMainFrame::ShowModelPoint(double xcm, double ycm) {
-  const QPointF at = view_->Mapping(false).ToDevice(10.0 * xcm, 10.0 * ycm);
-  const QPoint centre = view_->viewport()->rect().center();
-  view_->horizontalScrollBar()->setValue(view_->horizontalScrollBar()->value() + int(at.x()) - centre.x());
-  view_->verticalScrollBar()->setValue(view_->verticalScrollBar()->value() + int(at.y()) - centre.y());
-  view_->Picture().SetMarker(QPointF(xcm, ycm));
-  view_->viewport()->update();
-}
-
-QWidget* CMainFrame::LeftPane() const { return splitter_->widget(0); }
-
-CLeftView_Empty* CMainFrame::TreePane() const { return qobject_cast<CLeftView_Empty*>(LeftPane()); }
-
-bool CMainFrame::LeaveEditorPane() {
-  auto* pane = qobject_cast<GeneratrixPane*>(LeftPane());
-  if (!pane || !pane->HasUnappliedChanges()) return true;
-  const auto answer = QMessageBox::question(
-      this, kWindowTitle,
-      QStringLiteral("Внести изменения в образующую %1?").arg(pane->Index() + 1),
-      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
-  if (answer == QMessageBox::Cancel) return false;
-  // A refused value has been named by its message; the pane stays open.
-  return answer == QMessageBox::No || pane->Apply();
-}
-
-QWidget* CMainFrame::ReplaceLeftPane(LeftPaneKind kind) {
-  if (!LeaveEditorPane()) return nullptr;
-  return SwapLeftPane(kind);
-}
-
-QWidget* CMainFrame::SwapLeftPane(LeftPaneKind kind) {
-  const QList<int> sizes = splitter_->sizes();
-  QWidget* pane = nullptr;
-  switch (kind) {
-    case LeftPaneKind::Tree:
-      pane = new CLeftView_Empty(doc_, this);
-      break;
-    case LeftPaneKind::Line:
-      pane = new CLeftView_Line(doc_, this);
-      break;
-    case LeftPaneKind::Arch:
-      pane = new CLeftView_Arch(doc_, this);
-      break;
-  }
-  QWidget* old = splitter_->replaceWidget(0, pane);
-  if (old) {
-    // The old pane may be the one whose button asked for the replacement.
-    old->hide();
-    old->deleteLater();
-  }
-  splitter_->setSizes(sizes);
-  return pane;
-}
-
-void CMainFrame::HideLeftPane() {
-  const QList<int> sizes = splitter_->sizes();
-  splitter_->setSizes({0, sizes.value(0) + sizes.value(1)});
-}
-
-void CMainFrame::OnSplit() {
-  const QList<int> sizes = splitter_->sizes();
-  const int total = sizes.value(0) + sizes.value(1);
-  if (sizes.value(0) == 0) {
-    splitter_->setSizes({kLeftPaneWidth, std::max(0, total - kLeftPaneWidth)});
-    return;
-  }
-  // The move mode: the arrow keys move the bar, Enter keeps it there, Escape
-  // puts it back; the pointer sits on the bar for a drag.
-  splitMoveFrom_ = sizes;
-  splitMoving_ = true;
-  if (QSplitterHandle* handle = splitter_->handle(1)) QCursor::setPos(handle->mapToGlobal(handle->rect().center()));
-  statusBar()->showMessage(QStringLiteral("Стрелки передвигают границу; Enter - оставить, Esc - вернуть"));
-}
-
-bool CMainFrame::SplitMoveKey(int key) {
-  QList<int> sizes = splitter_->sizes();
-  const int total = sizes.value(0) + sizes.value(1);
-  switch (key) {
-    case Qt::Key_Left:
-    case Qt::Key_Right: {
-      const int step = key == Qt::Key_Left ? -kSplitStep : kSplitStep;
-      const int left = std::clamp(sizes.value(0) + step, 0, total);
-      splitter_->setSizes({left, total - left});
-      return true;
-    }
-    case Qt::Key_Escape:
-      splitter_->setSizes(splitMoveFrom_);
-      [[fallthrough]];
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      splitMoving_ = false;
-      statusBar()->clearMessage();
-      return true;
-    default:
-      return false;
-  }
-}
-
-void CMainFrame::ShowStatusMessage(const QString& text) {
-  statusBar()->showMessage(text);
-  statusBar()->repaint();
-}
-
 void CMainFrame::UpdateTitle() {
   setWindowTitle(doc_.Title() + QStringLiteral("[*] - ") + kWindowTitle);
   setWindowModified(doc_.IsModified());
@@ -425,119 +220,6 @@ void CMainFrame::UpdateCommandUI() {
   Action(ID_FIELD_LINES)->setChecked(field.showFieldLines);
 }
 
-// ---- File ----
-
-bool CMainFrame::MaybeSave() {
-  if (!LeaveEditorPane()) return false;
-  if (!doc_.IsModified()) return true;
-  const auto answer = QMessageBox::warning(
-      this, kWindowTitle, QStringLiteral("Сохранить изменения в %1?").arg(doc_.Title()),
-      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-  if (answer == QMessageBox::Yes) return Save();
-  return answer == QMessageBox::No;
-}
-
-bool CMainFrame::Save() {
-  if (doc_.FilePath().isEmpty()) return SaveAs();
-  if (doc_.StoppedAtLine() > 0) {
-    // The file holds more than was read: saving over it loses the rest.
-    const auto answer = QMessageBox::warning(
-        this, kWindowTitle,
-        QStringLiteral("Файл %1 был прочитан только до строки %2.\n"
-                       "Если сохранить систему в него, строки файла начиная с этой будут потеряны.\n"
-                       "Заменить файл? (\"Нет\" - сохранить под другим именем)")
-            .arg(QDir::toNativeSeparators(doc_.FilePath()))
-            .arg(doc_.StoppedAtLine()),
-        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::No);
-    if (answer == QMessageBox::Cancel) return false;
-    if (answer == QMessageBox::No) return SaveAs();
-  }
-  const QString error = doc_.SaveDocument(doc_.FilePath());
-  if (!error.isEmpty()) {
-    QMessageBox::warning(this, kWindowTitle, error);
-    return false;
-  }
-  return true;
-}
-
-bool CMainFrame::SaveAs() {
-  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить как"), doc_.FilePath(),
-                                                    QStringLiteral("Все файлы (*)"));
-  if (path.isEmpty()) return false;
-  const QString error = doc_.SaveDocument(path);
-  if (!error.isEmpty()) {
-    QMessageBox::warning(this, kWindowTitle, error);
-    return false;
-  }
-  recent_.Add(path);
-  recent_.Store();
-  RebuildRecentMenu();
-  return true;
-}
-
-bool CMainFrame::OpenFile(const QString& path) {
-  const CKalvorDoc::OpenResult result = doc_.OpenDocument(path);
-  if (!result.opened) {
-    QMessageBox::warning(this, kWindowTitle, result.error);
-    recent_.Remove(path);
-    recent_.Store();
-    RebuildRecentMenu();
-    return false;
-  }
-  recent_.Add(path);
-  recent_.Store();
-  RebuildRecentMenu();
-  if (!result.warning.isEmpty()) QMessageBox::warning(this, kWindowTitle, result.warning);
-  return true;
-}
-
-void CMainFrame::OnFileNew() {
-  if (MaybeSave()) doc_.NewDocument();
-}
-
-void CMainFrame::OnFileOpen() {
-  if (!MaybeSave()) return;
-  const QString start = doc_.FilePath().isEmpty() ? QString() : QFileInfo(doc_.FilePath()).absolutePath();
-  const QString path =
-      QFileDialog::getOpenFileName(this, QStringLiteral("Открыть"), start, QStringLiteral("Все файлы (*)"));
-  if (!path.isEmpty()) OpenFile(path);
-}
-
-void CMainFrame::OnFileSave() { Save(); }
-
-void CMainFrame::OnFileSaveAs() { SaveAs(); }
-
-void CMainFrame::RebuildRecentMenu() {
-  for (QAction* a : recentActions_) {
-    fileMenu_->removeAction(a);
-    a->deleteLater();
-  }
-  recentActions_.clear();
-  QAction* placeholder = Action(ID_FILE_MRU_FILE1);
-  const QStringList& files = recent_.Files();
-  placeholder->setVisible(files.isEmpty());
-  placeholder->setEnabled(false);
-  for (int i = 0; i < files.size(); ++i) {
-    const QString path = files[i];
-    auto* a = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(path)), this);
-    a->setStatusTip(FindCommand(ID_FILE_MRU_FILE1)->prompt);
-    connect(a, &QAction::triggered, this, [this, path] {
-      if (MaybeSave()) OpenFile(path);
-    });
-    fileMenu_->insertAction(recentSeparator_, a);
-    recentActions_ << a;
-  }
-}
-
-void CMainFrame::showEvent(QShowEvent* event) {
-  QMainWindow::showEvent(event);
-  if (shownOnce_) return;
-  shownOnce_ = true;
-  // The left column starts 400 pixels wide; the geometry view takes the rest.
-  const int total = splitter_->width() - splitter_->handleWidth();
-  splitter_->setSizes({kLeftPaneWidth, std::max(1, total - kLeftPaneWidth)});
-}
-
 void CMainFrame::closeEvent(QCloseEvent* event) {
   if (!isEnabled() || !MaybeSave()) {
     event->ignore();
@@ -546,125 +228,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-// ---- Printing ----
-
-void CMainFrame::OnPrint() {
-  QPrintDialog dialog(printer_.get(), this);
-  if (dialog.exec() == QDialog::Accepted) view_->PrintOn(*printer_);
-}
-
-void CMainFrame::OnPrintPreview() {
-  QPrintPreviewDialog preview(printer_.get(), this);
-  preview.setWindowTitle(QStringLiteral("Макет страницы"));
-  connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { view_->PrintOn(*p); });
-  preview.exec();
-}
-
-void CMainFrame::OnPageSetup() {
-  QPageSetupDialog dialog(printer_.get(), this);
-  dialog.exec();
-}
-
-// ---- View and calculation ----
-
-void CMainFrame::OnZoomIn() { view_->ZoomIn(); }
-void CMainFrame::OnZoomOut() { view_->ZoomOut(); }
-void CMainFrame::OnZoomFit() { view_->ZoomToFit(); }
-void CMainFrame::OnCreateArc() { view_->CreateArcGeneratrix(); }
-void CMainFrame::OnCreateLine() { view_->CreateLineGeneratrix(); }
-
-void CMainFrame::OnToggleGapCurves() {
-  if (doc_.CanShowGapCurves()) doc_.ToggleGapCurves();
-  UpdateCommandUI();
-}
-
-void CMainFrame::OnToggleCharges() {
-  if (doc_.CanShowCharges()) doc_.ToggleCharges();
-  UpdateCommandUI();
-}
-
-void CMainFrame::OnToggleFieldPicture() {
-  FieldPictureOptions o = view_->Picture().Options();
-  o.showMap = Action(ID_FIELD_MAP)->isChecked();
-  o.showEquipotentials = Action(ID_EQUIPOTENTIALS)->isChecked();
-  o.showFieldLines = Action(ID_FIELD_LINES)->isChecked();
-  view_->Picture().SetOptions(o);
-  UpdateCommandUI();
-}
-
-void CMainFrame::OnFieldPicture() {
-  FieldPictureDialog dlg(this);
-  dlg.SetOptions(view_->Picture().Options());
-  if (dlg.exec() == QDialog::Accepted) view_->Picture().SetOptions(dlg.Options());
-  UpdateCommandUI();
-}
-
-void CMainFrame::OnExportView() {
-  const QString path = QFileDialog::getSaveFileName(this, FindCommand(ID_EXPORT_VIEW)->text.chopped(3),
-                                                    QString(), QStringLiteral("PNG (*.png);;SVG (*.svg)"));
-  if (path.isEmpty()) return;
-  const QString error = ExportView(*view_, path);
-  if (!error.isEmpty()) QMessageBox::warning(this, kWindowTitle, error);
-}
-
-void CMainFrame::OnCalcParameters() {
-  COptionDialog dlg(this);
-  dlg.SetParameters(doc_.Parameters());
-  if (dlg.exec() == QDialog::Accepted) doc_.SetParameters(dlg.Parameters());
-}
-
-void CMainFrame::OnGapCurves() {
-  CPointsDialog dlg(doc_.GapCurves(), this);
-  dlg.exec();
-  // The dialog's changes count whichever button closed it.
-  doc_.SetGapCurves(dlg.TakeCurves());
-}
-
-void CMainFrame::OnCalculate() {
-  if (!doc_.CanCalculate()) return;
-  const std::vector<std::string> warnings = SystemWarnings(doc_.Generatrices());
-  if (!warnings.empty()) {
-    QStringList lines;
-    for (const std::string& w : warnings) lines << QString::fromStdString(w);
-    const auto answer = QMessageBox::warning(
-        this, kWindowTitle,
-        QStringLiteral("Расчет такой системы не имеет смысла:\n\n%1\n\nВсе равно произвести расчет?")
-            .arg(lines.join('\n')),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-    if (answer != QMessageBox::Yes) return;
-  }
-  CCalcInfo info(this);
-  info.text = QString::fromStdString(ParameterSummary(doc_.Parameters()));
-  if (info.exec() != QDialog::Accepted) return;
-  CProgressDialog progress;
-  if (!progress.CreateModeless(this)) return;
-  progress.SetStep(1);
-  doc_.Calculate(progress);
-  progress.Close();
-}
-
-void CMainFrame::OnGapCalculate() {
-  if (!doc_.CanGapCalculate()) return;
-  int code = 0;
-  {
-    CProgressDialog progress;
-    if (!progress.CreateModeless(this)) return;
-    progress.SetStep(1);
-    code = doc_.GapCalculate(progress);
-    progress.Close();
-  }
-  // A failed gap calculation is said so; files written before it remain.
-  if (code > 0) {
-    const FieldCalc& calc = doc_.Calc();
-    const QString text = QString::fromStdString(calc.ErrorCode() == code ? calc.FullErrorText()
-                                                                          : FieldCalc::MessageFor(code));
-    QMessageBox::critical(this, QStringLiteral("Error"), text);
-  } else if (code == 0) {
-    OpenGapCurvePlots(doc_, this);
-  }
-}
-
-// ---- Help and panes ----
+// ---- Help ----
 
 // F1 opens the manual at the section of the focused control, "Вызов справки"
 // at its beginning.
@@ -687,19 +251,6 @@ void CMainFrame::OnAbout() {
   box.exec();
 }
 
-void CMainFrame::OnNextPane() {
-  QWidget* focus = focusWidget();
-  if (focus == view_ || view_->isAncestorOf(focus)) {
-    LeftPane()->setFocus(Qt::TabFocusReason);
-    if (QWidget* first = LeftPane()->nextInFocusChain(); first && LeftPane()->isAncestorOf(first))
-      first->setFocus(Qt::TabFocusReason);
-  } else {
-    view_->setFocus(Qt::TabFocusReason);
-  }
-}
-
-void CMainFrame::OnPrevPane() { OnNextPane(); }
-
 bool CMainFrame::IsKeypadZoom(QObject* watched, const QKeyEvent& key) const {
   if (!(key.modifiers() & Qt::KeypadModifier) || (key.key() != Qt::Key_Plus && key.key() != Qt::Key_Minus))
     return false;
@@ -713,29 +264,17 @@ bool CMainFrame::IsKeypadZoom(QObject* watched, const QKeyEvent& key) const {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
-  if (splitMoving_) {
-    if (event->type() == QEvent::KeyPress && SplitMoveKey(static_cast<QKeyEvent*>(event)->key())) return true;
-    // A click anywhere keeps the bar where it is.
-    if (event->type() == QEvent::MouseButtonPress) {
-      splitMoving_ = false;
-      statusBar()->clearMessage();
-    }
-  }
-  if (event->type() == QEvent::KeyPress && IsKeypadZoom(watched, *static_cast<QKeyEvent*>(event))) {
-    if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Plus)
-      OnZoomIn();
-    else
-      OnZoomOut();
-    return true;
-  }
-  // The lock indicators follow the lock keys pressed while the program runs.
+  if (splitMoving_ && SplitMoveEvent(*event)) return true;
   if (event->type() == QEvent::KeyPress) {
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    const int index = key == Qt::Key_CapsLock ? 0 : key == Qt::Key_NumLock ? 1 : key == Qt::Key_ScrollLock ? 2 : -1;
-    if (index >= 0 && !static_cast<QKeyEvent*>(event)->isAutoRepeat() && watched == QApplication::focusWidget()) {
-      lockState_[index] = !lockState_[index];
-      lockLabels_[index]->setEnabled(lockState_[index]);
+    const auto& key = *static_cast<QKeyEvent*>(event);
+    if (IsKeypadZoom(watched, key)) {
+      if (key.key() == Qt::Key_Plus)
+        OnZoomIn();
+      else
+        OnZoomOut();
+      return true;
     }
+    TrackLockKey(watched, key);
   }
   return QMainWindow::eventFilter(watched, event);
 }

@@ -1,8 +1,10 @@
 #pragma once
 // The main window: menus, toolbar, status bar and the two-column splitter
 // with the generatrix pane on the left and the geometry view on the right.
-// It handles the calculation parameters, zoom and create commands, and routes
-// file, document and help commands.
+// Its parts live in files of their own: the columns (FramePanes.cpp), the
+// status bar (FrameStatusBar.cpp), the file commands (FrameFile.cpp), the
+// view commands (FrameViewCommands.cpp) and the calculation commands
+// (FrameCalculation.cpp).
 
 #include <QHash>
 #include <QMainWindow>
@@ -92,6 +94,9 @@ class CMainFrame : public QMainWindow, public LeftPaneHost {
   void OnSplit();
   // A key of the splitter's move mode; false when it is not one.
   bool SplitMoveKey(int key);
+  // An event while the bar moves; true when the move mode took it.
+  bool SplitMoveEvent(const QEvent& event);
+  void TrackLockKey(QObject* watched, const QKeyEvent& key);
   void OnZoomIn();
   void OnZoomOut();
   void OnZoomFit();
@@ -114,6 +119,8 @@ class CMainFrame : public QMainWindow, public LeftPaneHost {
   void UpdateTitle();
 
   void RebuildRecentMenu();
+
+  static inline const QString kWindowTitle = QStringLiteral("Kalvor");
 
   CKalvorDoc& doc_;
   QHash<int, QAction*> actions_;
