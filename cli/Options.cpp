@@ -16,7 +16,7 @@ bool ParseNumber(const std::string& s, double& v) {
 
 std::string UsageText() {
   return "Использование: kalvor-calc SYSTEM_FILE [параметры]\n"
-
+         "       kalvor-calc --import-dxf FILE.dxf --dxf-layer NAME=KIND[,VALUE[,VALUE]] ... [параметры]\n"
          "\n"
          "Расчет осесимметричного электростатического поля методом эквивалентных зарядов.\n"
          "\n"
@@ -51,6 +51,7 @@ std::string UsageText() {
          "                         (1e-9..0.1)\n"
          "  --max-unknowns N       предел неизвестных при уточнении (по умолчанию 20000)\n"
          "  --save-refined FILE    записать уточненную систему в FILE (исходный файл не меняется)\n"
+         + GeometryUsage() +
          "  --help                 эта справка\n"
          "  --version              версия программы\n"
          "\n"
@@ -81,7 +82,9 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
   };
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
+    if (const OptionParse g = ParseGeometryOption(args, i, o.geometry, error); g != OptionParse::kNotMine) {
+      if (g == OptionParse::kFailed) return std::nullopt;
+    } else if (a == "--help" || a == "-h") {
       o.help = true;
     } else if (a == "--version") {
       o.version = true;
@@ -216,7 +219,8 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
     error = "--save-refined требует --target-error";
     return std::nullopt;
   }
-  if (!o.help && !o.version && o.systemFile.empty()) {
+  if (!CheckGeometryOptions(o.geometry, o.systemFile, error)) return std::nullopt;
+  if (!o.help && !o.version && o.systemFile.empty() && !o.geometry.importDxf) {
     error = "не указан файл полеобразующей системы";
     return std::nullopt;
   }
