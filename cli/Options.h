@@ -7,10 +7,7 @@
 #include <vector>
 
 #include "cli/GeometryOptions.h"
-
-// Unknowns up to which the capacitance matrix is computed unless asked
-// otherwise: it costs one more factorisation of a kept copy of the matrix.
-constexpr long long kAutoCapacitanceUnknowns = 5000;
+#include "engine/BatchRun.h"
 
 struct CalcOptions {
   std::string systemFile;

@@ -99,8 +99,9 @@ RunReport RunCalculation(FieldCalc& calc, bool& changedSinceCalculation, Progres
     ui.ShowMessage("Расчет завершен", "", ProgressReporter::Icon::Information);
     report.success = true;
   } else {
+    if (calc.ErrorCode() != FieldCalc::kNoError) report.errorText = calc.FullErrorText();
     if (reportable && calc.ErrorCode() != FieldCalc::kNoError)
-      ui.ShowMessage(calc.FullErrorText(), "Error", ProgressReporter::Icon::Stop);
+      ui.ShowMessage(report.errorText, "Error", ProgressReporter::Icon::Stop);
     calc.ClearError();
     calc.Reset(false);
   }

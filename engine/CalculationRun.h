@@ -21,6 +21,7 @@ struct StageTiming {
 struct RunReport {
   bool success = false;
   int errorCode = 0;           // what the run ended with (0 on success)
+  std::string errorText;       // its full message, as shown
   CalcParameters parameters;   // what the results were computed with
   std::vector<StageTiming> timings;
 };

@@ -1,4 +1,4 @@
-#include "cli/Summary.h"
+#include "engine/RunSummary.h"
 
 #include <nlohmann/json.hpp>
 
@@ -97,6 +97,19 @@ std::string SummaryJson(const SummaryInput& in) {
       {"stalled", in.refinement ? ordered_json(in.refinement->stalled) : ordered_json(nullptr)},
   };
   return j.dump(2) + "\n";
+}
+
+std::string SummaryJson(const FieldCalc& calc, const BatchResult& result, const BatchOptions& options,
+                        const std::map<std::string, double>& timings) {
+  SummaryInput in;
+  in.calc = &calc;
+  in.report = &result.report;
+  in.analysis = &result.analysis;
+  in.refinement = result.refinement ? &*result.refinement : nullptr;
+  in.targetError = options.targetError;
+  in.maxUnknowns = options.maxUnknowns;
+  in.timings = timings;
+  return SummaryJson(in);
 }
 
 std::string AnalysisText(const FieldCalc& calc, const SolutionAnalysis& a) {

@@ -1,12 +1,14 @@
 #pragma once
-// The machine-readable summary of a run (--summary FILE.json) and the
-// console lines of the accuracy, body and capacitance figures.
+// The machine-readable summary of a run (kalvor-calc --summary FILE.json,
+// the Python module's Result.summary) and the console lines of the
+// accuracy, body and capacitance figures.
 
 #include <map>
 #include <optional>
 #include <string>
 
 #include "engine/Accuracy.h"
+#include "engine/BatchRun.h"
 #include "engine/CalculationRun.h"
 #include "engine/Refinement.h"
 
@@ -22,6 +24,11 @@ struct SummaryInput {
 
 // The summary as JSON text (schema 1).
 std::string SummaryJson(const SummaryInput& in);
+
+// The summary of a successful RunBatch; `timings` are the batch's with the
+// caller's read and total stages added.
+std::string SummaryJson(const FieldCalc& calc, const BatchResult& result, const BatchOptions& options,
+                        const std::map<std::string, double>& timings);
 
 // The figures after the run's usual output, as console text.
 std::string AnalysisText(const FieldCalc& calc, const SolutionAnalysis& a);

@@ -1,0 +1,65 @@
+#include "engine/BatchRun.h"
+
+#include <chrono>
+
+#include "engine/Capacitance.h"
+#include "engine/ProgressReporter.h"
+
+namespace {
+
+double SecondsSince(std::chrono::steady_clock::time_point from) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+}
+
+}  // namespace
+
+void ChooseCapacitance(FieldCalc& calc, const BatchOptions& options) {
+  CalcParameters p = calc.Parameters();
+  p.Capacitance = options.capacitance.value_or(calc.Unknowns() <= kAutoCapacitanceUnknowns);
+  calc.SetParameters(p);
+}
+
+BatchResult RunBatch(FieldCalc& calc, const BatchOptions& options, ProgressReporter& ui, const BatchHooks& hooks) {
+  BatchResult result;
+  auto fail = [&](int code, std::string text) {
+    result.success = false;
+    result.errorCode = code;
+    result.errorText = std::move(text);
+    return result;
+  };
+
+  ChooseCapacitance(calc, options);
+  if (options.targetError) {
+    const auto start = std::chrono::steady_clock::now();
+    result.refinement = RefineToTarget(calc, *options.targetError, options.maxUnknowns, &ui);
+    result.timings["refinement"] = SecondsSince(start);
+    if (result.refinement->errorCode == FieldCalc::kAborted)
+      return fail(FieldCalc::kAborted, FieldCalc::MessageFor(FieldCalc::kAborted));
+    if (hooks.afterRefinement && !hooks.afterRefinement(calc, *result.refinement)) return fail(0, "");
+    // The refined system may have crossed the size where the matrix is kept.
+    ChooseCapacitance(calc, options);
+  }
+
+  bool changed = true;
+  result.report = RunCalculation(calc, changed, ui);
+  for (const StageTiming& t : result.report.timings) result.timings[t.stage] += t.seconds;
+  if (!result.report.success)
+    return fail(result.report.errorCode, result.report.errorText.empty()
+                                             ? FieldCalc::MessageFor(result.report.errorCode)
+                                             : result.report.errorText);
+
+  if (!calc.GapCurves().IsEmpty()) {
+    const auto start = std::chrono::steady_clock::now();
+    const int code = RunGapCalculation(calc, ui);
+    if (code != 0) return fail(code, calc.FullErrorText());
+    result.timings["gap"] = SecondsSince(start);
+  }
+  if (hooks.afterSolution && !hooks.afterSolution(calc)) return fail(0, "");
+
+  const auto start = std::chrono::steady_clock::now();
+  result.analysis = AnalyseSolution(calc, result.report.parameters.PointsBetweenCPs);
+  AddCapacitance(calc, result.analysis);
+  result.timings["analysis"] = SecondsSince(start);
+  result.success = true;
+  return result;
+}
