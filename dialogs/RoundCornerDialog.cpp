@@ -43,6 +43,9 @@ RoundCornerDialog::RoundCornerDialog(const CSurfColl& system, int i, int j, QWid
   message_->setObjectName("message");
   message_->setWordWrap(true);
   message_->setStyleSheet(QStringLiteral("color: #b00000"));
+  // Room for the longest refusal, so the dialog does not jump as R changes.
+  message_->setMinimumHeight(message_->fontMetrics().lineSpacing() * 3 + 4);
+  message_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
 
   auto* form = new QFormLayout;
   form->addRow(QStringLiteral("Образующие:"), new QLabel(QStringLiteral("%1 и %2").arg(i + 1).arg(j + 1)));
