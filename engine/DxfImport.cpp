@@ -276,7 +276,8 @@ DxfImportResult ImportDxf(const DxfDrawing& drawing, const DxfImportOptions& opt
     }
     maps.push_back(m);
   }
-  for (const auto& [name, m] : opt.layers) {
+  for (const auto& entry : opt.layers) {
+    const std::string& name = entry.first;
     const bool present = std::any_of(drawing.layers.begin(), drawing.layers.end(),
                                      [&](const DxfLayerInfo& l) { return l.name == name; });
     if (!present) res.notes.push_back("Слоя \"" + name + "\" в чертеже нет.");
