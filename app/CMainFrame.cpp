@@ -14,6 +14,7 @@
 #include <QUndoStack>
 
 #include "app/FrameCommands.h"
+#include "app/GeometryCommands.h"
 #include "app/HelpWindow.h"
 #include "app/StudyCommand.h"
 #include "dialogs/CCalcInfo.h"
@@ -34,6 +35,14 @@ CMainFrame::CMainFrame(CKalvorDoc& doc, QWidget* parent)
   CreateStatusBar();
   CreateSplitter();
   CreateResultsPane();
+  // Rounding, DXF import and export: their actions go after "Сохранить как".
+  geometry_ = new GeometryCommands(this, doc_, *view_, [this] {
+    if (!MaybeSave()) return false;
+    doc_.NewDocument();
+    return true;
+  });
+  fileMenu_->insertActions(Action(ID_FILE_PRINT), {geometry_->ImportAction(), geometry_->ExportAction()});
+  fileMenu_->insertSeparator(Action(ID_FILE_PRINT));
   recent_.Load();
   RebuildRecentMenu();
 

@@ -25,6 +25,7 @@ class QMenu;
 class QPrinter;
 class QSplitter;
 class QToolBar;
+class GeometryCommands;
 class ResultsPane;
 
 class CMainFrame : public QMainWindow, public LeftPaneHost {
@@ -139,6 +140,7 @@ class CMainFrame : public QMainWindow, public LeftPaneHost {
   QSplitter* splitter_ = nullptr;
   CKalvorView* view_ = nullptr;
   ResultsPane* results_ = nullptr;
+  GeometryCommands* geometry_ = nullptr;
   QLabel* lockLabels_[3] = {};
   bool lockState_[3] = {};
   bool shownOnce_ = false;

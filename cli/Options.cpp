@@ -16,6 +16,7 @@ bool ParseNumber(const std::string& s, double& v) {
 
 std::string UsageText() {
   return "Использование: kalvor-calc SYSTEM_FILE [параметры]\n"
+         "       kalvor-calc --import-dxf FILE.dxf --dxf-layer NAME=KIND[,VALUE[,VALUE]] ... [параметры]\n"
          "\n"
          "Расчет осесимметричного электростатического поля методом эквивалентных зарядов.\n"
          "\n"
@@ -73,6 +74,7 @@ std::string UsageText() {
          "  --sweep-out FILE.csv   итоги исследования: строка на значение (value, по каждому телу B\n"
          "                         max_field_kv_per_cm_B, max_field_error_kv_per_cm_B, charge_c_B,\n"
          "                         затем capacitance_f_I_J, error); файлы 01.dat... не пишутся\n"
+         + GeometryUsage() +
          "  --help                 эта справка\n"
          "  --version              версия программы\n"
          "\n"
@@ -106,7 +108,9 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
   };
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
+    if (const OptionParse g = ParseGeometryOption(args, i, o.geometry, error); g != OptionParse::kNotMine) {
+      if (g == OptionParse::kFailed) return std::nullopt;
+    } else if (a == "--help" || a == "-h") {
       o.help = true;
     } else if (a == "--version") {
       o.version = true;
@@ -320,7 +324,8 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
     error = "--save-refined требует --target-error";
     return std::nullopt;
   }
-  if (!o.help && !o.version && o.systemFile.empty()) {
+  if (!CheckGeometryOptions(o.geometry, o.systemFile, error)) return std::nullopt;
+  if (!o.help && !o.version && o.systemFile.empty() && !o.geometry.importDxf) {
     error = "не указан файл полеобразующей системы";
     return std::nullopt;
   }

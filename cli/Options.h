@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/GeometryOptions.h"
 #include "engine/BatchRun.h"
 #include "engine/CalcParameters.h"
 #include "engine/ParameterSweep.h"
@@ -51,6 +52,8 @@ struct CalcOptions {
   std::vector<SweepVariable> sweeps;
   int sweepSteps = 0;
   std::optional<std::string> sweepOut;
+  // Rounding, DXF import and export, the resulting system saved.
+  GeometryOptions geometry;
 };
 
 // Parses argv[1..]; on failure returns nothing and sets `error`.

@@ -23,6 +23,7 @@
 #include "engine/GapCurves.h"
 #include "engine/GasModel.h"
 #include "engine/Inception.h"
+#include "engine/GeometrySteps.h"
 #include "engine/RunSummary.h"
 #include "engine/SystemWarnings.h"
 #include "model/TextFormat.h"
@@ -82,9 +83,19 @@ bool ReadSystemFile(FieldCalc& calc, const std::string& path) {
   return true;
 }
 
+// The notes and warnings of the geometry steps; true when they succeeded.
+bool ReportGeometry(const GeometryStepsOutcome& g) {
+  for (const std::string& n : g.notes) std::fprintf(stderr, "Замечание: %s\n", n.c_str());
+  for (const std::string& w : g.warnings) std::fprintf(stderr, "Предупреждение: %s\n", w.c_str());
+  if (!g.Ok()) std::fprintf(stderr, "%s\n", g.error.c_str());
+  return g.Ok();
+}
+
 CalcParameters ParametersFrom(const CalcOptions& opt) {
   CalcParameters params;
-  params.ResultsFolder = opt.resultsFolder.value_or(fs::absolute(opt.systemFile).parent_path().string());
+  // Results beside the file the system came from: the system file or the drawing.
+  const std::string& source = opt.geometry.importDxf ? *opt.geometry.importDxf : opt.systemFile;
+  params.ResultsFolder = opt.resultsFolder.value_or(fs::absolute(source).parent_path().string());
   params.TestClosure = opt.testClosure;
   params.ControlCalc = opt.control;
   params.ControlPotentials = opt.controlPotentials;
@@ -228,7 +239,13 @@ bool CheckOutputs(const CalcOptions& opt, FieldCalc& calc) {
 int Calculate(const CalcOptions& opt) {
   const auto start = Clock::now();
   FieldCalc calc;
-  if (!ReadSystemFile(calc, opt.systemFile)) return 1;
+  if (opt.geometry.importDxf) {
+    if (!ReportGeometry(ImportDxfInto(calc, opt.geometry))) return 1;
+  } else if (!ReadSystemFile(calc, opt.systemFile)) {
+    return 1;
+  }
+  // Roundings by the file's numbers, then the system saved and exported.
+  if (!ReportGeometry(ApplyGeometrySteps(calc, opt.geometry))) return 1;
   const double readSeconds = SecondsSince(start);
   calc.SetParameters(ParametersFrom(opt));
   if (!opt.sweeps.empty()) return RunSweepCommand(calc, opt);

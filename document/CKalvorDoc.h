@@ -167,6 +167,7 @@ class CKalvorDoc : public QObject {
   friend class ReplaceGeneratrixCommand;
   friend class SetParametersCommand;
   friend class SetGapCurvesCommand;
+  friend class ReplaceSystemCommand;
 
   // The operations the commands are made of.
   int InsertGeneratrixAt(int index, std::unique_ptr<SurfData> g);

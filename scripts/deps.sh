@@ -13,6 +13,7 @@ packages=(
   clang libclang-rt-dev
   libhwy-dev
   pybind11-dev python3-dev python3-numpy python3-pytest python3-distributed python3-matplotlib
+  libdxflib-dev python3-ezdxf
 )
 
 missing=()

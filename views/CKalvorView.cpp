@@ -305,8 +305,17 @@ void CKalvorView::mouseReleaseEvent(QMouseEvent* event) {
     viewport()->unsetCursor();
     return;
   }
-  if (event->button() == Qt::RightButton)
-    MarkAt(event->position().toPoint());
+  if (event->button() == Qt::RightButton) {
+    const QPoint at = event->position().toPoint();
+    if (rightClickHook_ && !doc_.Generatrices().IsEmpty()) {
+      const ViewMapping m = Mapping(false);
+      const QPointF model = m.ToModel(at);
+      const QPointF near = m.ToModel(at + QPoint(8, 0));
+      if (rightClickHook_(event->globalPosition().toPoint(), model, std::hypot(near.x() - model.x(), near.y() - model.y())))
+        return;
+    }
+    MarkAt(at);
+  }
   else
     QAbstractScrollArea::mouseReleaseEvent(event);
 }

@@ -53,7 +53,7 @@ TEST_F(MainFrameTest, MenusCarryTheirTextsSeparatorsAndAccelerators) {
 
   EXPECT_EQ(Describe(TopMenu(frame(), "&Файл")),
             (QStringList{"&Создать\tCtrl+N", "&Открыть...\tCtrl+O", "&Сохранить\tCtrl+S", "Сохр&анить как...", "-",
-                         "&Печать...\tCtrl+P", "Макет с&трницы", "Параметры п&ечати...", "Экспорт изображения...", "-",
+                         "Импорт DXF...", "Экспорт DXF...", "-", "&Печать...\tCtrl+P", "Макет с&трницы", "Параметры п&ечати...", "Экспорт изображения...", "-",
                          "Recent File", "-",
                          "В&ыход"}));
   EXPECT_EQ(Describe(TopMenu(frame(), "&Правка")),
