@@ -357,16 +357,16 @@ std::string Text(const std::string& systemPath, const CalcParameters& p, const C
   t += "ResultsFolder=" + Escaped(Relative(base, p.ResultsFolder)) + "\n";
   t += "ControlFilePath=" + Escaped(Relative(base, p.ControlFilePath)) + "\n";
   const InceptionParameters& inc = p.Inception;
-  auto number = [](double v) {
+  auto shortest = [](double v) {
     char buf[64];
     return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
   };
   t += "\n[Inception]\n";
   t += std::string("Enabled=") + flag(inc.Enabled) + "\n";
   t += "Gas=" + Escaped(inc.Gas == "air" || inc.Gas == "sf6" ? inc.Gas : Relative(base, inc.Gas)) + "\n";
-  t += "PressureBar=" + number(inc.PressureBar) + "\n";
-  t += "TemperatureC=" + number(inc.TemperatureC) + "\n";
-  t += "K=" + number(inc.K) + "\n";
+  t += "PressureBar=" + shortest(inc.PressureBar) + "\n";
+  t += "TemperatureC=" + shortest(inc.TemperatureC) + "\n";
+  t += "K=" + shortest(inc.K) + "\n";
   if (!gapCurves) return t;
   std::ostringstream curves;
   SaveGapCurves(*gapCurves, curves);
