@@ -57,7 +57,10 @@ BatchResult RunBatch(FieldCalc& calc, const BatchOptions& options, ProgressRepor
   if (hooks.afterSolution && !hooks.afterSolution(calc)) return fail(0, "");
 
   const auto start = std::chrono::steady_clock::now();
-  result.analysis = AnalyseSolution(calc, result.report.parameters.PointsBetweenCPs);
+  AnalysisOptions analysis;
+  analysis.pointsBetween = result.report.parameters.PointsBetweenCPs;
+  result.analysis = AnalyseSolution(calc, analysis, &ui);
+  if (result.analysis.aborted) return fail(FieldCalc::kAborted, FieldCalc::MessageFor(FieldCalc::kAborted));
   AddCapacitance(calc, result.analysis);
   calc.ReleaseMatrix();  // the factors served the capacitance; maps and lines need the memory more
   result.timings["analysis"] = SecondsSince(start);
