@@ -46,6 +46,15 @@ QString Write(const QString& systemPath, const CalcParameters& p, const CSurfCol
   s.setValue(QStringLiteral("ResultsFolder"), Relative(base, p.ResultsFolder));
   s.setValue(QStringLiteral("ControlFilePath"), Relative(base, p.ControlFilePath));
   s.endGroup();
+  const InceptionParameters& in = p.Inception;
+  s.beginGroup(QStringLiteral("Inception"));
+  s.setValue(QStringLiteral("Enabled"), in.Enabled);
+  s.setValue(QStringLiteral("Gas"), in.Gas == "air" || in.Gas == "sf6" ? QString::fromStdString(in.Gas)
+                                                                       : Relative(base, in.Gas));
+  s.setValue(QStringLiteral("PressureBar"), in.PressureBar);
+  s.setValue(QStringLiteral("TemperatureC"), in.TemperatureC);
+  s.setValue(QStringLiteral("K"), in.K);
+  s.endGroup();
   std::ostringstream curves;
   SaveGapCurves(gapCurves, curves);
   // One element line per entry: the curves' own file format.
@@ -86,6 +95,21 @@ Contents Read(const QString& systemPath, const CalcParameters& defaults) {
   if (s.contains(QStringLiteral("ControlFilePath")))
     p.ControlFilePath = Absolute(base, s.value(QStringLiteral("ControlFilePath")).toString());
   if (p.ResultsFolder.empty()) p.ResultsFolder = defaults.ResultsFolder;
+  s.endGroup();
+  // Values the parameters dialog would refuse keep the defaults.
+  InceptionParameters& in = p.Inception;
+  s.beginGroup(QStringLiteral("Inception"));
+  in.Enabled = s.value(QStringLiteral("Enabled"), in.Enabled).toBool();
+  if (const QString gas = s.value(QStringLiteral("Gas")).toString(); !gas.isEmpty())
+    in.Gas = gas == QStringLiteral("air") || gas == QStringLiteral("sf6") ? gas.toStdString() : Absolute(base, gas);
+  auto number = [&](const char* key, double& value, double lo, double hi) {
+    bool ok = false;
+    const double v = s.value(QLatin1String(key)).toDouble(&ok);
+    if (ok && v >= lo && v <= hi) value = v;
+  };
+  number("PressureBar", in.PressureBar, 0.001, 1000);
+  number("TemperatureC", in.TemperatureC, -200, 1000);
+  number("K", in.K, 0, 100);
   s.endGroup();
   if (s.contains(QStringLiteral("GapCurves/Lines"))) {
     const QStringList lines = s.value(QStringLiteral("GapCurves/Lines")).toStringList();

@@ -20,6 +20,7 @@
 #include "views/CLeftView_Empty.h"
 #include "views/CLeftView_Line.h"
 #include "views/FieldPicture.h"
+#include "views/InceptionView.h"
 #include "views/LeftPaneHost.h"
 #include "views/QtDrawSurface.h"
 
@@ -167,6 +168,7 @@ void CKalvorView::PaintSystem(QPainter& painter, const ViewMapping& mapping) con
     drawSystem();
     painter.restore();
   }
+  if (doc_.ResultsPresent()) PaintCriticalLines(painter, mapping, doc_.Inception());
   picture_->PaintOver(painter, mapping, QRect(QPoint(0, 0), viewport()->size()), !gens.IsEmpty());
   painter.restore();
 }

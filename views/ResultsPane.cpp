@@ -9,6 +9,7 @@
 
 #include "document/CKalvorDoc.h"
 #include "dialogs/CCalcInfo.h"
+#include "views/InceptionView.h"
 #include "views/LargestField.h"
 
 namespace {
@@ -142,6 +143,9 @@ void ResultsPane::Fill() {
       row->setData(0, kErrorRole, -1.0);
     }
   }
+  if (const InceptionResult& inception = doc_.Inception(); inception.errorCode || !inception.bodies.empty() ||
+                                                            !inception.points.empty())
+    AddInceptionRows(Section(QStringLiteral("Возникновение разряда")), inception, kPointRole);
   if (!a.capacitance.empty()) {
     QTreeWidgetItem* matrix = Section(QStringLiteral("Матрица емкостей, Ф"));
     for (size_t i = 0; i < a.capacitance.size(); ++i) {
