@@ -424,7 +424,7 @@ void FieldPicture::PaintOver(QPainter& painter, const ViewMapping& mapping, QRec
   }
   const QString markText = MarkerText();
   QRectF markBox;
-  if (marker_) {
+  if (marker_ && active) {
     const QPointF at = Device(mapping, marker_->at.x(), marker_->at.y());
     if (!markText.isEmpty()) {
       markBox = QRectF(0, 0, fm.horizontalAdvance(markText) + 8, fm.height() + 4);
@@ -492,7 +492,7 @@ void FieldPicture::PaintOver(QPainter& painter, const ViewMapping& mapping, QRec
 
   if (!bar.isNull()) PaintColourBar(painter, bar, fm);
 
-  if (marker_) {
+  if (marker_ && active) {
     const QPointF at = Device(mapping, marker_->at.x(), marker_->at.y());
     QPen pen(QColor(220, 0, 0));
     pen.setWidthF(2.0);

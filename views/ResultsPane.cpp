@@ -9,8 +9,8 @@
 
 #include "document/CKalvorDoc.h"
 #include "dialogs/CCalcInfo.h"
-#include "views/LargestField.h"
 #include "views/InceptionView.h"
+#include "views/LargestField.h"
 #include "views/SurfaceSamples.h"
 
 namespace {
