@@ -27,7 +27,7 @@ struct CalcOptions {
   bool quiet = false;
   bool timings = false;
   bool precise = false;
-  std::optional<bool> capacitance;  // default: up to kAutoCapacitanceUnknowns
+  std::optional<bool> capacitance;  // default: on
 
   std::optional<std::string> summaryFile;
   std::optional<double> targetError;

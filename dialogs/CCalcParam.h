@@ -17,7 +17,7 @@ class CCalcParam : public COptionPage {
   bool UseEarth = false;
   bool TestClosure = false;
   bool Precise = false;
-  bool Capacitance = false;
+  bool Capacitance = true;
 
   void LoadControls() override;
   bool TakeBack() override;

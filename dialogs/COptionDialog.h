@@ -37,7 +37,7 @@ class COptionDialog : public QDialog {
   bool UseEarth = false;
   bool TestClosure = false;
   bool Precise = false;
-  bool Capacitance = false;
+  bool Capacitance = true;
   // CSaveCtrlData
   bool SkipControlCalc = false;
   bool DumpMatrix = false;

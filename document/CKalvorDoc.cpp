@@ -334,6 +334,7 @@ RunReport CKalvorDoc::Calculate(ProgressReporter& ui) {
   if (report.success) {
     analysis_ = AnalyseSolution(calc_, report.parameters.PointsBetweenCPs);
     AddCapacitance(calc_, analysis_);
+    calc_.ReleaseMatrix();  // the factors served the capacitance; nothing else reads them
   }
   if (before || report.success) emit resultsChanged(report.success);
   emit commandStateChanged();

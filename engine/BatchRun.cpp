@@ -15,7 +15,9 @@ double SecondsSince(std::chrono::steady_clock::time_point from) {
 
 void ChooseCapacitance(FieldCalc& calc, const BatchOptions& options) {
   CalcParameters p = calc.Parameters();
-  p.Capacitance = options.capacitance.value_or(calc.Unknowns() <= kAutoCapacitanceUnknowns);
+  // From the run's own factors it costs a few triangular solves and no
+  // memory, so it is on at every size unless asked otherwise.
+  p.Capacitance = options.capacitance.value_or(true);
   calc.SetParameters(p);
 }
 
@@ -36,8 +38,6 @@ BatchResult RunBatch(FieldCalc& calc, const BatchOptions& options, ProgressRepor
     if (result.refinement->errorCode == FieldCalc::kAborted)
       return fail(FieldCalc::kAborted, FieldCalc::MessageFor(FieldCalc::kAborted));
     if (hooks.afterRefinement && !hooks.afterRefinement(calc, *result.refinement)) return fail(0, "");
-    // The refined system may have crossed the size where the matrix is kept.
-    ChooseCapacitance(calc, options);
   }
 
   bool changed = true;
@@ -59,6 +59,7 @@ BatchResult RunBatch(FieldCalc& calc, const BatchOptions& options, ProgressRepor
   const auto start = std::chrono::steady_clock::now();
   result.analysis = AnalyseSolution(calc, result.report.parameters.PointsBetweenCPs);
   AddCapacitance(calc, result.analysis);
+  calc.ReleaseMatrix();  // the factors served the capacitance; maps and lines need the memory more
   result.timings["analysis"] = SecondsSince(start);
   result.success = true;
   return result;

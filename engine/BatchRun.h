@@ -20,14 +20,10 @@
 
 class ProgressReporter;
 
-// Unknowns up to which the capacitance matrix is computed unless asked
-// otherwise.
-constexpr long long kAutoCapacitanceUnknowns = 5000;
-
 struct BatchOptions {
   std::optional<double> targetError;                 // refine to it when set
   long long maxUnknowns = kDefaultRefinementLimit;   // the refinement's limit
-  std::optional<bool> capacitance;                   // default: up to kAutoCapacitanceUnknowns
+  std::optional<bool> capacitance;                   // default: on (it reuses the solve's factors)
 };
 
 struct BatchHooks {

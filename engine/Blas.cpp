@@ -63,12 +63,12 @@ bool LuFactor(double* a, std::size_t nn, int* pivots) {
   return info == 0;
 }
 
-void LuSolve(const double* lu, std::size_t nn, const int* pivots, double* b, std::size_t mm) {
+void LuSolve(const double* lu, std::size_t nn, const int* pivots, double* b, std::size_t mm, bool transposed) {
   if (nn == 0 || mm == 0) return;
   const int n = static_cast<int>(nn), m = static_cast<int>(mm);
   int info = 0;
-  const char notrans = 'N';
-  dgetrs_(&notrans, &n, &m, lu, &n, pivots, b, &n, &info);
+  const char trans = transposed ? 'T' : 'N';
+  dgetrs_(&trans, &n, &m, lu, &n, pivots, b, &n, &info);
 }
 
 }  // namespace blas

@@ -14,8 +14,9 @@ namespace blas {
 bool LuFactor(double* a, std::size_t n, int* pivots);
 
 // Solves with the factors of LuFactor for m right-hand sides in `b`
-// (column-major, leading dimension n), in place.
-void LuSolve(const double* lu, std::size_t n, const int* pivots, double* b, std::size_t m);
+// (column-major, leading dimension n), in place; with the transposed matrix
+// when asked.
+void LuSolve(const double* lu, std::size_t n, const int* pivots, double* b, std::size_t m, bool transposed = false);
 
 // Threads BLAS uses (set once, explicitly, to the machine's cores).
 int Threads();

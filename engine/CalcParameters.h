@@ -19,9 +19,9 @@ struct CalcParameters {
   std::string ControlFilePath;
   // Exact elliptic integrals and no modulus clamp in the ring formula.
   bool Precise = false;
-  // Keep the matrix after the solve for the capacitance matrix and the
-  // condition estimate (twice the memory of the solve).
-  bool Capacitance = false;
+  // The capacitance matrix and the condition estimate, from the factors of
+  // the solve kept in the matrix's own storage (no extra memory).
+  bool Capacitance = true;
 
   bool operator==(const CalcParameters&) const = default;
 

@@ -70,7 +70,7 @@ RunReport RunCalculation(FieldCalc& calc, bool& changedSinceCalculation, Progres
     if (s.DumpMatrix) calc.WriteMatrix(control);
     if (calc.ErrorCode()) return true;
     clock.Next("solve");
-    calc.SolveCharges(s.DumpInverseMatrix || s.Capacitance);
+    calc.SolveCharges(s.DumpInverseMatrix);
     if (calc.ErrorCode()) return true;
     clock.Next("control");
     if (s.DumpInverseMatrix) calc.WriteMatrix(control);

@@ -12,11 +12,18 @@ class matrixT;
 using math::matrixT;
 struct SolutionAnalysis;
 
-// The capacitance matrix and the condition estimate from the matrix kept
-// after the solve (CalcParameters::Capacitance); without a kept matrix
-// nothing is added. Warns when the estimate is below kConditionWarning.
+// The capacitance matrix and the condition estimate from the factors the
+// solve kept (CalcParameters::Capacitance), or else from the matrix kept for
+// its dump (a second factorisation); with neither nothing is added. Warns
+// when the estimate is below kConditionWarning and the approximate ring
+// formula is in use.
 void AddCapacitance(const FieldCalc& calc, SolutionAnalysis& analysis);
-constexpr double kConditionWarning = 1e-13;
+// Measured on spheres against their analytic field and capacitance: with
+// the approximate formula the error stays at 1e-5 down to estimates of
+// 1e-14..1e-15 and grows to 1e-4..1e-2 from 5e-19 on, while the check
+// points still look fine; with the exact formula nothing degrades down to
+// 1e-20 (LU is backward stable; the lost digits are charges, not fields).
+constexpr double kConditionWarning = 1e-17;
 
 // Solves A X = B for the columns of `b` (n x m, column-major, in place) and
 // estimates the reciprocal 1-norm condition number of A with its rows and

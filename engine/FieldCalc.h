@@ -144,10 +144,13 @@ class FieldCalc {
 
   // The system of equations.
   void FillMatrix();
-  // With keepMatrix false the matrix is factorised in its own storage and
-  // released (nothing reads it after the solution unless it is dumped
-  // again), which halves the memory of the largest step.
+  // With keepMatrix false the matrix is factorised in its own storage, which
+  // halves the memory of the largest step; the factors are then kept when
+  // the parameters ask for the capacitance (Capacitance.h reads them) and
+  // released otherwise. keepMatrix keeps the matrix itself (for its dump).
   void SolveCharges(bool keepMatrix = true);
+  // Gives back the matrix (or its kept factors) once nothing needs it.
+  void ReleaseMatrix();
 
   // Control file: the matrix with its right-hand side, the contour-point
   // potentials, and the charges with the recalculated potential and normal

@@ -15,16 +15,41 @@
 #include "engine/ProgressReporter.h"
 #include "engine/RingField.h"
 #include "engine/RingFieldPrecise.h"
+#include "engine/RingKernel.h"
 #include "model/TextFormat.h"
+
+namespace {
+
+// Pages of the matrix are handed out (and zeroed) by the system at their
+// first write, and the first chunk of rows writes into every column, that
+// is into every page: seconds for a matrix of gigabytes, with no cancel
+// check and no progress in between. They are touched first, a piece per
+// thread at a time: a 64th of the matrix, 1 to 32 MB (a few milliseconds).
+constexpr long long kTouchFrom = 8ll << 20;
+long long TouchPiece(long long bytes) { return std::clamp(bytes / 64, 1ll << 20, 32ll << 20) / 4096 * 4096; }
+
+// Writes every page of [p, p + bytes) once, keeping its value.
+void TouchPages(double* p, long long bytes) {
+  auto* words = reinterpret_cast<long long*>(p);
+  const long long count = bytes / static_cast<long long>(sizeof(long long));
+  for (long long k = 0; k < count; k += 4096 / static_cast<long long>(sizeof(long long)))
+    __atomic_fetch_add(words + k, 0, __ATOMIC_RELAXED);
+}
+
+}  // namespace
 
 
 void FieldCalc::FillMatrix() {
   const long long nc = totalCharges_;
   const long long n = Unknowns();
   const long long np = static_cast<long long>(points_.size());
+  const long long matrixBytes =
+      static_cast<long long>(coefficients_.Ld()) * static_cast<long long>(coefficients_.ColNo()) * 8;
+  const long long touchPiece = TouchPiece(matrixBytes);
+  const long long touchPieces = matrixBytes >= kTouchFrom ? (matrixBytes + touchPiece - 1) / touchPiece : 0;
   if (progress_) {
     progress_->ShowStage("Заполнение матрицы");
-    progress_->SetRange(0, totalPoints_);
+    progress_->SetRange(0, totalPoints_ + touchPieces);
     progress_->SetPosition(0);
   }
   if (static_cast<long long>(charges_.size()) != nc || np != totalPoints_ ||
@@ -43,31 +68,40 @@ void FieldCalc::FillMatrix() {
   const long long ld = static_cast<long long>(coefficients_.Ld());
   double* b = rhs_.Data();
   const Charge* q = charges_.data();
+  // The charges in the kernel's layout once, not once per row.
+  const ringkernel::ChargeArrays arrays(q, parameters_.Precise ? 0 : nc);
 
-  // Rows of one chunk of points are computed in parallel into a row-major
-  // buffer, then copied into the column-major matrix in parallel by
-  // columns, so that no two threads ever write to the same cache line.
-  std::vector<double> buffer;
-  long long chunkRow0 = 0;
-  const auto row = parameters_.Precise ? precise::CoefficientRow : CoefficientRow;
-  auto computePoints = [&](long long begin, long long end) {
-    for (long long p = begin; p < end; ++p) {
-      double* pot = buffer.data() + (rowOf[p] - chunkRow0) * nc;
-      row(points_[p], q, nc, pot, points_[p].material == 1 ? nullptr : pot + nc);
-    }
-  };
-  auto storeRows = [&](long long rows) {
-    // Eight columns at a time: one cache line of each buffer row feeds
-    // eight sequential column streams.
-    ParallelFor((nc + 7) / 8, [&](long long b0, long long b1) {
-      for (long long j0 = b0 * 8; j0 < std::min(nc, b1 * 8); j0 += 8) {
-        const long long j1 = std::min(nc, j0 + 8);
-        for (long long r = 0; r < rows; ++r) {
-          const double* from = buffer.data() + r * nc;
-          for (long long j = j0; j < j1; ++j) a[j * ld + chunkRow0 + r] = from[j];
+  // Each thread takes a few points at a time and computes their rows a tile
+  // of charges at a time into a small buffer that stays in the cache, then
+  // writes the tile into the matrix's columns (each column gets the rows as
+  // one short run). No buffer of the whole chunk ever goes to memory.
+  constexpr long long kGroup = 32;  // points
+  constexpr long long kTile = 256;  // charges, a whole number of vectors
+  // Rows of the tile lie this far apart: 2 or 4 KB apart they would fall
+  // into one set of the first-level cache.
+  constexpr long long kStride = kTile + 8;
+  const bool precise = parameters_.Precise;
+  auto fillPoints = [&](long long begin, long long end) {
+    std::vector<double> tile(static_cast<size_t>(2 * kGroup * kStride));
+    for (long long g0 = begin; g0 < end; g0 += kGroup) {
+      const long long g1 = std::min(end, g0 + kGroup);
+      const long long r0 = rowOf[g0], rows = rowOf[g1] - r0;
+      for (long long j0 = 0; j0 < nc; j0 += kTile) {
+        const long long width = std::min(kTile, nc - j0);
+        for (long long p = g0; p < g1; ++p) {
+          double* pot = tile.data() + (rowOf[p] - r0) * kStride;
+          double* normal = points_[p].material == 1 ? nullptr : pot + kStride;
+          if (precise)
+            precise::CoefficientRow(points_[p], q + j0, width, pot, normal);
+          else
+            CoefficientRow(points_[p], arrays, j0, j0 + width, pot, normal);
+        }
+        for (long long j = 0; j < width; ++j) {
+          double* column = a + (j0 + j) * ld + r0;
+          for (long long k = 0; k < rows; ++k) column[k] = tile[static_cast<size_t>(k * kStride + j)];
         }
       }
-    });
+    }
   };
 
   const long long chunk = ChunkFor(static_cast<double>(nc) * (parameters_.UseEarth ? 2 : 1));
@@ -102,6 +136,19 @@ void FieldCalc::FillMatrix() {
     if (progress_) progress_->StepForward();
   };
   try {
+    const long long threads = WorkerThreads();
+    for (long long k = 0; k < touchPieces; k += threads) {
+      if (AbortRequested()) return;
+      const long long pieces = std::min(threads, touchPieces - k);
+      ParallelFor(pieces, [&](long long b0, long long b1) {
+        for (long long piece = k + b0; piece < k + b1; ++piece) {
+          const long long from = piece * touchPiece;
+          TouchPages(a + from / 8, std::min(touchPiece, matrixBytes - from));
+        }
+      });
+      if (progress_)
+        for (long long piece = 0; piece < pieces; ++piece) progress_->StepForward();
+    }
     for (long long start = 0; start < np;) {
       // The cancel question point by point first, so that an abort stops
       // the fill before the point at which it was confirmed.
@@ -113,11 +160,7 @@ void FieldCalc::FillMatrix() {
           aborted = true;
           break;
         }
-      chunkRow0 = rowOf[start];
-      const long long rows = rowOf[stop] - chunkRow0;
-      buffer.resize(static_cast<size_t>(rows * nc));
-      ParallelFor(stop - start, [&](long long b0, long long b1) { computePoints(start + b0, start + b1); });
-      storeRows(rows);
+      ParallelFor(stop - start, [&](long long b0, long long b1) { fillPoints(start + b0, start + b1); });
       for (long long p = start; p < stop; ++p) finishRow(p);
       if (aborted) return;
       start = stop;
@@ -127,7 +170,12 @@ void FieldCalc::FillMatrix() {
   }
 }
 
+void FieldCalc::ReleaseMatrix() { coefficients_.Resize(0, 0); }
+
 void FieldCalc::SolveCharges(bool keepMatrix) {
+  // The capacitance and the condition estimate reuse the factors: they are
+  // kept in the matrix's storage (no second block) when asked for.
+  const bool keepFactors = !keepMatrix && parameters_.Capacitance;
   solved_ = false;
   const long long n = Unknowns();
   if (!CheckUnknowns()) return;
@@ -137,7 +185,14 @@ void FieldCalc::SolveCharges(bool keepMatrix) {
     // Asked on this thread while the factorisation runs; a confirmed abort
     // (code 9) stops it at its next block.
     const math::SolveWatch watch = [this](double) { return !AbortRequested(); };
-    solution = keepMatrix ? coefficients_.Solve(rhs_, watch) : coefficients_.SolveReleasing(rhs_, watch);
+    if (keepMatrix) {
+      solution = coefficients_.Solve(rhs_, watch);
+    } else if (keepFactors) {
+      coefficients_.Factorise(watch, true);
+      solution = coefficients_.SolveFactored(rhs_);
+    } else {
+      solution = coefficients_.SolveReleasing(rhs_, watch);
+    }
     coefficients_.progress = nullptr;
   } catch (const math::solve_stopped&) {
     coefficients_.progress = nullptr;  // AbortRequested has set code 9

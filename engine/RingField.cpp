@@ -214,12 +214,8 @@ void SumPotentialAndFieldTwo(const Charge* charges, long long count, double x, d
   if (b) FinishSums(gb, epsB, b);
 }
 
-void CoefficientRow(const ContourPoint& cp, const Charge* charges, long long count, double* potentialRow,
-                    double* normalRow) {
-  if (!vectorised.load()) {
-    CoefficientRowScalar(cp, charges, count, potentialRow, normalRow);
-    return;
-  }
+namespace {
+ringkernel::RowWeights WeightsFor(const ContourPoint& cp) {
   ringkernel::RowWeights w;
   w.dielectric = cp.material != 1;
   if (!w.dielectric) {
@@ -236,5 +232,24 @@ void CoefficientRow(const ContourPoint& cp, const Charge* charges, long long cou
     w.nx = cp.NormalX();
     w.ny = cp.NormalY();
   }
-  ringkernel::Row(cp, w, charges, count, potentialRow, normalRow);
+  return w;
+}
+}  // namespace
+
+void CoefficientRow(const ContourPoint& cp, const Charge* charges, long long count, double* potentialRow,
+                    double* normalRow) {
+  if (!vectorised.load()) {
+    CoefficientRowScalar(cp, charges, count, potentialRow, normalRow);
+    return;
+  }
+  ringkernel::Row(cp, WeightsFor(cp), charges, count, potentialRow, normalRow);
+}
+
+void CoefficientRow(const ContourPoint& cp, const ringkernel::ChargeArrays& charges, long long begin, long long end,
+                    double* potentialRow, double* normalRow) {
+  if (!vectorised.load()) {
+    CoefficientRowScalar(cp, charges.charges + begin, end - begin, potentialRow, normalRow);
+    return;
+  }
+  ringkernel::Row(cp, WeightsFor(cp), charges, begin, end, potentialRow, normalRow);
 }

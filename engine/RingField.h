@@ -164,6 +164,14 @@ void CoefficientRow(const ContourPoint& cp, const Charge* charges, long long cou
                     double* normalRow);
 void CoefficientRowScalar(const ContourPoint& cp, const Charge* charges, long long count, double* potentialRow,
                           double* normalRow);
+// The same over charges laid out once for many rows (the fill).
+namespace ringkernel {
+class ChargeArrays;
+}
+// Charges [begin, end) only (begin a multiple of 8), written from
+// potentialRow[0] / normalRow[0] on.
+void CoefficientRow(const ContourPoint& cp, const ringkernel::ChargeArrays& charges, long long begin, long long end,
+                    double* potentialRow, double* normalRow);
 
 // Whether the batch entry points above use the vectorised kernel (the
 // default) or the scalar formula; for tests and benchmarks that compare them.

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "engine/RingKernel.h"
 
@@ -25,11 +26,19 @@ using V = hn::Vec<D>;
 // stay in the first-level cache, a multiple of every vector width.
 constexpr long long kBlock = 256;
 
+// The arrays of a Block or of ChargeArrays: aligned, padded.
+struct Arrays {
+  const double *x, *y, *q, *image, *region;
+  bool anyImage;
+};
+
 struct Block {
   alignas(64) double x[kBlock], y[kBlock], q[kBlock], image[kBlock], region[kBlock];
   long long size = 0;    // real charges
   long long padded = 0;  // a whole number of vectors
   bool anyImage = false;
+
+  Arrays View() const { return {x, y, q, image, region, anyImage}; }
 
   void Load(const Charge* c, long long n, size_t lanes) {
     size = n;
@@ -112,7 +121,7 @@ HWY_INLINE void Ring(D d, V Q, V R, V r, V dz, V& P, V& Er, V& Ez) {
 }
 
 template <bool kField>
-HWY_INLINE void ChargeTerms(D d, const Block& b, long long i, V r, V y, V& P, V& Er, V& Ez) {
+HWY_INLINE void ChargeTerms(D d, const Arrays& b, long long i, V r, V y, V& P, V& Er, V& Ez) {
   const V R = hn::Load(d, b.x + i);
   const V cy = hn::Load(d, b.y + i);
   Ring<kField>(d, hn::Load(d, b.q + i), R, r, y - cy, P, Er, Ez);
@@ -137,9 +146,10 @@ void SumAtPoint(const Charge* charges, long long count, double x, double y, int 
   V ap = hn::Zero(d), ar = ap, az = ap, bp = ap, br = ap, bz = ap;
   for (long long start = 0; start < count; start += kBlock) {
     block.Load(charges + start, std::min(kBlock, count - start), lanes);
+    const Arrays arrays = block.View();
     for (long long i = 0; i < block.padded; i += static_cast<long long>(lanes)) {
       V P, Er, Ez;
-      ChargeTerms<true>(d, block, i, vr, vy, P, Er, Ez);
+      ChargeTerms<true>(d, arrays, i, vr, vy, P, Er, Ez);
       const V reg = hn::Load(d, block.region + i);
       const auto actsA = hn::Ne(reg, ra);
       ap = ap + hn::IfThenElseZero(actsA, P);
@@ -163,47 +173,65 @@ void SumAtPoint(const Charge* charges, long long count, double x, double y, int 
   }
 }
 
-void Row(const ContourPoint& cp, const RowWeights& w, const Charge* charges, long long count, double* potentialRow,
-         double* normalRow) {
-  const D d;
+// One row over charges [0, size) of `b` (padded to `padded`), written from
+// potentialRow[0] / normalRow[0] on.
+HWY_INLINE void RowOver(D d, const ContourPoint& cp, const RowWeights& w, const Arrays& b, long long size,
+                        long long padded, double* potentialRow, double* normalRow) {
   const size_t lanes = hn::Lanes(d);
-  Block block;
   const V vr = hn::Set(d, cp.x), vy = hn::Set(d, cp.y);
   const V inner = hn::Set(d, static_cast<double>(cp.region)), outer = hn::Set(d, static_cast<double>(cp.otherRegion));
   const V p0 = hn::Set(d, w.pot[0]), p1 = hn::Set(d, w.pot[1]), p2 = hn::Set(d, w.pot[2]);
   const V n0 = hn::Set(d, w.normal[0]), n1 = hn::Set(d, w.normal[1]), n2 = hn::Set(d, w.normal[2]);
   const V nx = hn::Set(d, w.nx), ny = hn::Set(d, w.ny);
-  alignas(64) double tailP[kBlock], tailN[kBlock];
-  for (long long start = 0; start < count; start += kBlock) {
-    block.Load(charges + start, std::min(kBlock, count - start), lanes);
-    for (long long i = 0; i < block.padded; i += static_cast<long long>(lanes)) {
-      const bool whole = i + static_cast<long long>(lanes) <= block.size;
-      double* outP = whole ? potentialRow + start + i : tailP;
-      double* outN = whole && normalRow ? normalRow + start + i : tailN;
-      const V reg = hn::Load(d, block.region + i);
-      V P, Er, Ez;
-      if (!w.dielectric) {
-        ChargeTerms<false>(d, block, i, vr, vy, P, Er, Ez);
-        const auto acts = hn::Or(hn::Eq(reg, inner), hn::Ne(reg, outer));
-        hn::StoreU(hn::IfThenElseZero(acts, P * p0), d, outP);
-      } else {
-        ChargeTerms<true>(d, block, i, vr, vy, P, Er, Ez);
-        const auto isOuter = hn::Eq(reg, outer);
-        const auto isInner = hn::AndNot(isOuter, hn::Eq(reg, inner));
-        const V wp = hn::IfThenElse(isOuter, p0, hn::IfThenElse(isInner, p1, p2));
-        hn::StoreU(P * wp, d, outP);
-        if (normalRow) {
-          const V wn = hn::IfThenElse(isOuter, n0, hn::IfThenElse(isInner, n1, n2));
-          hn::StoreU((Er * nx + Ez * ny) * wn, d, outN);
-        }
-      }
-      if (!whole) {
-        const long long n = block.size - i;
-        std::copy_n(tailP, n, potentialRow + start + i);
-        if (normalRow && w.dielectric) std::copy_n(tailN, n, normalRow + start + i);
+  alignas(64) double tailP[64], tailN[64];
+  for (long long i = 0; i < padded; i += static_cast<long long>(lanes)) {
+    const bool whole = i + static_cast<long long>(lanes) <= size;
+    double* outP = whole ? potentialRow + i : tailP;
+    double* outN = whole && normalRow ? normalRow + i : tailN;
+    const V reg = hn::Load(d, b.region + i);
+    V P, Er, Ez;
+    if (!w.dielectric) {
+      ChargeTerms<false>(d, b, i, vr, vy, P, Er, Ez);
+      const auto acts = hn::Or(hn::Eq(reg, inner), hn::Ne(reg, outer));
+      hn::StoreU(hn::IfThenElseZero(acts, P * p0), d, outP);
+    } else {
+      ChargeTerms<true>(d, b, i, vr, vy, P, Er, Ez);
+      const auto isOuter = hn::Eq(reg, outer);
+      const auto isInner = hn::AndNot(isOuter, hn::Eq(reg, inner));
+      const V wp = hn::IfThenElse(isOuter, p0, hn::IfThenElse(isInner, p1, p2));
+      hn::StoreU(P * wp, d, outP);
+      if (normalRow) {
+        const V wn = hn::IfThenElse(isOuter, n0, hn::IfThenElse(isInner, n1, n2));
+        hn::StoreU((Er * nx + Ez * ny) * wn, d, outN);
       }
     }
+    if (!whole && i < size) {
+      const long long n = size - i;
+      std::copy_n(tailP, n, potentialRow + i);
+      if (normalRow && w.dielectric) std::copy_n(tailN, n, normalRow + i);
+    }
   }
+}
+
+void Row(const ContourPoint& cp, const RowWeights& w, const Charge* charges, long long count, double* potentialRow,
+         double* normalRow) {
+  const D d;
+  const size_t lanes = hn::Lanes(d);
+  Block block;
+  for (long long start = 0; start < count; start += kBlock) {
+    block.Load(charges + start, std::min(kBlock, count - start), lanes);
+    RowOver(d, cp, w, block.View(), block.size, block.padded, potentialRow + start,
+            normalRow ? normalRow + start : nullptr);
+  }
+}
+
+void RowPrepared(const ContourPoint& cp, const RowWeights& w, const ChargeArrays& a, long long begin, long long end,
+                 double* potentialRow, double* normalRow) {
+  const D d;
+  const Arrays arrays{a.x + begin, a.y + begin, a.q + begin, a.image + begin, a.region + begin, a.anyImage};
+  const long long size = std::min(end, a.count) - begin;
+  const long long padded = (size + 7) / 8 * 8;
+  if (size > 0) RowOver(d, cp, w, arrays, size, padded, potentialRow, normalRow);
 }
 
 long long CurrentTarget() { return HWY_TARGET; }
@@ -217,6 +245,7 @@ namespace ringkernel {
 
 HWY_EXPORT(SumAtPoint);
 HWY_EXPORT(Row);
+HWY_EXPORT(RowPrepared);
 HWY_EXPORT(CurrentTarget);
 
 void SumAtPoint(const Charge* charges, long long count, double x, double y, int regionA, GeometrySums* a,
@@ -227,6 +256,40 @@ void SumAtPoint(const Charge* charges, long long count, double x, double y, int 
 void Row(const ContourPoint& cp, const RowWeights& w, const Charge* charges, long long count, double* potentialRow,
          double* normalRow) {
   HWY_DYNAMIC_DISPATCH(Row)(cp, w, charges, count, potentialRow, normalRow);
+}
+
+void Row(const ContourPoint& cp, const RowWeights& w, const ChargeArrays& charges, long long begin, long long end,
+         double* potentialRow, double* normalRow) {
+  HWY_DYNAMIC_DISPATCH(RowPrepared)(cp, w, charges, begin, end, potentialRow, normalRow);
+}
+
+ChargeArrays::ChargeArrays(const Charge* c, long long n) : charges(c), count(n) {
+  // A whole number of the widest vectors (8 doubles), each array aligned
+  // to a cache line.
+  padded = (n + 7) / 8 * 8;
+  const size_t stride = static_cast<size_t>(padded);
+  storage_.assign(5 * stride + 8, 0.0);
+  double* base = storage_.data();
+  while (reinterpret_cast<uintptr_t>(base) % 64 != 0) ++base;
+  double* px = base;
+  double* py = base + stride;
+  double* pq = base + 2 * stride;
+  double* pi = base + 3 * stride;
+  double* pr = base + 4 * stride;
+  for (long long i = 0; i < padded; ++i) {
+    const bool real = i < n;
+    px[i] = real ? c[i].x : 1.0;  // padding: an ordinary ring without charge
+    py[i] = real ? c[i].y : 0.0;
+    pq[i] = real ? c[i].q : 0.0;
+    pi[i] = real && c[i].earthImage ? -c[i].q : 0.0;
+    pr[i] = real ? static_cast<double>(c[i].region) : 0.0;
+    anyImage = anyImage || (real && c[i].earthImage);
+  }
+  x = px;
+  y = py;
+  q = pq;
+  image = pi;
+  region = pr;
 }
 
 std::string TargetName() { return hwy::TargetName(HWY_DYNAMIC_DISPATCH(CurrentTarget)()); }

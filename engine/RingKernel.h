@@ -42,6 +42,28 @@ struct RowWeights {
 void Row(const ContourPoint& cp, const RowWeights& w, const Charge* charges, long long count, double* potentialRow,
          double* normalRow);
 
+// The charges once in the kernel's layout (structure of arrays, aligned,
+// padded with chargeless rings), for many rows: the fill prepares them once
+// instead of once per row.
+class ChargeArrays {
+ public:
+  ChargeArrays(const Charge* charges, long long count);
+  ChargeArrays(const ChargeArrays&) = delete;
+  ChargeArrays& operator=(const ChargeArrays&) = delete;
+
+  const Charge* charges = nullptr;
+  long long count = 0, padded = 0;
+  bool anyImage = false;
+  const double *x = nullptr, *y = nullptr, *q = nullptr, *image = nullptr, *region = nullptr;
+
+ private:
+  std::vector<double> storage_;
+};
+// Over charges [begin, end) (begin a multiple of 8), written from
+// potentialRow[0] / normalRow[0] on.
+void Row(const ContourPoint& cp, const RowWeights& w, const ChargeArrays& charges, long long begin, long long end,
+         double* potentialRow, double* normalRow);
+
 // Name of the instruction set in use ("AVX3" is AVX-512).
 std::string TargetName();
 // Restricts the choice to the given Highway target bits (0 restores the

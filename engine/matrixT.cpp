@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -14,7 +15,10 @@
 
 #include "engine/Blas.h"
 #include "engine/BlockedLu.h"
+#include "engine/Parallel.h"
 #include "engine/ProgressReporter.h"
+
+extern "C" void dlacn2_(const int* n, double* v, double* x, int* isgn, double* est, int* kase, int* isave);
 
 namespace math {
 
@@ -59,6 +63,10 @@ struct matrixT::Rep {
   // row interchanges.
   std::vector<int> pivots;
   bool factorised = false;
+  // Taken before factorising, for ReciprocalCondition: the equilibrating
+  // scales and the 1-norm of the equilibrated matrix (< 0: not taken).
+  std::vector<double> rowScale, colScale;
+  double scaledNorm = -1.0;
 
   Rep() = default;
   Rep(std::size_t rows, std::size_t cols) : nRows(rows), nCols(cols), allocRows(rows), allocCols(cols) {
@@ -110,6 +118,46 @@ LuOutcome FactorWatched(double* a, std::size_t n, int* pivots, ProgressReporter*
     throw;
   }
   return result.get();
+}
+
+// Scales as LAPACK's dgeequ: each row by its largest magnitude, then each
+// column of the row-scaled matrix by its own (1 for a zero row or column).
+// Returns the 1-norm of the equilibrated matrix. Rows in bands and columns
+// one by one, both in parallel.
+double Equilibrate(const double* a, std::size_t nn, std::vector<double>& row, std::vector<double>& col) {
+  const long long n = static_cast<long long>(nn);
+  row.assign(nn, 0.0);
+  col.assign(nn, 1.0);
+  constexpr long long kBand = 512;
+  ParallelFor((n + kBand - 1) / kBand, [&](long long b0, long long b1) {
+    for (long long i0 = b0 * kBand; i0 < std::min(n, b1 * kBand); i0 += kBand) {
+      const long long i1 = std::min(n, i0 + kBand);
+      double* r = row.data();
+      for (long long j = 0; j < n; ++j) {
+        const double* c = a + j * n;
+        for (long long i = i0; i < i1; ++i) r[i] = std::max(r[i], std::fabs(c[i]));
+      }
+    }
+  });
+  for (double& r : row) r = r > 0.0 ? 1.0 / r : 1.0;
+  std::vector<double> sums(nn, 0.0);
+  ParallelFor(n, [&](long long j0, long long j1) {
+    for (long long j = j0; j < j1; ++j) {
+      const double* c = a + j * n;
+      double largest = 0.0, sum = 0.0;
+      for (long long i = 0; i < n; ++i) {
+        const double v = std::fabs(c[i]) * row[static_cast<std::size_t>(i)];
+        largest = std::max(largest, v);
+        sum += v;
+      }
+      const double s = largest > 0.0 ? 1.0 / largest : 1.0;
+      col[static_cast<std::size_t>(j)] = s;
+      sums[static_cast<std::size_t>(j)] = sum * s;
+    }
+  });
+  double norm = 0.0;
+  for (double v : sums) norm = std::max(norm, v);
+  return norm;
 }
 
 const char* const kIndexError = "matrixT::operator(): Index out of range!";
@@ -181,7 +229,7 @@ matrixT matrixT::Solve(const matrixT& b, const SolveWatch& watch) const {
   return work.SolveReleasing(b, watch);
 }
 
-void matrixT::FactoriseInPlace(const SolveWatch& watch, std::size_t rhsColumns) {
+void matrixT::FactoriseInPlace(const SolveWatch& watch, std::size_t rhsColumns, bool forCondition) {
   const std::size_t n = RowNo();
   if (progress) {
     progress->ShowStage("Решение системы алгебраических уравнений");
@@ -196,11 +244,15 @@ void matrixT::FactoriseInPlace(const SolveWatch& watch, std::size_t rhsColumns) 
       std::copy_n(&rep_->data[j * rep_->allocRows], n, &packed.rep_->data[j * n]);
     rep_ = std::move(packed.rep_);
   }
-  if (progress) progress->SetPosition(static_cast<long long>(n));
   rep_->factorised = false;
-  rep_->pivots.assign(n, 0);
+  rep_->rowScale.clear();
+  rep_->colScale.clear();
+  rep_->scaledNorm = -1.0;
   LuOutcome outcome;
   try {
+    if (forCondition) rep_->scaledNorm = Equilibrate(rep_->data.get(), n, rep_->rowScale, rep_->colScale);
+    if (progress) progress->SetPosition(static_cast<long long>(n));
+    rep_->pivots.assign(n, 0);
     outcome = FactorWatched(rep_->data.get(), n, rep_->pivots.data(), progress, watch);
   } catch (...) {
     rep_ = std::make_shared<Rep>();
@@ -219,16 +271,45 @@ matrixT matrixT::SolveReleasing(const matrixT& b, const SolveWatch& watch) {
   const std::size_t n = RowNo();
   if (n != ColNo() || ColNo() != b.RowNo()) throw matrix_error(kInconsistent);
   const std::size_t m = b.ColNo();
-  FactoriseInPlace(watch, m);
+  FactoriseInPlace(watch, m, false);
   matrixT x = SolveFactored(b);
   rep_ = std::make_shared<Rep>();
   if (progress) progress->SetPosition(static_cast<long long>(m + 2 * n));
   return x;
 }
 
-void matrixT::Factorise(const SolveWatch& watch) {
+void matrixT::Factorise(const SolveWatch& watch, bool forCondition) {
   if (RowNo() != ColNo()) throw matrix_error(kInconsistent);
-  FactoriseInPlace(watch, 0);
+  FactoriseInPlace(watch, 0, forCondition);
+}
+
+double matrixT::ReciprocalCondition() const {
+  const Rep& r = *rep_;
+  const std::size_t n = r.nRows;
+  if (!r.factorised || r.scaledNorm < 0.0 || n == 0 || r.rowScale.size() != n) return -1.0;
+  if (r.scaledNorm == 0.0) return 0.0;
+  // dlacn2 asks for products with the inverse of B = Dr*A*Dc and of its
+  // transpose; both come from A's factors: B^-1 = Dc^-1 A^-1 Dr^-1.
+  const int nn = static_cast<int>(n);
+  std::vector<double> v(n), x(n);
+  std::vector<int> sign(n);
+  int kase = 0, isave[3] = {0, 0, 0};
+  double estimate = 0.0;
+  const double* rs = r.rowScale.data();
+  const double* cs = r.colScale.data();
+  for (;;) {
+    dlacn2_(&nn, v.data(), x.data(), sign.data(), &estimate, &kase, isave);
+    if (kase == 0) break;
+    const bool transposed = kase == 2;
+    const double* first = transposed ? cs : rs;
+    const double* last = transposed ? rs : cs;
+    for (std::size_t i = 0; i < n; ++i) x[i] /= first[i];
+    blas::LuSolve(r.data.get(), n, r.pivots.data(), x.data(), 1, transposed);
+    for (std::size_t i = 0; i < n; ++i) x[i] /= last[i];
+  }
+  if (!std::isfinite(estimate)) return 0.0;
+  if (estimate <= 0.0) return -1.0;
+  return 1.0 / estimate / r.scaledNorm;
 }
 
 bool matrixT::IsFactorised() const { return rep_->factorised; }

@@ -75,8 +75,16 @@ class matrixT {
   // in its own storage, keeping the factors (element access then reads the
   // factors; any write discards them). Throws like Solve; after a failure
   // the matrix is left 0 x 0.
-  void Factorise(const SolveWatch& watch = {});
+  // With `forCondition` the row and column scales that equilibrate the
+  // matrix (as LAPACK's dgeequ) and the 1-norm of the equilibrated matrix
+  // are taken first, for ReciprocalCondition (two passes over the matrix).
+  void Factorise(const SolveWatch& watch = {}, bool forCondition = false);
   bool IsFactorised() const;
+  // The reciprocal 1-norm condition number of the equilibrated matrix,
+  // estimated from the kept factors as LAPACK's dgecon does (a handful of
+  // triangular solves, no copy); -1 without factors taken for it, 0 for an
+  // estimate that overflows.
+  double ReciprocalCondition() const;
   // X with A*X = B from the kept factors, for any number of columns; throws
   // matrix_error "matrixT::SolveFactored(): not factorised!" without them and
   // the Inconsistent error for a B of the wrong height.
@@ -91,7 +99,7 @@ class matrixT {
   struct Rep;
   void Detach();
   // Packs to n x n and factorises in place; on failure leaves 0 x 0.
-  void FactoriseInPlace(const SolveWatch& watch, std::size_t rhsColumns);
+  void FactoriseInPlace(const SolveWatch& watch, std::size_t rhsColumns, bool forCondition);
   std::shared_ptr<Rep> rep_;
 };
 

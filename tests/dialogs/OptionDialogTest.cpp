@@ -36,7 +36,7 @@ void ExpectAll(const COptionDialog& d) {
   EXPECT_TRUE(d.UseEarth);
   EXPECT_FALSE(d.TestClosure);
   EXPECT_TRUE(d.Precise);
-  EXPECT_FALSE(d.Capacitance);
+  EXPECT_TRUE(d.Capacitance);  // on by default, as in kalvor-calc
   EXPECT_TRUE(d.SkipControlCalc);
   EXPECT_FALSE(d.DumpMatrix);
   EXPECT_TRUE(d.DumpInverseMatrix);

@@ -52,7 +52,7 @@ TEST_F(Run, SummaryText) {
             "Папка результатов: " + dir.string() + "\r\n"
             "Контрольный файл: " + (dir / "ControlCalc.txt").string() + "\r\n"
             "Точный расчет (эллиптические интегралы без приближения): Нет\r\n"
-            "Расчет матрицы емкостей: Нет\r\n");
+            "Расчет матрицы емкостей: Да\r\n");  // on by default
 }
 
 TEST_F(Run, SuccessKeepsResultsAndWritesFiles) {
