@@ -37,6 +37,15 @@ std::string UsageText() {
          "  --field-lines FILE     после расчета записать силовые линии (CSV)\n"
          "  --field-lines-per-electrode N  линий от каждой образующей электрода с заданным\n"
          "                         потенциалом (1..1000; 10)\n"
+         "  --inception GAS        после расчета оценить возникновение разряда (стримерный критерий)\n"
+         "                         у каждого тела с заданным ненулевым потенциалом: GAS = air, sf6\n"
+         "                         или файл таблицы alpha_eff/p от E/p; одно условие для обеих\n"
+         "                         полярностей, все потенциалы и внешнее поле растут вместе\n"
+         "  --pressure-bar P       давление газа, бар (0.001..1000; 1.01325)\n"
+         "  --temperature-c T      температура газа, °C (-200..1000; 20)\n"
+         "  --inception-k K        критическое число лавины (0.1..100; air 9.15, sf6 10.5)\n"
+         "  --inception-from X,Y   своя начальная точка на поверхности проводника, см (можно\n"
+         "                         повторять)\n"
          "  --yes                  отвечать \"да\" на вопросы (незамкнутые области)\n"
          "  --quiet                не показывать ход расчета\n"
          "  --timings              вывести время этапов и пиковую память\n"
@@ -63,7 +72,7 @@ std::string VersionText() { return std::string("kalvor-calc ") + KALVOR_VERSION 
 
 std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, std::string& error) {
   CalcOptions o;
-  bool mapSizeGiven = false, linesCountGiven = false;
+  bool mapSizeGiven = false, linesCountGiven = false, inceptionConditions = false;
   auto value = [&](size_t& i, const std::string& name) -> const std::string* {
     if (i + 1 >= args.size()) {
       error = "параметру " + name + " нужно значение";
@@ -170,6 +179,39 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
       double m = 0;
       if (!integer(i, a, 1, 1e6, m)) return std::nullopt;
       o.maxUnknowns = static_cast<long long>(m);
+    } else if (a == "--inception") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      if (v->empty()) {
+        error = "--inception: нужно air, sf6 или файл таблицы";
+        return std::nullopt;
+      }
+      o.inception.Enabled = true;
+      o.inception.Gas = *v;
+    } else if (a == "--pressure-bar" || a == "--temperature-c" || a == "--inception-k") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      const bool pressure = a == "--pressure-bar", temperature = a == "--temperature-c";
+      const double lo = pressure ? 0.001 : temperature ? -200 : 0.1, hi = pressure || temperature ? 1000 : 100;
+      double x = 0;
+      if (!ParseNumber(*v, x) || x < lo || x > hi) {
+        error = text::Format("%s: нужно число от %g до %g, получено \"%s\"", a.c_str(), lo, hi, v->c_str());
+        return std::nullopt;
+      }
+      (pressure ? o.inception.PressureBar : temperature ? o.inception.TemperatureC : o.inception.K) = x;
+      inceptionConditions = true;
+    } else if (a == "--inception-from") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      const size_t comma = v->find(',');
+      std::array<double, 2> at{};
+      if (comma == std::string::npos || !ParseNumber(v->substr(0, comma), at[0]) ||
+          !ParseNumber(v->substr(comma + 1), at[1]) || at[0] < 0 || std::fabs(at[0]) > 1e6 || std::fabs(at[1]) > 1e6) {
+        error = "--inception-from: нужно X,Y (см, X >= 0, по модулю до 1e6), получено \"" + *v + "\"";
+        return std::nullopt;
+      }
+      o.inception.From.push_back(at);
+      inceptionConditions = true;
     } else if (a == "--precise") {
       o.precise = true;
     } else if (a == "--no-capacitance") {
@@ -212,6 +254,10 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
   }
   if (!o.fieldLinesFile && linesCountGiven) {
     error = "--field-lines-per-electrode действует только вместе с --field-lines FILE";
+    return std::nullopt;
+  }
+  if (!o.inception.Enabled && inceptionConditions) {
+    error = "--pressure-bar, --temperature-c, --inception-k и --inception-from действуют только вместе с --inception GAS";
     return std::nullopt;
   }
   if (!o.targetError && o.saveRefined) {

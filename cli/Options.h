@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/BatchRun.h"
+#include "engine/CalcParameters.h"
 
 struct CalcOptions {
   std::string systemFile;
@@ -40,6 +41,8 @@ struct CalcOptions {
   std::optional<std::array<double, 4>> mapRect;  // x1, y1, x2, y2 in cm; default the system's extent
   std::optional<std::string> fieldLinesFile;
   int linesPerElectrode = 10;
+  // Discharge inception screening: --inception GAS and its conditions.
+  InceptionParameters inception;
 };
 
 // Parses argv[1..]; on failure returns nothing and sets `error`.

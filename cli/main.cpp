@@ -20,6 +20,8 @@
 #include "engine/Blas.h"
 #include "engine/FieldCalc.h"
 #include "engine/GapCurves.h"
+#include "engine/GasModel.h"
+#include "engine/Inception.h"
 #include "engine/RunSummary.h"
 #include "engine/SystemWarnings.h"
 #include "model/TextFormat.h"
@@ -93,6 +95,7 @@ CalcParameters ParametersFrom(const CalcOptions& opt) {
   params.UseEarth = opt.earth;
   params.ControlFilePath = opt.controlFile.value_or(ControlFileIn(params.ResultsFolder));
   params.Precise = opt.precise;
+  params.Inception = opt.inception;
   return params;
 }
 
@@ -210,6 +213,18 @@ int Calculate(const CalcOptions& opt) {
   const double readSeconds = SecondsSince(start);
   calc.SetParameters(ParametersFrom(opt));
   if (opt.gapCurves && !ReadGapCurveFile(calc, *opt.gapCurves)) return 1;
+  if (opt.inception.Enabled) {
+    // Refused before the calculation rather than after it.
+    std::string problem;
+    if (!GasModel::FromName(opt.inception.Gas, problem)) {
+      std::fprintf(stderr, "%s\n", problem.c_str());
+      return 1;
+    }
+    if (problem = InceptionPointProblem(calc, opt.inception); !problem.empty()) {
+      std::fprintf(stderr, "kalvor-calc: --inception-from: %s\n", problem.c_str());
+      return 2;
+    }
+  }
   if (!CheckOutputs(opt, calc)) return 2;
 
   BatchOptions batch;
@@ -239,6 +254,7 @@ int Calculate(const CalcOptions& opt) {
   timings["read"] = readSeconds;
   timings["total"] = SecondsSince(start);
   PrintResults(calc, result);
+  if (result.inception) std::printf("%s", InceptionText(*result.inception).c_str());
   if (opt.summaryFile && !WriteSummary(*opt.summaryFile, calc, result, batch, timings)) return 1;
   if (opt.timings) PrintTimings(timings);
   return 0;

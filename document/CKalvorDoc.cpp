@@ -64,6 +64,7 @@ void CKalvorDoc::SetDefaults(const QString& resultsFolder) {
   calc_.SetParameters(p);
   lastRun_ = RunReport{};
   analysis_ = SolutionAnalysis{};
+  inception_ = InceptionResult{};
   changedSinceCalculation_ = false;
   resultsPresent_ = false;
   showGapCurves_ = false;
@@ -205,6 +206,7 @@ void CKalvorDoc::UpdateResults() {
     resultsPresent_ = false;
     lastRun_ = RunReport{};
     analysis_ = SolutionAnalysis{};
+    inception_ = InceptionResult{};
     emit resultsChanged(false);
   }
 }
@@ -337,15 +339,30 @@ RunReport CKalvorDoc::Calculate(ProgressReporter& ui) {
   resultsPresent_ = report.success;
   lastRun_ = report.success ? report : RunReport{};
   analysis_ = SolutionAnalysis{};
+  inception_ = InceptionResult{};
   if (report.success) {
     analysis_ = AnalyseSolution(calc_, report.parameters.PointsBetweenCPs);
     AddCapacitance(calc_, analysis_);
     calc_.ReleaseMatrix();  // the factors served the capacitance; nothing else reads them
+    ScreenForInception(report.parameters.Inception, ui);
   }
   if (before || report.success) emit resultsChanged(report.success);
   emit commandStateChanged();
   emit viewsChanged();
   return report;
+}
+
+void CKalvorDoc::ScreenForInception(const InceptionParameters& p, ProgressReporter& ui) {
+  if (!p.Enabled) return;
+  std::string error;
+  const std::optional<GasModel> gas = GasModel::FromName(p.Gas, error);
+  if (!gas) {
+    // The run stands; the pane shows why the screening did not.
+    inception_.errorCode = FieldCalc::kFileOpen;
+    inception_.error = error;
+    return;
+  }
+  inception_ = ScreenInception(calc_, analysis_, *gas, p, &ui);
 }
 
 int CKalvorDoc::GapCalculate(ProgressReporter& ui) {

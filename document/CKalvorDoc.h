@@ -28,6 +28,7 @@
 #include "engine/Accuracy.h"
 #include "engine/CalculationRun.h"
 #include "engine/FieldCalc.h"
+#include "engine/Inception.h"
 
 class ProgressReporter;
 
@@ -104,6 +105,9 @@ class CKalvorDoc : public QObject {
   // ResultsPresent()).
   const RunReport& LastRun() const { return lastRun_; }
   const SolutionAnalysis& Analysis() const { return analysis_; }
+  // Discharge inception of the last run's bodies, when its parameters asked
+  // for it (an errorCode without onsets when the screening failed).
+  const InceptionResult& Inception() const { return inception_; }
   // Whether the next calculation must recount the engine totals.
   bool ChangedSinceCalculation() const { return changedSinceCalculation_; }
 
@@ -180,6 +184,7 @@ class CKalvorDoc : public QObject {
   // solution.
   void UpdateResults();
   void ComputeExtents();
+  void ScreenForInception(const InceptionParameters& p, ProgressReporter& ui);
 
   FieldCalc calc_;
   QUndoStack undoStack_;
@@ -187,6 +192,7 @@ class CKalvorDoc : public QObject {
   int stoppedAtLine_ = 0;
   RunReport lastRun_;
   SolutionAnalysis analysis_;
+  InceptionResult inception_;
   QString path_;
   bool modified_ = false;
   bool changedSinceCalculation_ = false;

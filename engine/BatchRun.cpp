@@ -61,6 +61,15 @@ BatchResult RunBatch(FieldCalc& calc, const BatchOptions& options, ProgressRepor
   AddCapacitance(calc, result.analysis);
   calc.ReleaseMatrix();  // the factors served the capacitance; maps and lines need the memory more
   result.timings["analysis"] = SecondsSince(start);
+  if (const InceptionParameters& inception = calc.Parameters().Inception; inception.Enabled) {
+    const auto begin = std::chrono::steady_clock::now();
+    std::string error;
+    const std::optional<GasModel> gas = GasModel::FromName(inception.Gas, error);
+    if (!gas) return fail(FieldCalc::kFileOpen, error);
+    result.inception = ScreenInception(calc, result.analysis, *gas, inception, &ui);
+    if (result.inception->errorCode) return fail(result.inception->errorCode, result.inception->error);
+    result.timings["inception"] = SecondsSince(begin);
+  }
   result.success = true;
   return result;
 }

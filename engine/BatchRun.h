@@ -16,6 +16,7 @@
 #include "engine/Accuracy.h"
 #include "engine/CalculationRun.h"
 #include "engine/FieldCalc.h"
+#include "engine/Inception.h"
 #include "engine/Refinement.h"
 
 class ProgressReporter;
@@ -41,6 +42,8 @@ struct BatchResult {
   RunReport report;
   std::optional<RefinementResult> refinement;
   SolutionAnalysis analysis;
+  // The discharge inception screening, when the parameters ask for it.
+  std::optional<InceptionResult> inception;
   // Seconds by stage: refinement, place, fill, control, solve, results, gap,
   // analysis (the caller adds read and total).
   std::map<std::string, double> timings;

@@ -96,6 +96,29 @@ std::string SummaryJson(const SummaryInput& in) {
       {"limit_reached", in.refinement ? ordered_json(in.refinement->limitReached) : ordered_json(nullptr)},
       {"stalled", in.refinement ? ordered_json(in.refinement->stalled) : ordered_json(nullptr)},
   };
+  if (in.inception) {
+    // Onset and margin are null for "no inception up to the largest factor".
+    auto onset = [&](const InceptionOnset& o, ordered_json entry) {
+      entry["onset_kv"] = o.incepts ? ordered_json(o.onsetKv) : ordered_json(nullptr);
+      entry["margin"] = o.incepts ? ordered_json(o.margin) : ordered_json(nullptr);
+      return entry;
+    };
+    ordered_json bodies = ordered_json::array(), points = ordered_json::array();
+    for (const InceptionOnset& o : in.inception->bodies) {
+      ordered_json e = onset(o, {{"body", o.body + 1}});
+      e["start_at"] = At(o.startX, o.startY);
+      e["critical_length_cm"] = o.incepts ? ordered_json(o.criticalLength) : ordered_json(nullptr);
+      bodies.push_back(e);
+    }
+    for (const InceptionOnset& o : in.inception->points) points.push_back(onset(o, {{"at", At(o.atX, o.atY)}}));
+    j["inception"] = {{"gas", in.inception->gas},
+                      {"pressure_bar", in.inception->pressureBar},
+                      {"temperature_c", in.inception->temperatureC},
+                      {"k", in.inception->k},
+                      {"max_factor", kInceptionMaxFactor},
+                      {"bodies", bodies},
+                      {"points", points}};
+  }
   return j.dump(2) + "\n";
 }
 
@@ -109,6 +132,7 @@ std::string SummaryJson(const FieldCalc& calc, const BatchResult& result, const 
   in.targetError = options.targetError;
   in.maxUnknowns = options.maxUnknowns;
   in.timings = timings;
+  in.inception = result.inception ? &*result.inception : nullptr;
   return SummaryJson(in);
 }
 

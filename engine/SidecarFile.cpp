@@ -308,6 +308,25 @@ Contents Read(const std::string& systemPath, const CalcParameters& defaults) {
   if (r.Has(Key("ResultsFolder"))) p.ResultsFolder = Absolute(base, r.String(Key("ResultsFolder")));
   if (r.Has(Key("ControlFilePath"))) p.ControlFilePath = Absolute(base, r.String(Key("ControlFilePath")));
   if (p.ResultsFolder.empty()) p.ResultsFolder = defaults.ResultsFolder;
+  // Discharge inception: values the parameters dialog would refuse keep
+  // the defaults and are named.
+  InceptionParameters& in = p.Inception;
+  r.Bool("Inception/Enabled", in.Enabled);
+  if (r.Has("Inception/Gas")) {
+    const std::string gas = r.String("Inception/Gas");
+    if (!gas.empty()) in.Gas = gas == "air" || gas == "sf6" ? gas : Absolute(base, gas);
+  }
+  auto number = [&](const char* key, double& value, double lo, double hi) {
+    double v = value;
+    r.Double(key, v);
+    if (v >= lo && v <= hi)
+      value = v;
+    else
+      r.Problem(key, r.String(key));
+  };
+  number("Inception/PressureBar", in.PressureBar, 0.001, 1000);
+  number("Inception/TemperatureC", in.TemperatureC, -200, 1000);
+  number("Inception/K", in.K, 0, 100);
   if (r.Has("GapCurves/Lines")) {
     std::string lines;
     for (const std::string& l : r.List("GapCurves/Lines")) lines += l + "\n";
@@ -342,6 +361,17 @@ std::string Text(const std::string& systemPath, const CalcParameters& p, const C
   t += "PointsBetweenCPs=" + std::to_string(p.PointsBetweenCPs) + "\n";
   t += "ResultsFolder=" + Escaped(Relative(base, p.ResultsFolder)) + "\n";
   t += "ControlFilePath=" + Escaped(Relative(base, p.ControlFilePath)) + "\n";
+  const InceptionParameters& in = p.Inception;
+  auto shortest = [](double v) {
+    char text[64];
+    return std::string(text, std::to_chars(text, text + sizeof text, v).ptr);
+  };
+  t += "\n[Inception]\n";
+  t += std::string("Enabled=") + flag(in.Enabled) + "\n";
+  t += "Gas=" + Escaped(in.Gas == "air" || in.Gas == "sf6" ? in.Gas : Relative(base, in.Gas)) + "\n";
+  t += "PressureBar=" + shortest(in.PressureBar) + "\n";
+  t += "TemperatureC=" + shortest(in.TemperatureC) + "\n";
+  t += "K=" + shortest(in.K) + "\n";
   std::ostringstream curves;
   SaveGapCurves(gapCurves, curves);
   // One element line per entry: the curves' own file format.

@@ -20,6 +20,7 @@
 #include "views/CLeftView_Empty.h"
 #include "views/CLeftView_Line.h"
 #include "views/FieldPicture.h"
+#include "views/InceptionView.h"
 #include "views/LeftPaneHost.h"
 #include "views/QtDrawSurface.h"
 
@@ -151,6 +152,7 @@ void CKalvorView::PaintSystem(QPainter& painter, const ViewMapping& mapping) con
     painter.setPen(gapCurvePen_);
     for (int i = curves.GetSize() - 1; i >= 0; --i) curves.At(i)->Draw(dc);
   }
+  if (doc_.ResultsPresent()) PaintCriticalLines(painter, mapping, doc_.Inception());
   picture_->PaintOver(painter, mapping, QRect(QPoint(0, 0), viewport()->size()), !gens.IsEmpty());
   painter.restore();
 }

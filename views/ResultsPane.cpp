@@ -6,6 +6,7 @@
 #include <QTreeWidget>
 
 #include "document/CKalvorDoc.h"
+#include "views/InceptionView.h"
 #include "views/SurfaceSamples.h"
 
 namespace {
@@ -96,6 +97,9 @@ void ResultsPane::Fill() {
       row->setData(0, kPointRole, QPointF(body.maxX, body.maxY));
     }
   }
+  if (const InceptionResult& inception = doc_.Inception(); inception.errorCode || !inception.bodies.empty() ||
+                                                            !inception.points.empty())
+    AddInceptionRows(Section(QStringLiteral("Возникновение разряда")), inception, kPointRole);
   if (!a.capacitance.empty()) {
     QTreeWidgetItem* matrix = Section(QStringLiteral("Матрица емкостей, Ф"));
     for (size_t i = 0; i < a.capacitance.size(); ++i) {

@@ -351,6 +351,11 @@ TEST_F(DocumentTest, ParametersAndGapCurvesAreSavedBesideTheSystemAndRestored) {
   p.PointsBetweenCPs = 7;
   p.ResultsFolder = QDir(dir.path()).absoluteFilePath("results").toStdString();
   p.ControlFilePath = "/tmp/elsewhere/ctl.txt";
+  p.Inception.Enabled = true;
+  p.Inception.Gas = QDir(dir.path()).absoluteFilePath("gases/sf6-n2.tab").toStdString();
+  p.Inception.PressureBar = 3.5;
+  p.Inception.TemperatureC = 40;
+  p.Inception.K = 10.2;
   document.SetParameters(p);
   CSurfColl curves;
   curves.Append(MakeGapLine(2, 4, 0, 0, 10, 0));
