@@ -308,20 +308,25 @@ Contents Read(const std::string& systemPath, const CalcParameters& defaults) {
   if (r.Has(Key("ResultsFolder"))) p.ResultsFolder = Absolute(base, r.String(Key("ResultsFolder")));
   if (r.Has(Key("ControlFilePath"))) p.ControlFilePath = Absolute(base, r.String(Key("ControlFilePath")));
   if (p.ResultsFolder.empty()) p.ResultsFolder = defaults.ResultsFolder;
+  // Discharge inception: values the parameters dialog would refuse keep
+  // the defaults and are named.
   InceptionParameters& inc = p.Inception;
   r.Bool("Inception/Enabled", inc.Enabled);
   if (r.Has("Inception/Gas")) {
     const std::string gas = r.String("Inception/Gas");
     if (!gas.empty()) inc.Gas = gas == "air" || gas == "sf6" ? gas : Absolute(base, gas);
   }
-  auto bounded = [&](const char* key, double& value, double lo, double hi) {
+  auto number = [&](const char* key, double& value, double lo, double hi) {
     double v = value;
     r.Double(key, v);
-    if (v >= lo && v <= hi) value = v;
+    if (v >= lo && v <= hi)
+      value = v;
+    else
+      r.Problem(key, r.String(key));
   };
-  bounded("Inception/PressureBar", inc.PressureBar, 0.001, 1000);
-  bounded("Inception/TemperatureC", inc.TemperatureC, -200, 1000);
-  bounded("Inception/K", inc.K, 0, 100);
+  number("Inception/PressureBar", inc.PressureBar, 0.001, 1000);
+  number("Inception/TemperatureC", inc.TemperatureC, -200, 1000);
+  number("Inception/K", inc.K, 0, 100);
   if (r.Has("GapCurves/Lines")) {
     std::string lines;
     for (const std::string& l : r.List("GapCurves/Lines")) lines += l + "\n";

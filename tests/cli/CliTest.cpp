@@ -120,6 +120,7 @@ TEST_F(Cli, FailuresExitWithTheirMessage) {
   EXPECT_EQ(r.exit, 2);
   EXPECT_NE(r.err.find("исходный файл"), std::string::npos) << r.err;
   EXPECT_EQ(Read(named), kSphere);
+  fs::remove(named);
   r = Run(sys.string() + " --quiet --target-error 1e-2 --save-refined " + sys.string());
   EXPECT_EQ(r.exit, 2);
   EXPECT_NE(r.err.find("--save-refined"), std::string::npos) << r.err;
