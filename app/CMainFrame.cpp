@@ -14,8 +14,10 @@
 #include <QUndoStack>
 
 #include "app/FrameCommands.h"
+#include "app/GeometryCommands.h"
 #include "app/HelpWindow.h"
 #include "app/StudyCommand.h"
+#include "dialogs/CCalcInfo.h"
 #include "document/CKalvorDoc.h"
 #include "views/CKalvorView.h"
 #include "views/FieldPicture.h"
@@ -33,6 +35,14 @@ CMainFrame::CMainFrame(CKalvorDoc& doc, QWidget* parent)
   CreateStatusBar();
   CreateSplitter();
   CreateResultsPane();
+  // Rounding, DXF import and export: their actions go after "Сохранить как".
+  geometry_ = new GeometryCommands(this, doc_, *view_, [this] {
+    if (!MaybeSave()) return false;
+    doc_.NewDocument();
+    return true;
+  });
+  fileMenu_->insertActions(Action(ID_FILE_PRINT), {geometry_->ImportAction(), geometry_->ExportAction()});
+  fileMenu_->insertSeparator(Action(ID_FILE_PRINT));
   recent_.Load();
   RebuildRecentMenu();
 
@@ -40,6 +50,10 @@ CMainFrame::CMainFrame(CKalvorDoc& doc, QWidget* parent)
   connect(&doc_, &CKalvorDoc::documentReset, this, [this] {
     SwapLeftPane(LeftPaneKind::Tree);
     statusBar()->clearMessage();  // the cursor position belonged to the old system
+  });
+  // φ and |E| under the cursor belonged to the results just discarded.
+  connect(&doc_, &CKalvorDoc::resultsChanged, this, [this](bool present) {
+    if (!present) statusBar()->clearMessage();
   });
   connect(&doc_, &CKalvorDoc::commandStateChanged, this, &CMainFrame::UpdateCommandUI);
   connect(&doc_, &CKalvorDoc::modifiedChanged, this, &QWidget::setWindowModified);
@@ -98,7 +112,7 @@ void CMainFrame::CreateActions() {
   Connect(ID_PREV_PANE, &CMainFrame::OnPrevPane);
   Connect(ID_CREATE_ARC, &CMainFrame::OnCreateArc);
   Connect(ID_CREATE_LINE, &CMainFrame::OnCreateLine);
-  for (int id : {ID_FIELD_MAP, ID_EQUIPOTENTIALS, ID_FIELD_LINES}) {
+  for (int id : {ID_FIELD_MAP, ID_EQUIPOTENTIALS, ID_FIELD_LINES, ID_FULL_SECTION}) {
     actions_.value(id)->setCheckable(true);
     Connect(id, &CMainFrame::OnToggleFieldPicture);
   }
@@ -164,7 +178,7 @@ void CMainFrame::CreateMenus() {
   view->addAction(Action(ID_ZOOM_OUT));
   view->addAction(Action(ID_ZOOM_FIT));
   view->addSeparator();
-  for (int id : {ID_FIELD_MAP, ID_EQUIPOTENTIALS, ID_FIELD_LINES, ID_FIELD_PICTURE, ID_RESULTS_PANE})
+  for (int id : {ID_FIELD_MAP, ID_EQUIPOTENTIALS, ID_FIELD_LINES, ID_FIELD_PICTURE, ID_FULL_SECTION, ID_RESULTS_PANE})
     view->addAction(Action(id));
 
   QMenu* calc = menuBar()->addMenu(QStringLiteral("Расчет"));
@@ -222,6 +236,7 @@ void CMainFrame::UpdateCommandUI() {
   Action(ID_FIELD_MAP)->setChecked(field.showMap);
   Action(ID_EQUIPOTENTIALS)->setChecked(field.showEquipotentials);
   Action(ID_FIELD_LINES)->setChecked(field.showFieldLines);
+  Action(ID_FULL_SECTION)->setChecked(field.mirror);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
@@ -249,7 +264,7 @@ void CMainFrame::OnAbout() {
   QMessageBox box(this);
   box.setWindowTitle(QStringLiteral("О программе Kalvor"));
   box.setIconPixmap(ToolIcon(kMainIcon).pixmap(32, 32));
-  box.setText(QStringLiteral("Kalvor, version 1.3"));
+  box.setText(VersionLine());
   box.setInformativeText(QStringLiteral(
       "Расчет осесимметричных электростатических полей методом эквивалентных зарядов."));
   box.exec();

@@ -16,6 +16,8 @@
 
 class CKalvorDoc;
 class CKalvorView;
+class CLeftView_Empty;
+struct FieldPictureOptions;
 class QAction;
 class QKeyEvent;
 class QLabel;
@@ -23,6 +25,7 @@ class QMenu;
 class QPrinter;
 class QSplitter;
 class QToolBar;
+class GeometryCommands;
 class ResultsPane;
 
 class CMainFrame : public QMainWindow, public LeftPaneHost {
@@ -36,8 +39,12 @@ class CMainFrame : public QMainWindow, public LeftPaneHost {
   // whether to apply them; null when the user stays.
   QWidget* ReplaceLeftPane(LeftPaneKind kind) override;
   QWidget* LeftPane() const override;
-  CLeftView_Empty* TreePane() const override;
-  CKalvorView* GeometryView() const override { return view_; }
+  bool TreeShown() const override { return TreePane() != nullptr; }
+  bool EditGeneratrix(int index) override;
+  void CreateGeneratrix(bool arc) override;
+  // The left pane when it is the tree, else null.
+  CLeftView_Empty* TreePane() const;
+  CKalvorView* GeometryView() const { return view_; }
   void HideLeftPane() override;
   void ShowStatusMessage(const QString& text) override;
 
@@ -62,7 +69,7 @@ class CMainFrame : public QMainWindow, public LeftPaneHost {
   void OnCalcParameters();
 
   static constexpr int kLeftPaneWidth = 400;
-  static constexpr int kResultsPaneWidth = 340;
+  static constexpr int kResultsPaneWidth = 460;
   static constexpr int kSplitStep = 10;  // pixels per arrow key in the move mode
   bool SplitMoving() const { return splitMoving_; }
 
@@ -107,6 +114,7 @@ class CMainFrame : public QMainWindow, public LeftPaneHost {
   void OnToggleCharges();
   void OnToggleFieldPicture();
   void OnFieldPicture();
+  void SetPictureOptions(const FieldPictureOptions& o);
   void OnExportView();
   void OnGapCurves();
   void OnCalculate();
@@ -132,6 +140,7 @@ class CMainFrame : public QMainWindow, public LeftPaneHost {
   QSplitter* splitter_ = nullptr;
   CKalvorView* view_ = nullptr;
   ResultsPane* results_ = nullptr;
+  GeometryCommands* geometry_ = nullptr;
   QLabel* lockLabels_[3] = {};
   bool lockState_[3] = {};
   bool shownOnce_ = false;

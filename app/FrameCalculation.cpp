@@ -9,6 +9,7 @@
 #include "document/CKalvorDoc.h"
 #include "engine/SystemWarnings.h"
 #include "views/FieldPlot.h"
+#include "views/ResultsPane.h"
 
 void CMainFrame::OnCalcParameters() {
   COptionDialog dlg(this);
@@ -63,6 +64,7 @@ void CMainFrame::OnGapCalculate() {
                                                                           : FieldCalc::MessageFor(code));
     QMessageBox::critical(this, QStringLiteral("Error"), text);
   } else if (code == 0) {
+    results_->ShowGapFiles();
     OpenGapCurvePlots(doc_, this);
   }
 }

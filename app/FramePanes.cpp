@@ -14,6 +14,8 @@
 #include "app/CMainFrame.h"
 #include "app/FrameCommands.h"
 #include "document/CKalvorDoc.h"
+#include "model/Arch.h"
+#include "model/Line.h"
 #include "views/CKalvorView.h"
 #include "views/CLeftView_Arch.h"
 #include "views/CLeftView_Empty.h"
@@ -80,6 +82,9 @@ void CMainFrame::CreateResultsPane() {
   connect(toggle, &QAction::toggled, results_, &QWidget::setVisible);
   connect(results_, &QDockWidget::visibilityChanged, toggle, &QAction::setChecked);
   connect(results_, &ResultsPane::locate, this, &CMainFrame::ShowModelPoint);
+  connect(results_, &ResultsPane::markField, this, [this](double xcm, double ycm, double field, double error) {
+    view_->Picture().SetMarker(QPointF(xcm, ycm), field, error);
+  });
   connect(results_, &ResultsPane::plotRequested, this, [this](int index) { OpenGeneratrixPlot(doc_, index, this); });
 }
 
@@ -95,6 +100,29 @@ void CMainFrame::ShowModelPoint(double xcm, double ycm) {
 QWidget* CMainFrame::LeftPane() const { return splitter_->widget(0); }
 
 CLeftView_Empty* CMainFrame::TreePane() const { return qobject_cast<CLeftView_Empty*>(LeftPane()); }
+
+bool CMainFrame::EditGeneratrix(int index) {
+  const SurfData* g = doc_.Generatrices().At(index);
+  if (!g) return ReplaceLeftPane(LeftPaneKind::Tree) != nullptr;
+  // Leaving the open pane may apply its changes and so replace generatrices:
+  // the one to fill is looked up again once the new pane is there.
+  const bool isLine = dynamic_cast<const Line*>(g) != nullptr;
+  QWidget* pane = ReplaceLeftPane(isLine ? LeftPaneKind::Line : LeftPaneKind::Arch);
+  if (!pane) return false;
+  g = doc_.Generatrices().At(index);
+  if (auto* linePane = qobject_cast<CLeftView_Line*>(pane); linePane && dynamic_cast<const Line*>(g))
+    linePane->Fill(index, *static_cast<const Line*>(g));
+  else if (auto* archPane = qobject_cast<CLeftView_Arch*>(pane); archPane && dynamic_cast<const Arch*>(g))
+    archPane->Fill(index, *static_cast<const Arch*>(g));
+  return true;
+}
+
+void CMainFrame::CreateGeneratrix(bool arc) {
+  if (arc)
+    view_->CreateArcGeneratrix();
+  else
+    view_->CreateLineGeneratrix();
+}
 
 bool CMainFrame::LeaveEditorPane() {
   auto* pane = qobject_cast<GeneratrixPane*>(LeftPane());

@@ -32,14 +32,23 @@ void CMainFrame::OnToggleFieldPicture() {
   o.showMap = Action(ID_FIELD_MAP)->isChecked();
   o.showEquipotentials = Action(ID_EQUIPOTENTIALS)->isChecked();
   o.showFieldLines = Action(ID_FIELD_LINES)->isChecked();
-  view_->Picture().SetOptions(o);
-  UpdateCommandUI();
+  o.mirror = Action(ID_FULL_SECTION)->isChecked();
+  SetPictureOptions(o);
 }
 
 void CMainFrame::OnFieldPicture() {
   FieldPictureDialog dlg(this);
   dlg.SetOptions(view_->Picture().Options());
-  if (dlg.exec() == QDialog::Accepted) view_->Picture().SetOptions(dlg.Options());
+  if (dlg.exec() == QDialog::Accepted) SetPictureOptions(dlg.Options());
+  UpdateCommandUI();
+}
+
+// The user's choice: applied, and kept for the next runs and sessions.
+void CMainFrame::SetPictureOptions(const FieldPictureOptions& o) {
+  const bool refit = o.mirror != view_->Picture().Options().mirror;
+  view_->Picture().SetOptions(o);
+  StoreFieldPictureOptions(o);
+  if (refit) view_->ZoomToFit();
   UpdateCommandUI();
 }
 

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QMainWindow>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPointer>
@@ -45,7 +46,15 @@ const std::pair<const char*, const char*> kClassSections[] = {
     {"CArchDialog", "generatrix"},
     {"CCalcInfo", "calculation"},
     {"CProgressDialog", "calculation"},
-    {"CFinalResult", "calculation"},
+    {"CFinalResult", "parameters"},
+    {"COptionPage", "parameters"},
+    {"CCalcParam", "parameters"},
+    {"CSaveCtrlData", "parameters"},
+    {"CArchPoints", "gap-curves"},
+    {"CLinePoints", "gap-curves"},
+    {"ResultsPane", "results-pane"},
+    {"FieldPictureDialog", "field-picture"},
+    {"FieldPlot", "plots"},
     {"CStudyDialog", "study"},
     {"QMenuBar", "window"},
     {"QStatusBar", "window"},
@@ -60,9 +69,14 @@ QString SectionForCommand(int id) {
     case ID_CALCULATE: return QStringLiteral("calculation");
     case ID_STUDY: return QStringLiteral("study");
     case ID_CREATE_ARC: case ID_CREATE_LINE: return QStringLiteral("generatrix");
-    case ID_ZOOM_IN: case ID_ZOOM_OUT: case ID_SHOW_GAP_CURVES: case ID_SHOW_CHARGES:
-    case ID_FILE_PRINT: case ID_FILE_PRINT_PREVIEW:
-      return QStringLiteral("view");
+    case ID_ZOOM_IN: case ID_ZOOM_OUT: case ID_ZOOM_FIT: case ID_SHOW_GAP_CURVES: case ID_SHOW_CHARGES:
+      return QStringLiteral("navigation");
+    case ID_FILE_PRINT: case ID_FILE_PRINT_PREVIEW: case ID_FILE_PAGE_SETUP: case ID_EXPORT_VIEW:
+      return QStringLiteral("export");
+    case ID_FIELD_MAP: case ID_EQUIPOTENTIALS: case ID_FIELD_LINES: case ID_FIELD_PICTURE: case ID_FULL_SECTION:
+      return QStringLiteral("field-picture");
+    case ID_RESULTS_PANE: return QStringLiteral("results-pane");
+    case ID_EDIT_UNDO: case ID_EDIT_REDO: return QStringLiteral("undo");
     default: return QStringLiteral("window");
   }
 }
@@ -103,6 +117,8 @@ class ContextHelpFilter : public QObject {
 
  private:
   void Finish() {
+    // The prompt asked for the click that has now come.
+    if (auto* frame = qobject_cast<QMainWindow*>(owner_.data())) frame->statusBar()->clearMessage();
     qApp->removeEventFilter(this);
     deleteLater();
   }
@@ -225,6 +241,12 @@ QString HelpWindow::CurrentSection() const {
       current = it.key();
     }
   return current;
+}
+
+QString HelpWindow::SectionForClass(const QString& className) {
+  for (const auto& [cls, section] : kClassSections)
+    if (className == QLatin1String(cls)) return QString::fromLatin1(section);
+  return {};
 }
 
 QString HelpWindow::SectionFor(const QWidget* widget) {

@@ -21,6 +21,8 @@ class HelpWindow : public QWidget {
   // The section that describes `widget` or the nearest of its parents that
   // has one; empty when none does.
   static QString SectionFor(const QWidget* widget);
+  // The section of a pane or dialog class named exactly; "" if none.
+  static QString SectionForClass(const QString& className);
   // Help mode: the next click on a control of the program opens its section
   // instead of acting; Escape leaves the mode.
   static void StartContextHelp(QWidget* owner);

@@ -99,23 +99,22 @@ long long ConsoleProgress::StepForward() {
 
 bool ConsoleProgress::CancelRequested() { return InterruptFlag().exchange(false); }
 
-bool ConsoleProgress::AskYesNo(Question kind, const std::string& text, const std::string& caption, Icon) {
+bool ConsoleProgress::AskYesNo(Question kind, const std::string& text, const std::string& /*caption*/, Icon) {
   EndLine();
   // Ctrl+C is the user's confirmed wish to stop; every other question is
   // answered by --yes or else with No.
   const bool isAbort = kind == Question::ConfirmAbort;
   const bool answer = isAbort || answerYes_;
-  std::fprintf(stderr, "%s%s%s\n%s\n", caption.c_str(), caption.empty() ? "" : ": ", text.c_str(),
-               answer ? "Да" : "Нет (запустите с --yes, чтобы продолжить)");
+  // The captions ("May be late", "Error") are the desktop boxes' titles;
+  // the console shows the Russian text alone.
+  std::fprintf(stderr, "%s\n%s\n", text.c_str(), answer ? "Да" : "Нет (запустите с --yes, чтобы продолжить)");
   return answer;
 }
 
-void ConsoleProgress::ShowMessage(const std::string& text, const std::string& caption, Icon icon) {
+void ConsoleProgress::ShowMessage(const std::string& text, const std::string& /*caption*/, Icon icon) {
   EndLine();
   FILE* out = icon == Icon::Information ? stdout : stderr;
-  if (caption.empty())
-    std::fprintf(out, "%s\n", text.c_str());
-  else
-    std::fprintf(out, "%s: %s\n", caption.c_str(), text.c_str());
+  // Only the text: the caption is the desktop box's (English) title.
+  std::fprintf(out, "%s\n", text.c_str());
   std::fflush(out);
 }

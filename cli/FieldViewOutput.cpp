@@ -2,10 +2,10 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 
 #include "cli/ConsoleProgress.h"
 #include "cli/Options.h"
+#include "engine/AtomicFile.h"
 #include "engine/FieldCalc.h"
 #include "engine/FieldLines.h"
 #include "engine/FieldMap.h"
@@ -13,21 +13,17 @@
 
 namespace {
 
-// Written only once computed, so an interrupted run leaves no half file.
+// Written whole or not at all, only once computed: an interrupted or failed
+// run leaves the previous file as it was.
 template <class Write>
 bool WriteFile(const std::string& path, Write write) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    std::fprintf(stderr, "%s\n%s\n", FieldCalc::MessageFor(FieldCalc::kFileOpen).c_str(), path.c_str());
-    return false;
+  AtomicFile file;
+  if (file.Open(path)) {
+    write(file.Stream());
+    if (file.Commit()) return true;
   }
-  write(out);
-  out.close();
-  if (out.fail()) {
-    std::fprintf(stderr, "Ошибка записи файла %s\n", path.c_str());
-    return false;
-  }
-  return true;
+  std::fprintf(stderr, "Не удается записать файл %s: %s\n", path.c_str(), file.Error().c_str());
+  return false;
 }
 
 void Interrupted() { std::fprintf(stderr, "%s\n", FieldCalc::MessageFor(FieldCalc::kAborted).c_str()); }

@@ -16,6 +16,7 @@ bool ParseNumber(const std::string& s, double& v) {
 
 std::string UsageText() {
   return "Использование: kalvor-calc SYSTEM_FILE [параметры]\n"
+         "       kalvor-calc --import-dxf FILE.dxf --dxf-layer NAME=KIND[,VALUE[,VALUE]] ... [параметры]\n"
          "\n"
          "Расчет осесимметричного электростатического поля методом эквивалентных зарядов.\n"
          "\n"
@@ -37,6 +38,15 @@ std::string UsageText() {
          "  --field-lines FILE     после расчета записать силовые линии (CSV)\n"
          "  --field-lines-per-electrode N  линий от каждой образующей электрода с заданным\n"
          "                         потенциалом (1..1000; 10)\n"
+         "  --inception GAS        после расчета оценить возникновение разряда (стримерный критерий)\n"
+         "                         у каждого тела с заданным ненулевым потенциалом: GAS = air, sf6\n"
+         "                         или файл таблицы alpha_eff/p от E/p; одно условие для обеих\n"
+         "                         полярностей, все потенциалы и внешнее поле растут вместе\n"
+         "  --pressure-bar P       давление газа, бар (0.001..1000; 1.01325)\n"
+         "  --temperature-c T      температура газа, °C (-200..1000; 20)\n"
+         "  --inception-k K        критическое число лавины (0.1..100; air 9.15, sf6 10.5)\n"
+         "  --inception-from X,Y   своя начальная точка на поверхности проводника, см (можно\n"
+         "                         повторять)\n"
          "  --yes                  отвечать \"да\" на вопросы (незамкнутые области)\n"
          "  --quiet                не показывать ход расчета\n"
          "  --timings              вывести время этапов и пиковую память\n"
@@ -46,9 +56,15 @@ std::string UsageText() {
          "  --capacitance          считать матрицу емкостей и оценку обусловленности (по умолчанию:\n"
          "                         из разложения самого расчета, без лишней памяти, при любом размере)\n"
          "  --no-capacitance       не считать их\n"
-         "  --target-error E       уточнять разбиение, пока ошибка на проверочных точках > E\n"
-         "                         (1e-9..0.1)\n"
+         "  --target-error E       уточнять разбиение (КТ гуще к концам, стыкам и особым точкам),\n"
+         "                         пока погрешность потенциала или напряженности > E (1e-9..0.1);\n"
+         "                         для E < 4e-4 включает точный режим\n"
          "  --max-unknowns N       предел неизвестных при уточнении (по умолчанию 20000)\n"
+         "  --max-memory MB        предел памяти матрицы при уточнении (по умолчанию половина\n"
+         "                         свободной памяти при запуске)\n"
+         "  --singular-radius R    радиус окрестности особой точки (кромки), которую наибольшая\n"
+         "                         напряженность и оценки точности не учитывают, см (по умолчанию\n"
+         "                         2 % более короткой из сходящихся образующих)\n"
          "  --save-refined FILE    записать уточненную систему в FILE (исходный файл не меняется)\n"
          "  --sweep I:FIELD=FROM:TO:STEPS  исследование параметра: число FIELD образующей I (с 1)\n"
          "                         принимает STEPS значений от FROM до TO включительно (x1 y1 x2 y2\n"
@@ -58,17 +74,21 @@ std::string UsageText() {
          "  --sweep-out FILE.csv   итоги исследования: строка на значение (value, по каждому телу B\n"
          "                         max_field_kv_per_cm_B, max_field_error_kv_per_cm_B, charge_c_B,\n"
          "                         затем capacitance_f_I_J, error); файлы 01.dat... не пишутся\n"
+         + GeometryUsage() +
          "  --help                 эта справка\n"
          "  --version              версия программы\n"
          "\n"
-         "Коды выхода: 0 - расчет завершен, 1 - ошибка расчета, 2 - неверные параметры.\n";
+         "Все выходные пути проверяются до расчета; файлы появляются только целиком.\n"
+         "\n"
+         "Коды выхода: 0 - расчет завершен, 1 - ошибка расчета, 2 - неверные параметры или\n"
+         "выходной путь, в который нельзя записать (сообщение называет путь и причину).\n";
 }
 
 std::string VersionText() { return std::string("kalvor-calc ") + KALVOR_VERSION + "\n"; }
 
 std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, std::string& error) {
   CalcOptions o;
-  bool mapSizeGiven = false, linesCountGiven = false;
+  bool mapSizeGiven = false, linesCountGiven = false, inceptionConditions = false;
   auto value = [&](size_t& i, const std::string& name) -> const std::string* {
     if (i + 1 >= args.size()) {
       error = "параметру " + name + " нужно значение";
@@ -88,7 +108,9 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
   };
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
+    if (const OptionParse g = ParseGeometryOption(args, i, o.geometry, error); g != OptionParse::kNotMine) {
+      if (g == OptionParse::kFailed) return std::nullopt;
+    } else if (a == "--help" || a == "-h") {
       o.help = true;
     } else if (a == "--version") {
       o.version = true;
@@ -194,6 +216,52 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
       double m = 0;
       if (!integer(i, a, 1, 1e6, m)) return std::nullopt;
       o.maxUnknowns = static_cast<long long>(m);
+    } else if (a == "--max-memory") {
+      double m = 0;
+      if (!integer(i, a, 1, 1e9, m)) return std::nullopt;
+      o.maxMemoryMb = m;
+    } else if (a == "--singular-radius") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      double r = 0;
+      if (!ParseNumber(*v, r) || !(r > 0.0) || r > 1e6) {
+        error = "--singular-radius: нужно число больше 0 и не больше 1e6 (см), получено \"" + *v + "\"";
+        return std::nullopt;
+      }
+      o.singularRadius = r;
+    } else if (a == "--inception") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      if (v->empty()) {
+        error = "--inception: нужно air, sf6 или файл таблицы";
+        return std::nullopt;
+      }
+      o.inception.Enabled = true;
+      o.inception.Gas = *v;
+    } else if (a == "--pressure-bar" || a == "--temperature-c" || a == "--inception-k") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      const bool pressure = a == "--pressure-bar", temperature = a == "--temperature-c";
+      const double lo = pressure ? 0.001 : temperature ? -200 : 0.1, hi = pressure || temperature ? 1000 : 100;
+      double x = 0;
+      if (!ParseNumber(*v, x) || x < lo || x > hi) {
+        error = text::Format("%s: нужно число от %g до %g, получено \"%s\"", a.c_str(), lo, hi, v->c_str());
+        return std::nullopt;
+      }
+      (pressure ? o.inception.PressureBar : temperature ? o.inception.TemperatureC : o.inception.K) = x;
+      inceptionConditions = true;
+    } else if (a == "--inception-from") {
+      const std::string* v = value(i, a);
+      if (!v) return std::nullopt;
+      const size_t comma = v->find(',');
+      std::array<double, 2> at{};
+      if (comma == std::string::npos || !ParseNumber(v->substr(0, comma), at[0]) ||
+          !ParseNumber(v->substr(comma + 1), at[1]) || at[0] < 0 || std::fabs(at[0]) > 1e6 || std::fabs(at[1]) > 1e6) {
+        error = "--inception-from: нужно X,Y (см, X >= 0, по модулю до 1e6), получено \"" + *v + "\"";
+        return std::nullopt;
+      }
+      o.inception.From.push_back(at);
+      inceptionConditions = true;
     } else if (a == "--precise") {
       o.precise = true;
     } else if (a == "--no-capacitance") {
@@ -238,6 +306,10 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
     error = "--field-lines-per-electrode действует только вместе с --field-lines FILE";
     return std::nullopt;
   }
+  if (!o.inception.Enabled && inceptionConditions) {
+    error = "--pressure-bar, --temperature-c, --inception-k и --inception-from действуют только вместе с --inception GAS";
+    return std::nullopt;
+  }
   if (o.sweeps.empty() != !o.sweepOut) {
     error = "--sweep и --sweep-out действуют только вместе";
     return std::nullopt;
@@ -252,7 +324,8 @@ std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, st
     error = "--save-refined требует --target-error";
     return std::nullopt;
   }
-  if (!o.help && !o.version && o.systemFile.empty()) {
+  if (!CheckGeometryOptions(o.geometry, o.systemFile, error)) return std::nullopt;
+  if (!o.help && !o.version && o.systemFile.empty() && !o.geometry.importDxf) {
     error = "не указан файл полеобразующей системы";
     return std::nullopt;
   }

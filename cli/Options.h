@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/GeometryOptions.h"
 #include "engine/BatchRun.h"
+#include "engine/CalcParameters.h"
 #include "engine/ParameterSweep.h"
 
 struct CalcOptions {
@@ -32,6 +34,8 @@ struct CalcOptions {
   std::optional<std::string> summaryFile;
   std::optional<double> targetError;
   long long maxUnknowns = 20000;
+  double maxMemoryMb = 0.0;  // 0: half the memory available when the run starts
+  std::optional<double> singularRadius;  // cm; default a fraction of the adjoining generatrices
   std::optional<std::string> saveRefined;
   bool help = false;
   bool version = false;
@@ -41,11 +45,15 @@ struct CalcOptions {
   std::optional<std::array<double, 4>> mapRect;  // x1, y1, x2, y2 in cm; default the system's extent
   std::optional<std::string> fieldLinesFile;
   int linesPerElectrode = 10;
+  // Discharge inception screening: --inception GAS and its conditions.
+  InceptionParameters inception;
   // Parameter study: the variables (varied together, `sweepSteps` values
   // each) and the CSV it writes.
   std::vector<SweepVariable> sweeps;
   int sweepSteps = 0;
   std::optional<std::string> sweepOut;
+  // Rounding, DXF import and export, the resulting system saved.
+  GeometryOptions geometry;
 };
 
 // Parses argv[1..]; on failure returns nothing and sets `error`.

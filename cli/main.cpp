@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,10 +16,14 @@
 #include "cli/FieldViewOutput.h"
 #include "cli/Options.h"
 #include "cli/SweepCommand.h"
+#include "engine/AtomicFile.h"
 #include "engine/BatchRun.h"
 #include "engine/Blas.h"
 #include "engine/FieldCalc.h"
 #include "engine/GapCurves.h"
+#include "engine/GasModel.h"
+#include "engine/Inception.h"
+#include "engine/GeometrySteps.h"
 #include "engine/RunSummary.h"
 #include "engine/SystemWarnings.h"
 #include "model/TextFormat.h"
@@ -47,6 +52,16 @@ void PrintOpenError(const std::string& path) {
   std::fprintf(stderr, "%s\n%s\n", FieldCalc::MessageFor(FieldCalc::kFileOpen).c_str(), path.c_str());
 }
 
+// Every output goes through the atomic write: a failure keeps the previous
+// file whole and names the cause.
+bool WriteOutput(const std::string& path, const std::string& bytes) {
+  if (const std::string cause = WriteFileAtomically(path, bytes); !cause.empty()) {
+    std::fprintf(stderr, "Не удается записать файл %s: %s\n", path.c_str(), cause.c_str());
+    return false;
+  }
+  return true;
+}
+
 double PeakRssMb() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -60,16 +75,27 @@ bool ReadSystemFile(FieldCalc& calc, const std::string& path) {
     return false;
   }
   calc.ReadSystem(in);
-  if (calc.ErrorCode() == FieldCalc::kNoLines || calc.ErrorCode() == FieldCalc::kBadKindLetter) {
+  // A line of no known kind, a number that overflows, no lines at all.
+  if (calc.ErrorCode() != FieldCalc::kNoError) {
     PrintReadError(calc.ErrorCode(), calc.ErrorLine(), path);
     return false;
   }
   return true;
 }
 
+// The notes and warnings of the geometry steps; true when they succeeded.
+bool ReportGeometry(const GeometryStepsOutcome& g) {
+  for (const std::string& n : g.notes) std::fprintf(stderr, "Замечание: %s\n", n.c_str());
+  for (const std::string& w : g.warnings) std::fprintf(stderr, "Предупреждение: %s\n", w.c_str());
+  if (!g.Ok()) std::fprintf(stderr, "%s\n", g.error.c_str());
+  return g.Ok();
+}
+
 CalcParameters ParametersFrom(const CalcOptions& opt) {
   CalcParameters params;
-  params.ResultsFolder = opt.resultsFolder.value_or(fs::absolute(opt.systemFile).parent_path().string());
+  // Results beside the file the system came from: the system file or the drawing.
+  const std::string& source = opt.geometry.importDxf ? *opt.geometry.importDxf : opt.systemFile;
+  params.ResultsFolder = opt.resultsFolder.value_or(fs::absolute(source).parent_path().string());
   params.TestClosure = opt.testClosure;
   params.ControlCalc = opt.control;
   params.ControlPotentials = opt.controlPotentials;
@@ -81,6 +107,7 @@ CalcParameters ParametersFrom(const CalcOptions& opt) {
   params.UseEarth = opt.earth;
   params.ControlFilePath = opt.controlFile.value_or(ControlFileIn(params.ResultsFolder));
   params.Precise = opt.precise;
+  params.Inception = opt.inception;
   return params;
 }
 
@@ -106,59 +133,65 @@ bool ReadGapCurveFile(FieldCalc& calc, const std::string& path) {
   return true;
 }
 
-// Prints the rounds and saves the refined system; false when the save failed.
+// One refinement round as it ends.
+void PrintRound(const RefinementRound& r, int number) {
+  std::printf("Уточнение, шаг %d: неизвестных %lld (матрица %.0f МБ), ошибка потенциала %.2e, "
+              "погрешность напряженности %.2e, наибольшая напряженность %.6g кВ/см, %.2f с%s\n",
+              number, r.unknowns, r.memoryMb, r.worstError, r.worstFieldError, r.largestField, r.seconds,
+              r.precise ? ", точный режим" : "");
+  std::fflush(stdout);
+}
+
+// Prints how the refinement ended and saves the refined system; false when
+// the save failed.
 bool ReportRefinement(const FieldCalc& calc, const RefinementResult& r, const CalcOptions& opt) {
-  for (size_t i = 0; i < r.rounds.size(); ++i)
-    std::printf("Уточнение, шаг %zu: неизвестных %lld, наибольшая ошибка %.2e\n", i + 1, r.rounds[i].unknowns,
-                r.rounds[i].worstError);
+  if (r.switchedToPrecise)
+    std::printf("Цель %.2e ниже предела приближенной формулы кольца (%.0e): уточнение считало в точном режиме\n",
+                *opt.targetError, kApproximateFormulaFloor);
   if (r.errorCode) std::fprintf(stderr, "Уточнение остановлено: %s\n", r.errorText.c_str());
+  const double reached = r.rounds.empty() ? 0.0 : std::max(r.rounds.back().worstError, r.rounds.back().worstFieldError);
   if (r.targetMet)
-    std::printf("Цель %.2e достигнута\n", *opt.targetError);
+    std::printf("Цель %.2e достигнута (остановка: target_met)\n", *opt.targetError);
+  else if (r.memoryLimited)
+    std::fprintf(stderr,
+                 "Предупреждение: цель %.2e не достигнута: следующий шаг (%lld неизвестных, матрица %.0f МБ) "
+                 "превысил бы предел памяти %.0f МБ; достигнуто %.2e (остановка: memory)\n",
+                 *opt.targetError, r.nextUnknowns, r.nextMemoryMb, r.maxMemoryMb, reached);
   else if (r.limitReached)
-    std::printf("Цель %.2e не достигнута: следующий шаг превысил бы предел неизвестных %lld\n", *opt.targetError,
-                opt.maxUnknowns);
+    std::printf("Цель %.2e не достигнута: следующий шаг (%lld неизвестных) превысил бы предел неизвестных %lld; "
+                "достигнуто %.2e (остановка: limit)\n",
+                *opt.targetError, r.nextUnknowns, opt.maxUnknowns, reached);
   else if (r.stalled)
-    std::printf("Цель %.2e не достигнута: ошибка перестала уменьшаться%s\n", *opt.targetError,
-                opt.precise ? "" : " (приближенные K и E ограничивают ее около 2e-5; попробуйте --precise)");
+    std::printf("Цель %.2e не достигнута: погрешность перестала уменьшаться; достигнуто %.2e (остановка: stalled)\n",
+                *opt.targetError, reached);
   else
     std::printf("Цель %.2e не достигнута\n", *opt.targetError);
   std::fflush(stdout);
   if (!opt.saveRefined) return true;
-  std::ofstream out(*opt.saveRefined, std::ios::binary | std::ios::trunc);
-  calc.WriteSystem(out);
-  out.close();
-  if (!out) {
-    PrintOpenError(*opt.saveRefined);
-    return false;
-  }
-  return true;
+  std::ostringstream text;
+  WriteRefinedSystem(calc, text);
+  return WriteOutput(*opt.saveRefined, text.str());
 }
 
 void PrintResults(const FieldCalc& calc, const BatchResult& result) {
   std::map<std::string, double> stage = result.timings;
-  const int between = result.report.parameters.PointsBetweenCPs;
   std::printf("Контурных точек: %lld, зарядов: %lld, неизвестных: %lld\n", calc.TotalPoints(), calc.TotalCharges(),
               calc.Unknowns());
   std::printf("Время, с: размещение %.3f, матрица %.3f, решение %.3f, контроль %.3f, результаты %.3f, "
               "промежуток %.3f\n",
               stage["place"], stage["fill"], stage["solve"], stage["control"], stage["results"], stage["gap"]);
+  // The analysis's largest field: the number of the summary, the bodies
+  // and the desktop's results pane.
   std::printf("Наибольшая напряженность на образующих, кВ/см:\n");
-  for (int i = 0; i < calc.Generatrices().GetSize(); ++i)
-    std::printf("  %2d: %.5g\n", i + 1, calc.MaxSurfaceField(i, between));
+  for (const GeneratrixAccuracy& g : result.analysis.generatrices)
+    std::printf("  %2d: %.5g\n", g.index + 1, g.maxField);
   std::printf("%s", AnalysisText(calc, result.analysis).c_str());
   for (const std::string& w : result.analysis.warnings) std::fprintf(stderr, "Предупреждение: %s\n", w.c_str());
 }
 
 bool WriteSummary(const std::string& path, const FieldCalc& calc, const BatchResult& result,
                   const BatchOptions& options, const std::map<std::string, double>& timings) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << SummaryJson(calc, result, options, timings);
-  out.close();
-  if (!out) {
-    PrintOpenError(path);
-    return false;
-  }
-  return true;
+  return WriteOutput(path, SummaryJson(calc, result, options, timings));
 }
 
 void PrintTimings(std::map<std::string, double> stage) {
@@ -169,18 +202,75 @@ void PrintTimings(std::map<std::string, double> stage) {
   std::printf("peak_rss_mb %.0f\n", PeakRssMb());
 }
 
+// Every file the run will write, checked before anything is calculated, so
+// that a run that could not keep its results ends at once and writes
+// nothing: the folder exists and takes a file, the path is no folder or
+// device, and no output is one of the inputs. False after the message.
+bool CheckOutputs(const CalcOptions& opt, FieldCalc& calc) {
+  const CalcParameters& p = calc.Parameters();
+  std::vector<std::string> inputs{opt.systemFile};
+  if (opt.gapCurves) inputs.push_back(*opt.gapCurves);
+  calc.SetInputFiles(inputs);
+  std::vector<std::pair<std::string, const char*>> outputs{{p.ControlFilePath, nullptr}};
+  if (p.SurfaceResults || opt.gapCurves)
+    outputs.push_back({(fs::path(p.ResultsFolder) / FieldCalc::SurfaceFileName(1)).string(), "--results"});
+  for (const auto& [file, option] : {std::pair{&opt.mapFile, "--map"}, std::pair{&opt.fieldLinesFile, "--field-lines"},
+                                     std::pair{&opt.summaryFile, "--summary"},
+                                     std::pair{&opt.saveRefined, "--save-refined"}})
+    if (*file) outputs.push_back({**file, option});
+  for (const auto& [path, option] : outputs) {
+    std::string cause;
+    if (IsOneOf(path, inputs))
+      cause = "это исходный файл расчета, он не будет перезаписан";
+    else
+      cause = CheckWritable(path);
+    if (cause.empty()) continue;
+    std::fprintf(stderr, "Не удается записать файл %s: %s%s%s%s\n", path.c_str(), cause.c_str(),
+                 option ? " (" : "", option ? option : "", option ? ")" : "");
+    return false;
+  }
+  if (!calc.CheckOutputsAreNotInputs(false) || (opt.gapCurves && !calc.CheckOutputsAreNotInputs(true))) {
+    std::fprintf(stderr, "%s\n", calc.FullErrorText().c_str());
+    return false;
+  }
+  return true;
+}
+
 int Calculate(const CalcOptions& opt) {
   const auto start = Clock::now();
   FieldCalc calc;
-  if (!ReadSystemFile(calc, opt.systemFile)) return 1;
+  if (opt.geometry.importDxf) {
+    if (!ReportGeometry(ImportDxfInto(calc, opt.geometry))) return 1;
+  } else if (!ReadSystemFile(calc, opt.systemFile)) {
+    return 1;
+  }
+  // Roundings by the file's numbers, then the system saved and exported.
+  if (!ReportGeometry(ApplyGeometrySteps(calc, opt.geometry))) return 1;
   const double readSeconds = SecondsSince(start);
   calc.SetParameters(ParametersFrom(opt));
   if (!opt.sweeps.empty()) return RunSweepCommand(calc, opt);
   if (opt.gapCurves && !ReadGapCurveFile(calc, *opt.gapCurves)) return 1;
+  if (opt.inception.Enabled) {
+    // Refused before the calculation rather than after it.
+    std::string problem;
+    if (!GasModel::FromName(opt.inception.Gas, problem)) {
+      std::fprintf(stderr, "%s\n", problem.c_str());
+      return 2;
+    }
+    if (problem = InceptionPointProblem(calc, opt.inception); !problem.empty()) {
+      std::fprintf(stderr, "kalvor-calc: --inception-from: %s\n", problem.c_str());
+      return 2;
+    }
+  }
+  if (!CheckOutputs(opt, calc)) return 2;
 
   BatchOptions batch;
   batch.targetError = opt.targetError;
   batch.maxUnknowns = opt.maxUnknowns;
+  batch.maxMemoryMb = opt.maxMemoryMb;
+  batch.singularRadius = opt.singularRadius.value_or(-1.0);
+  int round = 0;
+  batch.onRound = [&](const RefinementRound& r) { PrintRound(r, ++round); };
   batch.capacitance = opt.capacitance;
   ChooseCapacitance(calc, batch);
   for (const std::string& w : SystemWarnings(calc.Generatrices()))
@@ -205,6 +295,7 @@ int Calculate(const CalcOptions& opt) {
   timings["read"] = readSeconds;
   timings["total"] = SecondsSince(start);
   PrintResults(calc, result);
+  if (result.inception) std::printf("%s", InceptionText(*result.inception).c_str());
   if (opt.summaryFile && !WriteSummary(*opt.summaryFile, calc, result, batch, timings)) return 1;
   if (opt.timings) PrintTimings(timings);
   return 0;

@@ -9,6 +9,8 @@
 
 #include "dialogs/Pictures.h"
 
+QString VersionLine() { return QStringLiteral("Kalvor, версия %1").arg(QStringLiteral(KALVOR_VERSION)); }
+
 CCalcInfo::CCalcInfo(QWidget* parent)
     : QDialog(parent),
       textField_(new QPlainTextEdit),
@@ -19,7 +21,7 @@ CCalcInfo::CCalcInfo(QWidget* parent)
   auto* icon = new QLabel;
   icon->setPixmap(pictures::MainIcon().pixmap(32, 32));
   icon->setAlignment(Qt::AlignCenter);
-  auto* version = new QLabel(QStringLiteral("Kalvor, version 1.3"));
+  auto* version = new QLabel(VersionLine());
   version->setAlignment(Qt::AlignCenter);
   auto* side = new QVBoxLayout;
   side->addWidget(icon);

@@ -8,6 +8,9 @@
 #include <QDialog>
 #include <QString>
 
+// "Kalvor, версия N" with the project's version, wherever the program names itself.
+QString VersionLine();
+
 class QPlainTextEdit;
 class QPushButton;
 

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include "dialogs/InceptionSection.h"
 #include "dialogs/NumberFields.h"
 
 namespace {
@@ -18,7 +19,8 @@ CCalcParam::CCalcParam(QWidget* parent)
       earthBox_(new QCheckBox(QStringLiteral("Произвести расчет с учетом земли"))),
       closureBox_(new QCheckBox(QStringLiteral("Тест замкнутости поверхностей"))),
       preciseBox_(new QCheckBox(QStringLiteral("Точный расчет (эллиптические интегралы без приближения)"))),
-      capacitanceBox_(new QCheckBox(QStringLiteral("Расчет матрицы емкостей"))) {
+      capacitanceBox_(new QCheckBox(QStringLiteral("Расчет матрицы емкостей"))),
+      inception_(new InceptionSection) {
   fieldEdit_->setObjectName("ExternalField");
   earthBox_->setObjectName("UseEarth");
   closureBox_->setObjectName("TestClosure");
@@ -33,6 +35,7 @@ CCalcParam::CCalcParam(QWidget* parent)
   form->addRow(capacitanceBox_);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(box);
+  layout->addWidget(inception_);
   layout->addStretch(1);
 }
 
@@ -42,12 +45,13 @@ void CCalcParam::LoadControls() {
   closureBox_->setChecked(TestClosure);
   preciseBox_->setChecked(Precise);
   capacitanceBox_->setChecked(Capacitance);
+  inception_->Load(Inception);
 }
 
 bool CCalcParam::TakeBack() {
   NumberFields fields;
   fields.AddReal(fieldEdit_, &ExternalField, -1000, 1000, kFieldLabel);
-  if (!fields.Take(this)) return false;
+  if (!fields.Take(this) || !inception_->TakeBack(Inception)) return false;
   UseEarth = earthBox_->isChecked();
   TestClosure = closureBox_->isChecked();
   Precise = preciseBox_->isChecked();

@@ -4,7 +4,9 @@
 // capacitance matrix.
 
 #include "dialogs/COptionPage.h"
+#include "engine/CalcParameters.h"
 
+class InceptionSection;
 class QCheckBox;
 class QLineEdit;
 
@@ -18,6 +20,7 @@ class CCalcParam : public COptionPage {
   bool TestClosure = false;
   bool Precise = false;
   bool Capacitance = true;
+  InceptionParameters Inception;
 
   void LoadControls() override;
   bool TakeBack() override;
@@ -27,6 +30,7 @@ class CCalcParam : public COptionPage {
   QCheckBox* TestClosureBox() const { return closureBox_; }
   QCheckBox* PreciseBox() const { return preciseBox_; }
   QCheckBox* CapacitanceBox() const { return capacitanceBox_; }
+  InceptionSection* InceptionBox() const { return inception_; }
 
  private:
   QLineEdit* fieldEdit_;
@@ -34,4 +38,5 @@ class CCalcParam : public COptionPage {
   QCheckBox* closureBox_;
   QCheckBox* preciseBox_;
   QCheckBox* capacitanceBox_;
+  InceptionSection* inception_;
 };

@@ -82,6 +82,7 @@ void COptionDialog::HandToPages() {
   calcPage_->TestClosure = TestClosure;
   calcPage_->Precise = Precise;
   calcPage_->Capacitance = Capacitance;
+  calcPage_->Inception = given_.Inception;
   controlPage_->SkipControlCalc = SkipControlCalc;
   controlPage_->DumpMatrix = DumpMatrix;
   controlPage_->DumpInverseMatrix = DumpInverseMatrix;
@@ -101,6 +102,7 @@ void COptionDialog::CollectFromPages() {
   TestClosure = calcPage_->TestClosure;
   Precise = calcPage_->Precise;
   Capacitance = calcPage_->Capacitance;
+  given_.Inception = calcPage_->Inception;
   SkipControlCalc = controlPage_->SkipControlCalc;
   DumpMatrix = controlPage_->DumpMatrix;
   DumpInverseMatrix = controlPage_->DumpInverseMatrix;

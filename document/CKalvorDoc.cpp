@@ -64,6 +64,7 @@ void CKalvorDoc::SetDefaults(const QString& resultsFolder) {
   calc_.SetParameters(p);
   lastRun_ = RunReport{};
   analysis_ = SolutionAnalysis{};
+  inception_ = InceptionResult{};
   changedSinceCalculation_ = false;
   resultsPresent_ = false;
   showGapCurves_ = false;
@@ -71,12 +72,14 @@ void CKalvorDoc::SetDefaults(const QString& resultsFolder) {
 }
 
 void CKalvorDoc::NewDocument() {
-  const ChangeGuard guard(*this);
   calc_.Reset(true);
+  RenewSolution();
   SetDefaults(ProgramFolder());
   xmax_ = 0;
   ymax_ = 0;
   path_.clear();
+  calc_.SetInputFiles({});
+  ++newSystems_;
   comments_.clear();
   stoppedAtLine_ = 0;
   MarkClean(true);
@@ -100,17 +103,19 @@ CKalvorDoc::OpenResult CKalvorDoc::OpenDocument(const QString& path) {
     return result;
   }
 
-  const ChangeGuard guard(*this);
   calc_.Reset(true);
+  RenewSolution();
   const std::string text = bytes.toStdString();
   std::istringstream in(text);
   calc_.ReadSystem(in);
   const int code = calc_.ErrorCode();
-  stoppedAtLine_ = code == FieldCalc::kBadKindLetter ? std::max(1, calc_.ErrorLine()) : 0;
+  // A line of no known kind or with a number that overflows stops reading.
+  const bool stopped = code == FieldCalc::kBadKindLetter || code == FieldCalc::kBadParameter;
+  stoppedAtLine_ = stopped ? std::max(1, calc_.ErrorLine()) : 0;
   comments_ = CommentsOf(text, stoppedAtLine_);
-  if (code == FieldCalc::kNoLines || code == FieldCalc::kBadKindLetter) {
+  if (code == FieldCalc::kNoLines || stopped) {
     QString message = QString::fromStdString(FieldCalc::MessageFor(code));
-    if (code == FieldCalc::kBadKindLetter && calc_.ErrorLine() > 0)
+    if (stopped && calc_.ErrorLine() > 0)
       message += QStringLiteral("\nСтрока файла: %1. Прочитано образующих: %2.")
                      .arg(calc_.ErrorLine())
                      .arg(calc_.Generatrices().GetSize());
@@ -122,8 +127,13 @@ CKalvorDoc::OpenResult CKalvorDoc::OpenDocument(const QString& path) {
   // The parameters and curves saved with the system, when there are any.
   sidecar::Contents saved = sidecar::Read(info.absoluteFilePath(), calc_.Parameters());
   if (saved.found) calc_.SetParameters(saved.parameters);
-  if (saved.hasGapCurves) calc_.SetGapCurves(std::move(saved.gapCurves));
   path_ = info.absoluteFilePath();
+  // A run never writes its results over the system's own file.
+  calc_.SetInputFiles({QFile::encodeName(path_).toStdString()});
+  if (saved.hasGapCurves) {
+    calc_.SetGapCurves(std::move(saved.gapCurves));
+    gapCurvesOwner_ = path_;
+  }
   result.opened = true;
   MarkClean(true);
   emit titleChanged();
@@ -172,8 +182,13 @@ QString CKalvorDoc::SaveDocument(const QString& path) {
       emit parametersChanged();
     }
   }
+  // The curves go with their own system, to its new name too; another
+  // system's curves stay out of this one's file.
+  const bool ownCurves = GapCurvesAreOwn();
   path_ = saved;
-  const QString sidecarError = sidecar::Write(saved, calc_.Parameters(), GapCurves());
+  calc_.SetInputFiles({QFile::encodeName(path_).toStdString()});
+  if (ownCurves) gapCurvesOwner_ = path_;
+  const QString sidecarError = sidecar::Write(saved, calc_.Parameters(), ownCurves ? &GapCurves() : nullptr);
   if (!sidecarError.isEmpty()) {
     emit titleChanged();
     return sidecarError;
@@ -182,6 +197,10 @@ QString CKalvorDoc::SaveDocument(const QString& path) {
   emit titleChanged();
   emit viewsChanged();
   return {};
+}
+
+QString CKalvorDoc::SystemIdentity() const {
+  return path_.isEmpty() ? QStringLiteral("*new %1").arg(newSystems_) : path_;
 }
 
 QString CKalvorDoc::Title() const {
@@ -195,12 +214,21 @@ void CKalvorDoc::SetModified(bool modified) {
 }
 
 void CKalvorDoc::UpdateResults() {
+  if (solution_ && !calc_.HasSolution()) RenewSolution();
   if (resultsPresent_ && !calc_.HasSolution()) {
     resultsPresent_ = false;
     lastRun_ = RunReport{};
     analysis_ = SolutionAnalysis{};
+    inception_ = InceptionResult{};
     emit resultsChanged(false);
   }
+}
+
+void CKalvorDoc::RenewSolution() {
+  std::shared_ptr<const SolutionSnapshot> next = SolutionSnapshot::Of(calc_);
+  if (!next && !solution_) return;
+  solution_ = std::move(next);
+  emit solutionChanged();
 }
 
 void CKalvorDoc::SystemEdited() {
@@ -231,7 +259,6 @@ bool CKalvorDoc::ReplaceGeneratrix(int index, std::unique_ptr<SurfData> g) {
 }
 
 int CKalvorDoc::InsertGeneratrixAt(int index, std::unique_ptr<SurfData> g) {
-  const ChangeGuard guard(*this);
   const int at = calc_.InsertGeneratrix(index, std::move(g));
   if (at < 0) return at;
   emit generatrixAdded(at);
@@ -240,7 +267,6 @@ int CKalvorDoc::InsertGeneratrixAt(int index, std::unique_ptr<SurfData> g) {
 }
 
 bool CKalvorDoc::DoRemoveGeneratrix(int index) {
-  const ChangeGuard guard(*this);
   if (!calc_.RemoveGeneratrix(index)) return false;
   emit generatrixRemoved(index);
   SystemEdited();
@@ -248,7 +274,6 @@ bool CKalvorDoc::DoRemoveGeneratrix(int index) {
 }
 
 bool CKalvorDoc::DoReplaceGeneratrix(int index, std::unique_ptr<SurfData> g) {
-  const ChangeGuard guard(*this);
   if (!calc_.ReplaceGeneratrix(index, std::move(g))) return false;
   emit generatrixChanged(index);
   SystemEdited();
@@ -268,7 +293,6 @@ void CKalvorDoc::SetParameters(const CalcParameters& p) {
 }
 
 void CKalvorDoc::DoSetParameters(const CalcParameters& p) {
-  const ChangeGuard guard(*this);
   calc_.SetParameters(p);
   UpdateResults();
   emit parametersChanged();
@@ -288,8 +312,9 @@ void CKalvorDoc::SetGapCurves(CSurfColl curves) {
   undoStack_.push(new SetGapCurvesCommand(*this, std::move(curves)));
 }
 
-void CKalvorDoc::DoSetGapCurves(CSurfColl curves) {
+void CKalvorDoc::DoSetGapCurves(CSurfColl curves, const QString& owner) {
   calc_.SetGapCurves(std::move(curves));
+  gapCurvesOwner_ = owner;
   emit gapCurvesChanged();
   emit commandStateChanged();
   emit viewsChanged();
@@ -325,16 +350,23 @@ void CKalvorDoc::ToggleCharges() {
 }
 
 RunReport CKalvorDoc::Calculate(ProgressReporter& ui) {
-  const ChangeGuard guard(*this);
   const bool before = ResultsPresent();
+  // The run starts by discarding the solution the snapshot was taken of.
+  if (solution_) {
+    solution_.reset();
+    emit solutionChanged();
+  }
   RunReport report = RunCalculation(calc_, changedSinceCalculation_, ui);
   resultsPresent_ = report.success;
   lastRun_ = report.success ? report : RunReport{};
   analysis_ = SolutionAnalysis{};
+  inception_ = InceptionResult{};
   if (report.success) {
     analysis_ = AnalyseSolution(calc_, report.parameters.PointsBetweenCPs);
     AddCapacitance(calc_, analysis_);
     calc_.ReleaseMatrix();  // the factors served the capacitance; nothing else reads them
+    ScreenForInception(report.parameters.Inception, ui);
+    RenewSolution();
   }
   if (before || report.success) emit resultsChanged(report.success);
   emit commandStateChanged();
@@ -342,8 +374,20 @@ RunReport CKalvorDoc::Calculate(ProgressReporter& ui) {
   return report;
 }
 
+void CKalvorDoc::ScreenForInception(const InceptionParameters& p, ProgressReporter& ui) {
+  if (!p.Enabled) return;
+  std::string error;
+  const std::optional<GasModel> gas = GasModel::FromName(p.Gas, error);
+  if (!gas) {
+    // The run stands; the pane shows why the screening did not.
+    inception_.errorCode = FieldCalc::kFileOpen;
+    inception_.error = error;
+    return;
+  }
+  inception_ = ScreenInception(calc_, analysis_, *gas, p, &ui);
+}
+
 int CKalvorDoc::GapCalculate(ProgressReporter& ui) {
   if (!CanGapCalculate()) return -1;
-  const ChangeGuard guard(*this);
   return RunGapCalculation(calc_, ui);
 }

@@ -28,6 +28,8 @@
 #include "engine/Accuracy.h"
 #include "engine/CalculationRun.h"
 #include "engine/FieldCalc.h"
+#include "engine/Inception.h"
+#include "engine/SolutionSnapshot.h"
 
 class ProgressReporter;
 
@@ -86,6 +88,10 @@ class CKalvorDoc : public QObject {
   bool ToggleMarked(int index);
   void SetParameters(const CalcParameters& p);
   void SetGapCurves(CSurfColl curves);
+  // Whether the gap curves in memory belong to this system (loaded with it
+  // or set while it was open). The curves stay in memory across New and
+  // Open, but only their own system's parameters file gets them.
+  bool GapCurvesAreOwn() const { return gapCurvesOwner_ == SystemIdentity(); }
 
   QUndoStack& UndoStack() { return undoStack_; }
 
@@ -99,11 +105,19 @@ class CKalvorDoc : public QObject {
   int GapCalculate(ProgressReporter& ui);
 
   bool ResultsPresent() const { return resultsPresent_ && calc_.HasSolution(); }
+  // The solution of the last successful run as an immutable copy, for work
+  // on other threads (the field picture); null without results. The same
+  // pointer until the solution is discarded or replaced, so a reader on
+  // another thread never shares anything the document changes.
+  std::shared_ptr<const SolutionSnapshot> Solution() const { return solution_; }
   // The report of the last successful run and what its solution is worth:
   // accuracy, bodies, capacitance, warnings (meaningful while
   // ResultsPresent()).
   const RunReport& LastRun() const { return lastRun_; }
   const SolutionAnalysis& Analysis() const { return analysis_; }
+  // Discharge inception of the last run's bodies, when its parameters asked
+  // for it (an errorCode without onsets when the screening failed).
+  const InceptionResult& Inception() const { return inception_; }
   // Whether the next calculation must recount the engine totals.
   bool ChangedSinceCalculation() const { return changedSinceCalculation_; }
 
@@ -136,10 +150,9 @@ class CKalvorDoc : public QObject {
   void parametersChanged();
   // Results appeared (after a successful run) or were discarded.
   void resultsChanged(bool present);
-  // Around every operation that may write the engine object: readers on
-  // other threads (the field picture) stop before it and may go on after.
-  void aboutToChangeSystem();
-  void systemChangeFinished();
+  // Solution() was replaced or dropped: readers of the old snapshot finish
+  // with it or stop, and start again on the new one.
+  void solutionChanged();
   // Something drawn changed: repaint.
   void viewsChanged();
   void modifiedChanged(bool modified);
@@ -149,25 +162,22 @@ class CKalvorDoc : public QObject {
   void commandStateChanged();
 
  private:
-  struct ChangeGuard {
-    explicit ChangeGuard(CKalvorDoc& d) : doc(d) { emit doc.aboutToChangeSystem(); }
-    ~ChangeGuard() { emit doc.systemChangeFinished(); }
-    ChangeGuard(const ChangeGuard&) = delete;
-    ChangeGuard& operator=(const ChangeGuard&) = delete;
-    CKalvorDoc& doc;
-  };
   friend class AddGeneratrixCommand;
   friend class RemoveGeneratrixCommand;
   friend class ReplaceGeneratrixCommand;
   friend class SetParametersCommand;
   friend class SetGapCurvesCommand;
+  friend class ReplaceSystemCommand;
 
   // The operations the commands are made of.
   int InsertGeneratrixAt(int index, std::unique_ptr<SurfData> g);
   bool DoRemoveGeneratrix(int index);
   bool DoReplaceGeneratrix(int index, std::unique_ptr<SurfData> g);
   void DoSetParameters(const CalcParameters& p);
-  void DoSetGapCurves(CSurfColl curves);
+  void DoSetGapCurves(CSurfColl curves, const QString& owner);
+  // The file of the system, or a name of its own for a new one.
+  QString SystemIdentity() const;
+  const QString& GapCurvesOwner() const { return gapCurvesOwner_; }
   // After New, Open and Save: nothing to undo across documents, and the
   // saved state is the clean one.
   void MarkClean(bool forgetHistory);
@@ -179,15 +189,22 @@ class CKalvorDoc : public QObject {
   // Follows the engine after an operation that may have discarded the
   // solution.
   void UpdateResults();
+  // Takes a new snapshot of the engine's solution (none without one).
+  void RenewSolution();
   void ComputeExtents();
+  void ScreenForInception(const InceptionParameters& p, ProgressReporter& ui);
 
   FieldCalc calc_;
+  std::shared_ptr<const SolutionSnapshot> solution_;
   QUndoStack undoStack_;
   std::vector<FileComment> comments_;
   int stoppedAtLine_ = 0;
   RunReport lastRun_;
   SolutionAnalysis analysis_;
+  InceptionResult inception_;
   QString path_;
+  int newSystems_ = 0;  // numbers the new systems of this run
+  QString gapCurvesOwner_;
   bool modified_ = false;
   bool changedSinceCalculation_ = false;
   bool resultsPresent_ = false;

@@ -43,8 +43,11 @@ SetGapCurvesCommand::SetGapCurvesCommand(CKalvorDoc& doc, CSurfColl curves)
     : QUndoCommand(QStringLiteral("Точки в промежутке")),
       doc_(doc),
       before_(doc.GapCurves().Clone()),
-      after_(std::move(curves)) {}
+      after_(std::move(curves)),
+      ownerBefore_(doc.GapCurvesOwner()),
+      ownerAfter_(doc.SystemIdentity()) {}
 
-void SetGapCurvesCommand::redo() { doc_.DoSetGapCurves(after_.Clone()); }
+// Curves set while a system is open are that system's.
+void SetGapCurvesCommand::redo() { doc_.DoSetGapCurves(after_.Clone(), ownerAfter_); }
 
-void SetGapCurvesCommand::undo() { doc_.DoSetGapCurves(before_.Clone()); }
+void SetGapCurvesCommand::undo() { doc_.DoSetGapCurves(before_.Clone(), ownerBefore_); }

@@ -71,4 +71,6 @@ class SetGapCurvesCommand : public QUndoCommand {
   CKalvorDoc& doc_;
   CSurfColl before_;
   CSurfColl after_;
+  QString ownerBefore_;
+  QString ownerAfter_;
 };

@@ -1,15 +1,10 @@
 #include "document/SafeSave.h"
 
-#include <QSaveFile>
+#include <QFile>
+
+#include "engine/AtomicFile.h"
 
 QString SafeSave(const QString& path, const QByteArray& bytes) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return file.errorString();
-  if (file.write(bytes) != bytes.size() || !file.flush() || file.error() != QFileDevice::NoError) {
-    const QString reason = file.errorString();
-    file.cancelWriting();
-    return reason;
-  }
-  if (!file.commit()) return file.errorString();
-  return {};
+  return QString::fromStdString(
+      WriteFileAtomically(QFile::encodeName(path).toStdString(), std::string_view(bytes.constData(), bytes.size())));
 }

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <map>
 
 #include "engine/Parallel.h"
+#include "engine/ProgressReporter.h"
 #include "engine/RingField.h"
 #include "engine/RingFieldPrecise.h"
 #include "model/Arch.h"
@@ -40,12 +42,76 @@ struct CheckResult {
   double t = 0.0, x = 0.0, y = 0.0;
   double potentialError = 0.0, potentialJump = 0.0, flux = 0.0;  // absolute
   double field = 0.0, displacement = 0.0;
+  // kV/cm: the tangential field (conductors) or the larger of the jumps of
+  // the tangential field and of the normal displacement over the
+  // permittivity of the side of `field` (dielectrics).
+  double fieldMisfit = 0.0;
   bool inner = false;
+  bool excluded = false;  // in the neighbourhood of an infinite singular point
 };
+
+// Ring evaluations per chunk between two cancel questions: a few tens of
+// milliseconds on two cores.
+constexpr double kEvaluationsPerChunk = 2e6;
+
+// After a cancel request, whether the user confirms stopping.
+bool AbortConfirmed(ProgressReporter* ui) {
+  return ui && ui->CancelRequested() &&
+         ui->AskYesNo(ProgressReporter::Question::ConfirmAbort, "Вы действительно хотите прервать расчет?", "",
+                      ProgressReporter::Icon::Question);
+}
+
+// fn over [0, count) in parallel chunks of about kEvaluationsPerChunk ring
+// evaluations, asking for cancel between them; false after an abort.
+bool StoppableFor(long long count, double evaluationsPerItem, ProgressReporter* ui,
+                  const std::function<void(long long, long long)>& fn) {
+  const long long chunk =
+      std::max<long long>(1, static_cast<long long>(kEvaluationsPerChunk / std::max(1.0, evaluationsPerItem)));
+  for (long long start = 0; start < count; start += chunk) {
+    if (AbortConfirmed(ui)) return false;
+    const long long stop = std::min(count, start + chunk);
+    ParallelFor(stop - start, [&](long long b0, long long b1) { fn(start + b0, start + b1); });
+    if (ui) ui->SetPosition(stop);
+  }
+  return true;
+}
+
+// The length (cm) of the cell around the end of `e` at `t` (0 or n + 1):
+// the step of an evenly placed element.
+double EndStep(const SurfData& e, bool atStart) {
+  if (!e.Graded()) return Step(e);
+  const double cell = atStart ? e.CellLength(1) : e.CellLength(e.PointCount());
+  if (e.GetKind() == SurfData::kArch) {
+    const auto& a = static_cast<const Arch&>(e);
+    return std::fabs(a.radius * (a.angle1 - a.angle2)) * cell;
+  }
+  if (e.GetKind() == SurfData::kLine) return static_cast<const Line&>(e).length * cell;
+  return 0.0;
+}
 
 }  // namespace
 
 void PointOnGeneratrix(const SurfData& e, double t, double& x, double& y, double& nx, double& ny) {
+  if (e.Graded()) {
+    const double f = e.FractionAt(t);
+    if (e.GetKind() == SurfData::kArch) {
+      const auto& a = static_cast<const Arch&>(e);
+      const double th = a.angle1 - f * (a.angle1 - a.angle2);
+      nx = std::cos(th);
+      ny = std::sin(th);
+      x = a.xc + a.radius * nx;
+      y = a.yc + a.radius * ny;
+      return;
+    }
+    if (e.GetKind() == SurfData::kLine) {
+      const auto& l = static_cast<const Line&>(e);
+      x = l.x1 + f * l.length * std::cos(l.direction);
+      y = l.y1 + f * l.length * std::sin(l.direction);
+      nx = std::cos(l.normal + kPi);
+      ny = std::sin(l.normal + kPi);
+      return;
+    }
+  }
   if (e.GetKind() == SurfData::kArch) {
     const auto& a = static_cast<const Arch&>(e);
     const double th = a.angle1 - t * a.AngularStep();
@@ -66,19 +132,33 @@ void PointOnGeneratrix(const SurfData& e, double t, double& x, double& y, double
   x = y = nx = ny = 0.0;
 }
 
+std::string FormatWithError(double value, double error) {
+  if (!(error > 0.0) || !std::isfinite(error) || !std::isfinite(value)) return text::Format("%.6g", value);
+  int decimals = static_cast<int>(-std::floor(std::log10(error)));
+  double rounded = std::ceil(error * std::pow(10.0, decimals) * (1.0 - 1e-12)) / std::pow(10.0, decimals);
+  if (rounded >= std::pow(10.0, 1 - decimals) * (1.0 - 1e-12)) --decimals;  // 0.0096 -> 0.01
+  decimals = std::clamp(decimals, 0, 12);
+  rounded = std::ceil(error * std::pow(10.0, decimals) * (1.0 - 1e-12)) / std::pow(10.0, decimals);
+  return text::Format("%.*f ± %.*f", decimals, value, decimals, rounded);
+}
+
 double SolutionAnalysis::WorstError() const {
   double w = 0.0;
   for (const GeneratrixAccuracy& g : generatrices) w = std::max(w, g.Error());
   return w;
 }
 
-SolutionAnalysis AnalyseSolution(const FieldCalc& calc, int k) {
+SolutionAnalysis AnalyseSolution(const FieldCalc& calc, const AnalysisOptions& options, ProgressReporter* ui) {
   SolutionAnalysis result;
   if (!calc.HasSolution()) return result;
+  const int k = std::max(1, options.pointsBetween);
   const CSurfColl& gens = calc.Generatrices();
   const int count = gens.GetSize();
   const CalcParameters& params = calc.Parameters();
   const std::vector<ContourPoint>& points = calc.Points();
+  const double perEvaluation = static_cast<double>(std::max<size_t>(1, calc.Charges().size())) * (params.UseEarth ? 2 : 1);
+  result.singularPoints = FindSingularPoints(gens, options.singularRadius);
+  const std::vector<SingularPoint>& singular = result.singularPoints;
 
   // Each generatrix's first contour point in placement order.
   std::vector<size_t> firstPoint(static_cast<size_t>(count) + 1, 0);
@@ -92,50 +172,70 @@ SolutionAnalysis AnalyseSolution(const FieldCalc& calc, int k) {
       floatingPotential[e.innerRegion] = points[firstPoint[i]].potential;
   }
 
-  // Check points (t in steps) and result rows of every generatrix.
+  // Check points (t in steps), contour points and result rows of every
+  // generatrix.
   struct Job {
     int gen;
     double t;
+    bool check;  // a check point (the figures) rather than a row (the largest field only)
   };
   std::vector<Job> jobs;
   for (int i = 0; i < count; ++i) {
     const SurfData& e = *gens[i];
     const long long n = e.PointCount();
-    jobs.push_back({i, 0.0});
-    for (long long j = 0; j <= n; ++j) jobs.push_back({i, j + 0.5});
-    jobs.push_back({i, n + 1.0});
+    jobs.push_back({i, 0.0, true});
+    for (long long j = 0; j <= n; ++j) jobs.push_back({i, j + 0.5, true});
+    jobs.push_back({i, n + 1.0, true});
+    for (long long j = 1; j <= n; ++j) jobs.push_back({i, static_cast<double>(j), false});
     const long long rows = n * k + 2;
-    for (long long j = 1; j + 1 < rows; ++j) jobs.push_back({i, static_cast<double>(j) * (n + 1.0) / (n * k + 1.0)});
+    if (k > 1)
+      for (long long j = 1; j + 1 < rows; ++j)
+        jobs.push_back({i, static_cast<double>(j) * (n + 1.0) / (n * k + 1.0), false});
   }
 
-  std::vector<CheckResult> checks(jobs.size());
-  ParallelFor(static_cast<long long>(jobs.size()), [&](long long b0, long long b1) {
-    for (long long j = b0; j < b1; ++j) {
-      const SurfData& e = *gens[jobs[j].gen];
-      CheckResult& c = checks[j];
-      c.t = jobs[j].t;
-      double nx, ny;
-      PointOnGeneratrix(e, c.t, c.x, c.y, nx, ny);
-      if (e.IsConductor()) {
-        double phi, ex, ey;
-        calc.FieldAt(e.outerRegion, c.x, c.y, &phi, &ex, &ey);
-        const auto f = floatingPotential.find(e.innerRegion);
-        const double u = !e.isFloating ? PrescribedPotential(e, c.t) : f != floatingPotential.end() ? f->second : 0.0;
-        c.potentialError = std::fabs(phi - u);
-        c.field = std::hypot(ex, ey);
-        c.displacement = e.epsOuter * c.field;
-      } else {
-        double out[3], in[3];
-        calc.FieldAtTwo(e.outerRegion, e.innerRegion, c.x, c.y, out, in);
-        c.potentialJump = std::fabs(out[0] - in[0]);
-        c.flux = std::fabs(e.epsInner * (in[1] * nx + in[2] * ny) - e.epsOuter * (out[1] * nx + out[2] * ny));
-        const double fo = std::hypot(out[1], out[2]), fi = std::hypot(in[1], in[2]);
-        c.inner = fi > fo;
-        c.field = std::max(fo, fi);
-        c.displacement = std::max(e.epsOuter * fo, e.epsInner * fi);
-      }
+  // The field on the side that counts at `t` of generatrix `e`: the outer
+  // side of a conductor, the larger of both of a dielectric.
+  auto evaluate = [&](const SurfData& e, double t, CheckResult& c) {
+    c.t = t;
+    double nx, ny;
+    PointOnGeneratrix(e, t, c.x, c.y, nx, ny);
+    c.excluded = InSingularNeighbourhood(singular, c.x, c.y);
+    if (e.IsConductor()) {
+      double phi, ex, ey;
+      calc.FieldAt(e.outerRegion, c.x, c.y, &phi, &ex, &ey);
+      const auto f = floatingPotential.find(e.innerRegion);
+      const double u = !e.isFloating ? PrescribedPotential(e, t) : f != floatingPotential.end() ? f->second : 0.0;
+      c.potentialError = std::fabs(phi - u);
+      c.field = std::hypot(ex, ey);
+      c.displacement = e.epsOuter * c.field;
+      c.fieldMisfit = std::fabs(-ex * ny + ey * nx);
+    } else {
+      double out[3], in[3];
+      calc.FieldAtTwo(e.outerRegion, e.innerRegion, c.x, c.y, out, in);
+      c.potentialJump = std::fabs(out[0] - in[0]);
+      c.flux = std::fabs(e.epsInner * (in[1] * nx + in[2] * ny) - e.epsOuter * (out[1] * nx + out[2] * ny));
+      const double fo = std::hypot(out[1], out[2]), fi = std::hypot(in[1], in[2]);
+      c.inner = fi > fo;
+      c.field = std::max(fo, fi);
+      c.displacement = std::max(e.epsOuter * fo, e.epsInner * fi);
+      const double tangentJump = std::fabs((-in[1] * ny + in[2] * nx) - (-out[1] * ny + out[2] * nx));
+      const double eps = c.inner ? e.epsInner : e.epsOuter;
+      c.fieldMisfit = std::max(tangentJump, eps > 0.0 ? c.flux / eps : 0.0);
     }
-  });
+  };
+
+  if (ui) {
+    ui->ShowStage("Оценка точности решения");
+    ui->SetRange(0, static_cast<long long>(jobs.size()));
+    ui->SetPosition(0);
+  }
+  std::vector<CheckResult> checks(jobs.size());
+  if (!StoppableFor(static_cast<long long>(jobs.size()), perEvaluation, ui, [&](long long b0, long long b1) {
+        for (long long j = b0; j < b1; ++j) evaluate(*gens[jobs[j].gen], jobs[j].t, checks[j]);
+      })) {
+    result.aborted = true;
+    return result;
+  }
 
   // Scales: the largest prescribed potential; else the largest floating
   // one; else what the external field spans over the system.
@@ -155,7 +255,8 @@ SolutionAnalysis AnalyseSolution(const FieldCalc& calc, int k) {
   }
   result.potentialScale = scale > 0.0 ? scale : 1.0;
   double flux = 0.0;
-  for (const CheckResult& c : checks) flux = std::max(flux, c.displacement);
+  for (const CheckResult& c : checks)
+    if (!c.excluded) flux = std::max(flux, c.displacement);
   result.fluxScale = flux > 0.0 ? flux : 1.0;
 
   result.generatrices.resize(static_cast<size_t>(count));
@@ -165,22 +266,79 @@ SolutionAnalysis AnalyseSolution(const FieldCalc& calc, int k) {
   }
   for (size_t j = 0; j < checks.size(); ++j) {
     const CheckResult& c = checks[j];
+    if (c.excluded) continue;
     GeneratrixAccuracy& g = result.generatrices[jobs[j].gen];
     if (c.field > g.maxField) {
       g.maxField = c.field;
       g.maxX = c.x, g.maxY = c.y;
       g.maxInner = c.inner;
+      g.maxAt = c.t;
     }
+    if (!jobs[j].check) continue;
     const double before = g.Error();
     g.potentialError = std::max(g.potentialError, c.potentialError / result.potentialScale);
     g.potentialJump = std::max(g.potentialJump, c.potentialJump / result.potentialScale);
     g.fluxJump = std::max(g.fluxJump, c.flux / result.fluxScale);
     if (g.Error() > before) g.worstAt = c.t;
   }
-  for (const GeneratrixAccuracy& g : result.generatrices) {
+
+  // The largest field pinned down between the samples around the best one
+  // (a golden-section search over half a step either side), then its error
+  // from the misfit at the check points within one and a half steps.
+  constexpr double kGolden = 0.6180339887498949;
+  constexpr int kGoldenSteps = 24;
+  if (!StoppableFor(count, perEvaluation * 2 * kGoldenSteps, ui, [&](long long b0, long long b1) {
+        for (long long i = b0; i < b1; ++i) {
+          GeneratrixAccuracy& g = result.generatrices[i];
+          const SurfData& e = *gens[i];
+          if (g.maxField <= 0.0) continue;
+          const double top = e.PointCount() + 1.0;
+          double lo = std::max(0.0, g.maxAt - 0.5), hi = std::min(top, g.maxAt + 0.5);
+          auto fieldAt = [&](double t, CheckResult& c) {
+            evaluate(e, t, c);
+            return c.excluded ? -1.0 : c.field;
+          };
+          CheckResult c1, c2;
+          double t1 = hi - kGolden * (hi - lo), t2 = lo + kGolden * (hi - lo);
+          double f1 = fieldAt(t1, c1), f2 = fieldAt(t2, c2);
+          for (int s = 0; s < kGoldenSteps; ++s) {
+            if (f1 < f2) {
+              lo = t1, t1 = t2, f1 = f2, c1 = c2;
+              t2 = lo + kGolden * (hi - lo);
+              f2 = fieldAt(t2, c2);
+            } else {
+              hi = t2, t2 = t1, f2 = f1, c2 = c1;
+              t1 = hi - kGolden * (hi - lo);
+              f1 = fieldAt(t1, c1);
+            }
+          }
+          const CheckResult& best = f1 >= f2 ? c1 : c2;
+          if (best.field > g.maxField && !best.excluded) {
+            g.maxField = best.field;
+            g.maxX = best.x, g.maxY = best.y;
+            g.maxInner = best.inner;
+            g.maxAt = best.t;
+          }
+        }
+      })) {
+    result.aborted = true;
+    return result;
+  }
+  for (size_t j = 0; j < checks.size(); ++j) {
+    const CheckResult& c = checks[j];
+    GeneratrixAccuracy& g = result.generatrices[jobs[j].gen];
+    if (c.excluded || !jobs[j].check || std::fabs(c.t - g.maxAt) > 1.5) continue;
+    g.maxFieldError = std::max(g.maxFieldError, kFieldErrorFactor * c.fieldMisfit);
+  }
+  double systemMax = 0.0;
+  for (const GeneratrixAccuracy& g : result.generatrices) systemMax = std::max(systemMax, g.maxField);
+  for (GeneratrixAccuracy& g : result.generatrices) {
+    const double scaleField = std::max(g.maxField, 0.1 * systemMax);
+    g.fieldError = scaleField > 0.0 ? g.maxFieldError / scaleField : 0.0;
     result.worstPotentialError = std::max(result.worstPotentialError, g.potentialError);
     result.worstPotentialJump = std::max(result.worstPotentialJump, g.potentialJump);
     result.worstFluxJump = std::max(result.worstFluxJump, g.fluxJump);
+    result.worstFieldError = std::max(result.worstFieldError, g.fieldError);
   }
 
   // Conductor bodies: the conductor generatrices sharing an inner region.
@@ -202,8 +360,10 @@ SolutionAnalysis AnalyseSolution(const FieldCalc& calc, int k) {
     const GeneratrixAccuracy& g = result.generatrices[i];
     if (g.maxField > it->maxField) {
       it->maxField = g.maxField;
+      it->maxFieldError = g.maxFieldError;
       it->maxX = g.maxX, it->maxY = g.maxY;
       it->maxInner = g.maxInner;
+      it->maxGeneratrix = i;
     }
   }
   for (BodyFigures& b : result.bodies) {
@@ -212,6 +372,9 @@ SolutionAnalysis AnalyseSolution(const FieldCalc& calc, int k) {
       if (c.region == b.region) q += c.q;
     b.charge = q * kCoulombsPerUnit;
   }
+
+  for (const SingularPoint& p : singular)
+    if (p.infinite) result.warnings.push_back(SingularPointWarning(p));
 
   // The ring formula's modulus clamp, for any charge and any contour or
   // check point of a generatrix.
@@ -223,16 +386,22 @@ SolutionAnalysis AnalyseSolution(const FieldCalc& calc, int k) {
         if (RingModulusClamped(q, x, y)) return true;
       return false;
     };
-    ParallelFor(count, [&](long long b0, long long b1) {
-      for (long long i = b0; i < b1; ++i) {
-        for (size_t p = firstPoint[i]; p < firstPoint[i + 1] && p < points.size() && !clamped[i]; ++p)
-          if (reaches(points[p].x, points[p].y)) clamped[i] = 1;
-      }
-    });
-    ParallelFor(static_cast<long long>(checks.size()), [&](long long b0, long long b1) {
-      for (long long j = b0; j < b1; ++j)
-        if (!clamped[jobs[j].gen] && reaches(checks[j].x, checks[j].y)) clamped[jobs[j].gen] = 1;
-    });
+    const bool done =
+        StoppableFor(count, perEvaluation * 3.0 * static_cast<double>(points.size()) / std::max(1, count), ui,
+                     [&](long long b0, long long b1) {
+                       for (long long i = b0; i < b1; ++i) {
+                         for (size_t p = firstPoint[i]; p < firstPoint[i + 1] && p < points.size() && !clamped[i]; ++p)
+                           if (reaches(points[p].x, points[p].y)) clamped[i] = 1;
+                       }
+                     }) &&
+        StoppableFor(static_cast<long long>(checks.size()), perEvaluation, ui, [&](long long b0, long long b1) {
+          for (long long j = b0; j < b1; ++j)
+            if (!clamped[jobs[j].gen] && reaches(checks[j].x, checks[j].y)) clamped[jobs[j].gen] = 1;
+        });
+    if (!done) {
+      result.aborted = true;
+      return result;
+    }
     for (int i = 0; i < count; ++i)
       if (clamped[i])
         result.warnings.push_back(text::Format(
@@ -247,8 +416,8 @@ SolutionAnalysis AnalyseSolution(const FieldCalc& calc, int k) {
   for (int i = 0; i < count; ++i) {
     const SurfData& e = *gens[i];
     if (e.PointCount() == 0) continue;
-    const double depth = e.ratioLd * Step(e);
     for (double t : {0.0, e.PointCount() + 1.0}) {
+      const double depth = e.ratioLd * EndStep(e, t == 0.0);
       double x, y, nx, ny;
       PointOnGeneratrix(e, t, x, y, nx, ny);
       double nearest = INFINITY;
@@ -262,5 +431,6 @@ SolutionAnalysis AnalyseSolution(const FieldCalc& calc, int k) {
       }
     }
   }
+  if (ui) ui->ShowStage("");
   return result;
 }

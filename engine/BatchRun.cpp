@@ -33,7 +33,13 @@ BatchResult RunBatch(FieldCalc& calc, const BatchOptions& options, ProgressRepor
   ChooseCapacitance(calc, options);
   if (options.targetError) {
     const auto start = std::chrono::steady_clock::now();
-    result.refinement = RefineToTarget(calc, *options.targetError, options.maxUnknowns, &ui);
+    RefinementOptions refine;
+    refine.target = *options.targetError;
+    refine.maxUnknowns = options.maxUnknowns;
+    refine.maxMemoryMb = options.maxMemoryMb;
+    refine.singularRadius = options.singularRadius;
+    refine.onRound = options.onRound;
+    result.refinement = RefineToTarget(calc, refine, &ui);
     result.timings["refinement"] = SecondsSince(start);
     if (result.refinement->errorCode == FieldCalc::kAborted)
       return fail(FieldCalc::kAborted, FieldCalc::MessageFor(FieldCalc::kAborted));
@@ -57,10 +63,23 @@ BatchResult RunBatch(FieldCalc& calc, const BatchOptions& options, ProgressRepor
   if (hooks.afterSolution && !hooks.afterSolution(calc)) return fail(0, "");
 
   const auto start = std::chrono::steady_clock::now();
-  result.analysis = AnalyseSolution(calc, result.report.parameters.PointsBetweenCPs);
+  AnalysisOptions analysis;
+  analysis.pointsBetween = result.report.parameters.PointsBetweenCPs;
+  analysis.singularRadius = options.singularRadius;
+  result.analysis = AnalyseSolution(calc, analysis, &ui);
+  if (result.analysis.aborted) return fail(FieldCalc::kAborted, FieldCalc::MessageFor(FieldCalc::kAborted));
   AddCapacitance(calc, result.analysis);
   calc.ReleaseMatrix();  // the factors served the capacitance; maps and lines need the memory more
   result.timings["analysis"] = SecondsSince(start);
+  if (const InceptionParameters& inception = calc.Parameters().Inception; inception.Enabled) {
+    const auto begin = std::chrono::steady_clock::now();
+    std::string error;
+    const std::optional<GasModel> gas = GasModel::FromName(inception.Gas, error);
+    if (!gas) return fail(FieldCalc::kFileOpen, error);
+    result.inception = ScreenInception(calc, result.analysis, *gas, inception, &ui);
+    if (result.inception->errorCode) return fail(result.inception->errorCode, result.inception->error);
+    result.timings["inception"] = SecondsSince(begin);
+  }
   result.success = true;
   return result;
 }

@@ -16,6 +16,7 @@
 #include "engine/Accuracy.h"
 #include "engine/CalculationRun.h"
 #include "engine/FieldCalc.h"
+#include "engine/Inception.h"
 #include "engine/Refinement.h"
 
 class ProgressReporter;
@@ -23,6 +24,10 @@ class ProgressReporter;
 struct BatchOptions {
   std::optional<double> targetError;                 // refine to it when set
   long long maxUnknowns = kDefaultRefinementLimit;   // the refinement's limit
+  double maxMemoryMb = 0.0;                          // its memory bound; 0: half of what is available
+  double singularRadius = -1.0;                      // cm; <= 0: the default neighbourhoods
+  // Each refinement round as it ends.
+  std::function<void(const RefinementRound&)> onRound;
   std::optional<bool> capacitance;                   // default: on (it reuses the solve's factors)
 };
 
@@ -41,6 +46,8 @@ struct BatchResult {
   RunReport report;
   std::optional<RefinementResult> refinement;
   SolutionAnalysis analysis;
+  // The discharge inception screening, when the parameters ask for it.
+  std::optional<InceptionResult> inception;
   // Seconds by stage: refinement, place, fill, control, solve, results, gap,
   // analysis (the caller adds read and total).
   std::map<std::string, double> timings;

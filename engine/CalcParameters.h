@@ -3,7 +3,23 @@
 // and returns it, kalvor-calc fills it from its options, the summary prints
 // all of it and each run records the one it used.
 
+#include <array>
 #include <string>
+#include <vector>
+
+// Discharge inception screening after a run (InceptionScreening): the gas
+// and its conditions. Output only: it never changes the solution.
+struct InceptionParameters {
+  bool Enabled = false;
+  std::string Gas = "air";  // "air", "sf6" or the path of a table file
+  double PressureBar = 1.01325;
+  double TemperatureC = 20.0;
+  double K = 0.0;  // critical avalanche number; 0: the gas's own
+  // Start points of the user's own on conductor surfaces (x, y in cm).
+  std::vector<std::array<double, 2>> From;
+
+  bool operator==(const InceptionParameters&) const = default;
+};
 
 struct CalcParameters {
   double ExternalField = 0.0;  // kV/cm along +y; its potential is -E0*y
@@ -22,6 +38,7 @@ struct CalcParameters {
   // The capacitance matrix and the condition estimate, from the factors of
   // the solve kept in the matrix's own storage (no extra memory).
   bool Capacitance = true;
+  InceptionParameters Inception;
 
   bool operator==(const CalcParameters&) const = default;
 

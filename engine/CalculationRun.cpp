@@ -39,8 +39,9 @@ RunReport RunCalculation(FieldCalc& calc, bool& changedSinceCalculation, Progres
   // Each step either succeeds or leaves its error code in calc; the
   // first failure is reported once and everything is discarded.
   auto run = [&]() -> bool {  // false: ended without a message (closure question answered No)
+    if (!calc.CheckOutputsAreNotInputs(false)) return true;
     if (!control.Open(s.ControlFilePath)) {
-      calc.SetError(FieldCalc::kFileOpen, s.ControlFilePath);
+      calc.SetError(FieldCalc::kFileOpen, s.ControlFilePath + ": " + control.Error());
       return true;
     }
     if (changedSinceCalculation) {
@@ -79,7 +80,7 @@ RunReport RunCalculation(FieldCalc& calc, bool& changedSinceCalculation, Progres
     if (s.ControlCalc) calc.WriteControl(control);
     if (calc.ErrorCode()) return true;
     if (!control.Close()) {
-      calc.SetError(FieldCalc::kFileOpen, "Ошибка записи контрольного файла " + s.ControlFilePath);
+      calc.SetError(FieldCalc::kFileOpen, s.ControlFilePath + ": " + control.Error());
       return true;
     }
     clock.Next("results");
@@ -112,6 +113,7 @@ int RunGapCalculation(FieldCalc& calc, ProgressReporter& ui) {
   if (!calc.HasSolution()) return -1;
   calc.ClearError();
   const FieldCalc::ProgressScope attached(calc, ui);
+  if (!calc.CheckOutputsAreNotInputs(true)) return calc.ErrorCode();
   calc.WriteGapResults(calc.Parameters().ResultsFolder);
   return calc.ErrorCode();
 }

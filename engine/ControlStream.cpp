@@ -12,10 +12,8 @@ bool ControlStream::Open(const std::string& path) {
 
 bool ControlStream::Close() {
   if (!file_.IsOpen()) return !failed_;
-  if (failed_)
-    file_.Discard();
-  else if (!file_.Commit())
-    failed_ = true;
+  // A stream that failed makes the commit fail too, naming the cause.
+  if (!file_.Commit()) failed_ = true;
   return !failed_;
 }
 

@@ -18,6 +18,8 @@ class ControlStream {
   // Closes the file and puts it in place; false when anything written was
   // lost (the previous file then stays).
   bool Close();
+  // Why Open or Close failed, in Russian ("нет места на диске").
+  const std::string& Error() const { return file_.Error(); }
   // Drops what was written (after a failure or an abort).
   void Discard() { file_.Discard(); }
 

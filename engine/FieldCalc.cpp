@@ -47,17 +47,6 @@ constexpr int kMessageCount = sizeof kMessages / sizeof kMessages[0];
 // that lies on the axis; it is put on the axis.
 constexpr double kAxisNoise = 1e-9;  // cm
 
-bool AllFinite(const SurfData& e) {
-  double a = 0, b = 0, c = 0, d = 0;
-  e.GetEnds(a, b, c, d);
-  double mx = 0, my = 0;
-  e.GetMaxCorner(mx, my);
-  for (double v : {e.epsInner, e.epsOuter, e.fixedPotential, e.potentialFrom, e.potentialTo,
-                   e.ratioLd, a, b, c, d, mx, my})
-    if (!std::isfinite(v)) return false;
-  return true;
-}
-
 }  // namespace
 
 std::string FieldCalc::MessageFor(int code) {
@@ -209,7 +198,7 @@ bool FieldCalc::ChunkedLoop(long long count, long long chunk,
 bool FieldCalc::ValidateSystem() {
   const int n = generatrices_.GetSize();
   for (int i = 0; i < n; ++i) {
-    if (!AllFinite(*generatrices_[i])) {
+    if (!AllNumbersFinite(*generatrices_[i])) {
       SetError(kBadParameter,
                text::Format("Образующая %d: одно из чисел не является конечным (nan или inf).", i + 1));
       return false;
@@ -267,11 +256,15 @@ bool FieldCalc::ReserveStorage() {
   const double n = static_cast<double>(Unknowns());
   // The matrix dominates everything else (the solver factorises it in
   // place unless it is to be dumped again afterwards).
-  const double need = 8.0 * n * n + 200.0 * static_cast<double>(totalPoints_ + totalCharges_);
-  const double have = static_cast<double>(sysconf(_SC_PHYS_PAGES)) * sysconf(_SC_PAGE_SIZE);
+  // A solve that keeps the matrix for a second dump works on a copy.
+  const double copies = parameters_.DumpInverseMatrix ? 2.0 : 1.0;
+  const double need = copies * 8.0 * n * n + 200.0 * static_cast<double>(totalPoints_ + totalCharges_);
+  // What is free now, not the machine's total: on a shared machine the
+  // total would let a run push everything else into swap.
+  const double have = AvailableMemoryBytes();
   auto refuse = [&] {
     SetError(kNoMemory, text::Format("Система из %lld неизвестных требует около %.1f ГБ памяти, "
-                                     "доступно %.1f ГБ.",
+                                     "свободно сейчас %.1f ГБ.",
                                      Unknowns(), need / 1073741824.0, have / 1073741824.0));
     return false;
   };

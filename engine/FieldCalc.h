@@ -91,6 +91,10 @@ class FieldCalc {
   const matrixT& Coefficients() const { return coefficients_; }        // n x n
   // Whether contour points and solved charges are present.
   bool HasSolution() const { return solved_; }
+  // The system, the parameters, the contour points and the charges without
+  // the matrices and the gap curves: what reading the field needs
+  // (SolutionSnapshot).
+  std::unique_ptr<FieldCalc> SolutionCopy() const;
 
   // ---- Errors ----
   int ErrorCode() const { return errorCode_; }
@@ -174,6 +178,21 @@ class FieldCalc {
   // with the sizes. Needs the counters of a placed system.
   bool CheckControlFileSpace();
 
+  // Files the calculation reads (the system file, its gap curves): no run
+  // writes over them, under whatever name they are reached.
+  void SetInputFiles(std::vector<std::string> paths) { inputFiles_ = std::move(paths); }
+  const std::vector<std::string>& InputFiles() const { return inputFiles_; }
+  // Whether none of the files the run will write (the control file and the
+  // surface results, or with `gap` the gap results) is one of the input
+  // files; else sets code 1 naming the file. Checked before anything is
+  // calculated.
+  bool CheckOutputsAreNotInputs(bool gap);
+
+  // Memory a new allocation can have now without swapping: the system's
+  // available memory, within the limit of the process's control group; 0
+  // when unknown.
+  static double AvailableMemoryBytes();
+
   // Asks the user, after a cancel request, whether to stop; on Yes sets
   // code 9 and returns true.
   bool AbortRequested();
@@ -228,6 +247,7 @@ class FieldCalc {
 
   int errorCode_ = 0;
   std::string errorDetail_;
+  std::vector<std::string> inputFiles_;
   int errorLine_ = 0;
 
   ProgressReporter* progress_ = nullptr;  // not owned; see ProgressScope

@@ -111,5 +111,5 @@ void FieldCalc::WriteControl(ControlStream& out) {
   }
   out.Text("\n-------------------------------------------").EndLine();
   if (!out.Close() && errorCode_ == 0)
-    SetError(kFileOpen, "Ошибка записи контрольного файла " + parameters_.ControlFilePath);
+    SetError(kFileOpen, parameters_.ControlFilePath + ": " + out.Error());
 }

@@ -27,6 +27,7 @@ class ResultFile {
  public:
   explicit ResultFile(const std::string& path) { file_.Open(path); }
   bool IsOpen() const { return file_.IsOpen(); }
+  const std::string& Error() const { return file_.Error(); }
   void Line(const std::string& s) { file_.Stream() << s << "\r\n"; }
   bool Close() { return file_.Commit(); }
 
@@ -56,6 +57,25 @@ bool FieldCalc::CheckFreeSpace(const std::string& folder, double bytes) {
   return false;
 }
 
+bool FieldCalc::CheckOutputsAreNotInputs(bool gap) {
+  if (inputFiles_.empty()) return true;
+  std::vector<std::string> outputs;
+  const std::string& folder = parameters_.ResultsFolder;
+  if (gap) {
+    for (int m = 1; m <= gapCurves_.GetSize(); ++m) outputs.push_back(JoinPath(folder, GapFileName(m)));
+  } else {
+    outputs.push_back(parameters_.ControlFilePath);
+    if (parameters_.SurfaceResults)
+      for (int m = 1; m <= generatrices_.GetSize(); ++m) outputs.push_back(JoinPath(folder, SurfaceFileName(m)));
+  }
+  for (const std::string& path : outputs) {
+    if (!IsOneOf(path, inputFiles_)) continue;
+    SetError(kFileOpen, path + ": это исходный файл расчета, он не будет перезаписан результатами");
+    return false;
+  }
+  return true;
+}
+
 void FieldCalc::WriteResultFiles(const CSurfColl& items, const std::string& folder, bool gap) {
   const int count = items.GetSize();
   // Every row is a fixed 14 characters per column plus CR LF; the header
@@ -75,7 +95,7 @@ void FieldCalc::WriteResultFiles(const CSurfColl& items, const std::string& fold
     const std::string path = JoinPath(folder, name);
     ResultFile file(path);
     if (!file.IsOpen()) {
-      SetError(kFileOpen, path);
+      SetError(kFileOpen, path + ": " + file.Error());
       return;
     }
     if (progress_)
@@ -133,7 +153,7 @@ void FieldCalc::WriteResultFiles(const CSurfColl& items, const std::string& fold
       return;
     }
     if (!file.Close()) {
-      SetError(kFileOpen, "Ошибка записи файла " + path);
+      SetError(kFileOpen, path + ": " + file.Error());
       return;
     }
   }

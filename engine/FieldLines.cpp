@@ -121,6 +121,10 @@ FieldLine TraceFieldLine(const FieldCalc& calc, const PlaneRegions& regions, con
     line.endGeneratrix = w.earth ? -1 : w.generatrix;
     return line;
   }
+  if (opt.stopBelow > 0 && k1.e < opt.stopBelow) {
+    line.end = LineEnd::kWeak;
+    return line;
+  }
 
   // Ends the line between the last point (free) and (bx, by), which is not:
   // bisection on the region test puts the last point on the boundary.
@@ -147,7 +151,7 @@ FieldLine TraceFieldLine(const FieldCalc& calc, const PlaneRegions& regions, con
   constexpr double e1 = 71.0 / 57600, e3 = -71.0 / 16695, e4 = 71.0 / 1920, e5 = -17253.0 / 339200,
                    e6 = 22.0 / 525, e7 = -1.0 / 40;
 
-  double h = std::min(hMax, 1e-3 * size);
+  double h = std::min(hMax, std::max(1e-9, opt.firstStep) * size);
   double length = 0.0;
   for (int step = 0; step < opt.maxSteps; ++step) {
     if (!(k1.e > 0) || (k1.ux == 0 && k1.uy == 0)) {
@@ -195,10 +199,19 @@ FieldLine TraceFieldLine(const FieldCalc& calc, const PlaneRegions& regions, con
         const double ex = h * (e1 * k1.ux + e3 * k3.ux + e4 * k4.ux + e5 * k5.ux + e6 * k6.ux + e7 * k7.ux);
         const double ey = h * (e1 * k1.uy + e3 * k3.uy + e4 * k4.uy + e5 * k5.uy + e6 * k6.uy + e7 * k7.uy);
         const double err = std::hypot(ex, ey);
-        const double factor = err > 0 ? std::clamp(0.9 * std::pow(tol / err, 0.2), 0.2, 5.0) : 5.0;
+        double factor = err > 0 ? std::clamp(0.9 * std::pow(tol / err, 0.2), 0.2, 5.0) : 5.0;
         if (err > tol && h > hMin) {
           h *= factor;  // rejected: try again shorter
           continue;
+        }
+        if (opt.maxFieldChange > 0) {
+          // |E| resolved along the line, not only its direction.
+          const double change = std::fabs(k7.e - k1.e) / std::max({k7.e, k1.e, 1e-300});
+          if (change > opt.maxFieldChange && h > hMin) {
+            h *= std::clamp(0.8 * opt.maxFieldChange / change, 0.1, 0.9);
+            continue;
+          }
+          if (change > 0) factor = std::min(factor, std::max(0.2, 0.9 * opt.maxFieldChange / change));
         }
         h *= factor;
       }
@@ -233,6 +246,10 @@ FieldLine TraceFieldLine(const FieldCalc& calc, const PlaneRegions& regions, con
     x = nx, y = ny;
     k1 = k7;
     line.points.push_back({x, y, k1.e});
+    if (opt.stopBelow > 0 && k1.e < opt.stopBelow) {
+      line.end = LineEnd::kWeak;
+      return line;
+    }
   }
   line.end = LineEnd::kStalled;
   return line;
@@ -271,6 +288,7 @@ std::string LineEndText(const FieldLine& line) {
     case LineEnd::kEarth: return "earth";
     case LineEnd::kAxis: return "axis";
     case LineEnd::kBorder: return "border";
+    case LineEnd::kWeak: return "weak";
     case LineEnd::kStalled: break;
   }
   return "none";

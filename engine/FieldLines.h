@@ -33,7 +33,8 @@ struct FieldLineStart {
   int generatrix = -1;  // 0-based generatrix it starts on, -1 for a free point
 };
 
-enum class LineEnd { kElectrode, kEarth, kAxis, kBorder, kStalled };
+// kWeak: |E| fell below FieldLineOptions::stopBelow.
+enum class LineEnd { kElectrode, kEarth, kAxis, kBorder, kStalled, kWeak };
 
 struct FieldLinePoint {
   double x = 0.0, y = 0.0;  // cm
@@ -54,6 +55,12 @@ struct FieldLineOptions {
   double tolerance = 1e-5;
   double maxStep = 0.01;
   int maxSteps = 20000;
+  // For integrals of |E| along the line: the first step (fraction of the
+  // size), the largest relative change of |E| over one step (0: no limit)
+  // and the field below which the line ends (kV/cm, 0: never).
+  double firstStep = 1e-3;
+  double maxFieldChange = 0.0;
+  double stopBelow = 0.0;
 };
 
 // `perElectrode` start points on every conductor generatrix whose potential
@@ -77,5 +84,5 @@ MapStatus TraceFieldLines(const FieldCalc& calc, const std::vector<FieldLineStar
                           const FieldLineOptions& options, std::vector<FieldLine>& lines,
                           const FieldLineCallbacks& callbacks = {});
 
-// "electrode N" (1-based generatrix), "earth", "axis", "border" or "none".
+// "electrode N" (1-based generatrix), "earth", "axis", "border", "weak" or "none".
 std::string LineEndText(const FieldLine& line);

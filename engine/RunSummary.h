@@ -20,6 +20,7 @@ struct SummaryInput {
   std::optional<double> targetError;
   long long maxUnknowns = 0;
   std::map<std::string, double> timings;  // seconds by stage
+  const InceptionResult* inception = nullptr;  // null without the screening
 };
 
 // The summary as JSON text (schema 1).

@@ -3,7 +3,11 @@
 // sizes an array or a file. The reader accepts any number, so a file can
 // hold values that would otherwise end in nan or inf in the result files.
 
+#include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <sstream>
+#include <string>
 
 #include "engine/FieldCalc.h"
 #include "model/Arch.h"
@@ -22,7 +26,31 @@ double SpreadLength(const SurfData& e) {
   return 0.0;
 }
 
+// A number from the first line of a file, -1 when there is none ("max").
+double FirstNumber(const char* path) {
+  std::ifstream in(path);
+  double v = -1.0;
+  if (!(in >> v)) return -1.0;
+  return v;
+}
+
 }  // namespace
+
+double FieldCalc::AvailableMemoryBytes() {
+  double available = -1.0;
+  std::ifstream meminfo("/proc/meminfo");
+  for (std::string line; std::getline(meminfo, line);) {
+    if (line.rfind("MemAvailable:", 0) != 0) continue;
+    std::istringstream(line.substr(13)) >> available;
+    available *= 1024.0;  // kB
+    break;
+  }
+  // A container's own limit (cgroup v2), where one is set.
+  const double limit = FirstNumber("/sys/fs/cgroup/memory.max");
+  const double used = FirstNumber("/sys/fs/cgroup/memory.current");
+  if (limit > 0 && used >= 0 && (available < 0 || limit - used < available)) available = std::max(0.0, limit - used);
+  return std::max(available, 0.0);
+}
 
 bool FieldCalc::CheckValues() {
   const int n = generatrices_.GetSize();

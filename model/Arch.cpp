@@ -62,7 +62,7 @@ void Arch::Draw(DrawSurface& dc) const {
 void Arch::MakeContourPoints(std::vector<ContourPoint>& points) const {
   const double delta = AngularStep();
   for (long long i = 1; i <= pointCount; ++i) {
-    const double th = angle1 - i * delta;
+    const double th = Graded() ? angle1 - CellMiddle(i) * (angle1 - angle2) : angle1 - i * delta;
     points.emplace_back(xc + radius * std::cos(th), yc + radius * std::sin(th), material, innerRegion,
                         outerRegion, epsInner, epsOuter, th, ContourPotential(static_cast<int>(i), pointCount),
                         isFloating);
@@ -71,9 +71,10 @@ void Arch::MakeContourPoints(std::vector<ContourPoint>& points) const {
 
 void Arch::MakeCharges(std::vector<Charge>& charges, bool earth) const {
   const double delta = AngularStep();
-  const double s = ratioLd * radius * delta;
+  const double even = ratioLd * radius * delta;
   for (long long i = 1; i <= pointCount; ++i) {
-    const double th = angle1 - i * delta;
+    const double th = Graded() ? angle1 - CellMiddle(i) * (angle1 - angle2) : angle1 - i * delta;
+    const double s = Graded() ? ratioLd * radius * CellLength(i) * (angle1 - angle2) : even;
     const double c = std::cos(th), sn = std::sin(th);
     charges.emplace_back(xc + (radius - s) * c, yc + (radius - s) * sn, material, innerRegion,
                          outerRegion, earth, 1.0);
@@ -86,7 +87,9 @@ void Arch::MakeCharges(std::vector<Charge>& charges, bool earth) const {
 void Arch::GetCalcPoint(double& x, double& y, double& nx, double& ny, int index,
                         float perInterval) const {
   const double th =
-      angle1 - index * (angle1 - angle2) / (pointCount * static_cast<double>(perInterval) + 1.0);
+      Graded() ? angle1 - FractionAt(index * (pointCount + 1.0) / (pointCount * static_cast<double>(perInterval) + 1.0)) *
+                              (angle1 - angle2)
+               : angle1 - index * (angle1 - angle2) / (pointCount * static_cast<double>(perInterval) + 1.0);
   nx = std::cos(th);
   ny = std::sin(th);
   x = xc + radius * nx;

@@ -101,6 +101,17 @@ std::string ToUpperAscii(std::string s) {
   return s;
 }
 
+bool AllNumbersFinite(const SurfData& e) {
+  double a = 0, b = 0, c = 0, d = 0;
+  e.GetEnds(a, b, c, d);
+  double mx = 0, my = 0;
+  e.GetMaxCorner(mx, my);
+  for (double v : {e.epsInner, e.epsOuter, e.fixedPotential, e.potentialFrom, e.potentialTo, e.ratioLd, a, b, c, d,
+                   mx, my})
+    if (!std::isfinite(v)) return false;
+  return true;
+}
+
 std::unique_ptr<SurfData> MakeElementFromLine(const std::string& line) {
   const std::string upper = ToUpperAscii(line);
   if (upper.find('L') != std::string::npos) return std::make_unique<Line>(upper);
@@ -128,8 +139,8 @@ ElementReadResult ReadElementLines(std::istream& in,
       return result;
     }
     std::unique_ptr<SurfData> e = MakeElementFromLine(line);
-    if (!e) {
-      result.errorCode = 7;
+    if (!e || !AllNumbersFinite(*e)) {
+      result.errorCode = e ? 3 : 7;
       result.errorLine = lineNo;
       return result;
     }

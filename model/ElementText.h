@@ -37,14 +37,19 @@ std::string ToUpperAscii(std::string s);
 // contains 'C', else nothing.
 std::unique_ptr<SurfData> MakeElementFromLine(const std::string& line);
 
+// Whether every number of the element is finite: a decimal overflow
+// ("1e400") reads as inf, which no file may hold or be written with.
+bool AllNumbersFinite(const SurfData& e);
+
 // Outcome of reading element lines from a stream.
 struct ElementReadResult {
   int elements = 0;   // element lines read
-  int errorCode = 0;  // 0, or 7 for a line of no known kind
+  int errorCode = 0;  // 0, 7 for a line of no known kind, 3 for a number that overflows
   int errorLine = 0;  // 1-based line number of the offending line
 };
 
-// Reads element lines until the end or the first line of no known kind,
+// Reads element lines until the end or the first line of no known kind or
+// with a number that overflows,
 // handing each element to `sink`. Comment lines start with "//"; CR LF and
 // LF both end a line, and a last line without a line end is read. Blank
 // lines after the last element are ignored (editors leave them behind); a

@@ -66,6 +66,14 @@ void Line::Draw(DrawSurface& dc) const {
 
 void Line::MakeContourPoints(std::vector<ContourPoint>& points) const {
   const double c = std::cos(direction), s = std::sin(direction);
+  if (Graded()) {
+    for (long long i = 1; i <= pointCount; ++i) {
+      const double dist = CellMiddle(i) * length;
+      points.emplace_back(x1 + dist * c, y1 + dist * s, material, innerRegion, outerRegion, epsInner, epsOuter,
+                          normal, ContourPotential(static_cast<int>(i), pointCount), isFloating);
+    }
+    return;
+  }
   for (long long i = 1; i <= pointCount; ++i) {
     points.emplace_back(x1 + i * step * c, y1 + i * step * s, material, innerRegion, outerRegion,
                         epsInner, epsOuter, normal, ContourPotential(static_cast<int>(i), pointCount), isFloating);
@@ -76,6 +84,16 @@ void Line::MakeCharges(std::vector<Charge>& charges, bool earth) const {
   const double c = std::cos(direction), s = std::sin(direction);
   const double d = ratioLd * step;
   const double ux = std::cos(normal), uy = std::sin(normal);
+  if (Graded()) {
+    for (long long i = 1; i <= pointCount; ++i) {
+      const double dist = CellMiddle(i) * length, depth = ratioLd * CellLength(i) * length;
+      const double px = x1 + dist * c, py = y1 + dist * s;
+      charges.emplace_back(px + depth * ux, py + depth * uy, material, innerRegion, outerRegion, earth, 1.0);
+      if (material == 0)
+        charges.emplace_back(px - depth * ux, py - depth * uy, material, outerRegion, innerRegion, earth, 1.0);
+    }
+    return;
+  }
   for (long long i = 1; i <= pointCount; ++i) {
     const double px = x1 + i * step * c, py = y1 + i * step * s;
     charges.emplace_back(px + d * ux, py + d * uy, material, innerRegion, outerRegion, earth, 1.0);
@@ -86,7 +104,9 @@ void Line::MakeCharges(std::vector<Charge>& charges, bool earth) const {
 
 void Line::GetCalcPoint(double& x, double& y, double& nx, double& ny, int index,
                         float perInterval) const {
-  const double dist = index * length / (pointCount * static_cast<double>(perInterval) + 1.0);
+  const double dist =
+      Graded() ? FractionAt(index * (pointCount + 1.0) / (pointCount * static_cast<double>(perInterval) + 1.0)) * length
+               : index * length / (pointCount * static_cast<double>(perInterval) + 1.0);
   x = x1 + dist * std::cos(direction);
   y = y1 + dist * std::sin(direction);
   nx = std::cos(normal + std::numbers::pi);

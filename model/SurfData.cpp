@@ -51,6 +51,17 @@ std::string SurfData::ComposeText(const std::string& geometry) const {
   return s;
 }
 
+double SurfData::FractionAt(double t) const {
+  const double n = static_cast<double>(PointCount());
+  if (!Graded()) return n + 1.0 > 0.0 ? t / (n + 1.0) : 0.0;
+  if (t <= 0.0) return 0.0;
+  if (t >= n + 1.0) return 1.0;
+  const long long i = static_cast<long long>(std::floor(t));  // 0 .. n
+  const double a = i == 0 ? 0.0 : CellMiddle(i);
+  const double b = i == PointCount() ? 1.0 : CellMiddle(i + 1);
+  return a + (t - static_cast<double>(i)) * (b - a);
+}
+
 void SurfData::MakeContourPoints(std::vector<ContourPoint>&) const {}
 void SurfData::MakeCharges(std::vector<Charge>&, bool) const {}
 void SurfData::GetCalcPoint(double&, double&, double&, double&, int, float) const {}

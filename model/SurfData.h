@@ -64,6 +64,21 @@ class SurfData {
   long long PointCount() const { return pointCount > 0 ? pointCount : 0; }
   bool IsConductor() const { return material != 0; }
 
+  // Graded placement: `cells` holds pointCount + 1 increasing boundaries
+  // (fractions of the element from its first end, 0 ... 1); each cell gets
+  // one contour point at its middle and charges ratioLd times the cell's
+  // length deep. Only refinement sets it; the file format has no place for
+  // it, so a read or edited element (or one whose count changed) is placed
+  // evenly as the file describes.
+  std::vector<double> cells;
+  bool Graded() const { return pointCount > 0 && cells.size() == static_cast<size_t>(pointCount) + 1; }
+  // The fraction of the element at `t` contour-point steps: 0 and n + 1 are
+  // the ends, i the i-th contour point; linear in between.
+  double FractionAt(double t) const;
+  // Middle and length (fractions) of cell i (1-based) of a graded element.
+  double CellMiddle(long long i) const { return 0.5 * (cells[i - 1] + cells[i]); }
+  double CellLength(long long i) const { return cells[i] - cells[i - 1]; }
+
   bool marked = false;
   int material = 1;
   double fixedPotential = 0.0;

@@ -8,11 +8,12 @@ packages=(
   libopenblas-dev liblapacke-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-svg-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n
-  dpkg-dev help2man desktop-file-utils
+  dpkg-dev help2man desktop-file-utils lintian man-db
   nlohmann-json3-dev
   clang libclang-rt-dev
   libhwy-dev
   pybind11-dev python3-dev python3-numpy python3-pytest python3-distributed python3-matplotlib
+  libdxflib-dev python3-ezdxf
 )
 
 missing=()

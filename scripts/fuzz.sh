@@ -2,13 +2,13 @@
 # Builds the libFuzzer targets with clang (ASan + UBSan) into build-fuzz/
 # and runs each for SECONDS (default 60), seeded from examples/. Inputs that
 # fail are kept as build-fuzz/crash-* and make the script fail.
-#   scripts/fuzz.sh [SECONDS] [TARGET...]   targets: element_line system_reader curve_file whole_run
+#   scripts/fuzz.sh [SECONDS] [TARGET...]   targets: element_line system_reader curve_file whole_run dxf_reader
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(element_line system_reader curve_file whole_run)
+[ ${#targets[@]} -eq 0 ] && targets=(element_line system_reader curve_file whole_run dxf_reader)
 scripts/deps.sh
 if ! command -v clang++ >/dev/null 2>&1; then
   echo "fuzz: clang++ not found, fuzz targets skipped"
@@ -26,7 +26,8 @@ cmake --build build-fuzz -j "$jobs" --target "${targets[@]/#/fuzz_}"
 # Seed corpora from the shipped examples.
 seeds=build-fuzz/seeds
 rm -rf "$seeds"
-mkdir -p "$seeds"/{element_line,system_reader,curve_file,whole_run}
+mkdir -p "$seeds"/{element_line,system_reader,curve_file,whole_run,dxf_reader}
+cp examples/dxf/*.dxf "$seeds/dxf_reader/"
 n=0
 for f in examples/*.txt; do
   cp "$f" "$seeds/system_reader/"

@@ -16,10 +16,8 @@
 #include "dialogs/CLineDialog.h"
 #include "model/Arch.h"
 #include "model/Line.h"
-#include "views/CLeftView_Arch.h"
-#include "views/CLeftView_Empty.h"
-#include "views/CLeftView_Line.h"
 #include "views/FieldPicture.h"
+#include "views/InceptionView.h"
 #include "views/LeftPaneHost.h"
 #include "views/QtDrawSurface.h"
 
@@ -110,7 +108,9 @@ QRectF CKalvorView::SystemBox() const {
   // Logical units are 0.1 cm; the values are kept far inside the int range
   // the mapping rounds to.
   auto logical = [](double cm) { return std::clamp(10.0 * cm, -1.0e9, 1.0e9); };
-  return QRectF(QPointF(0.0, logical(y0)), QPointF(logical(x1), logical(y1)));
+  // The whole cross-section: the half-plane and its mirror image.
+  const double x0 = picture_ && picture_->Options().mirror ? -logical(x1) : 0.0;
+  return QRectF(QPointF(x0, logical(y0)), QPointF(logical(x1), logical(y1)));
 }
 
 void CKalvorView::UpdateCanvas() {
@@ -125,6 +125,7 @@ void CKalvorView::PaintSystem(QPainter& painter, const ViewMapping& mapping) con
   const FieldCalc& calc = doc_.Calc();
   const CSurfColl& gens = calc.Generatrices();
   QtDrawSurface dc(painter, mapping);
+  const bool mirror = picture_->Options().mirror;
   painter.save();
   if (!gens.IsEmpty()) {
     QPen axisPen = blackPen_;
@@ -133,24 +134,38 @@ void CKalvorView::PaintSystem(QPainter& painter, const ViewMapping& mapping) con
     dc.MoveTo(0, 0);
     dc.LineTo(0, 10 * doc_.Ymax() + 5);
     painter.setPen(blackPen_);
-    dc.MoveTo(0, 0);
+    dc.MoveTo(mirror ? -10 * (doc_.Xmax() + 2) : 0, 0);
     dc.LineTo(10 * (doc_.Xmax() + 2), 0);
   }
   picture_->PaintUnder(painter, mapping);
-  // From the last to the first, so the earlier generatrix ends up on top.
-  for (int i = gens.GetSize() - 1; i >= 0; --i) {
-    const SurfData* g = gens.At(i);
-    painter.setPen(PenFor(*g));
-    g->Draw(dc);
+  auto drawSystem = [&] {
+    // From the last to the first, so the earlier generatrix ends up on top.
+    for (int i = gens.GetSize() - 1; i >= 0; --i) {
+      const SurfData* g = gens.At(i);
+      painter.setPen(PenFor(*g));
+      g->Draw(dc);
+    }
+    if (doc_.ShowCharges() && doc_.ResultsPresent()) {
+      for (const Charge& q : calc.Charges()) q.Draw(dc);
+    }
+    const CSurfColl& curves = calc.GapCurves();
+    if (doc_.ShowGapCurves() && !curves.IsEmpty()) {
+      painter.setPen(gapCurvePen_);
+      for (int i = curves.GetSize() - 1; i >= 0; --i) curves.At(i)->Draw(dc);
+    }
+  };
+  drawSystem();
+  if (mirror) {
+    // The same system drawn again, reflected in the axis.
+    painter.save();
+    const double axis = mapping.ToDevice(0.0, 0.0).x();
+    painter.translate(axis, 0.0);
+    painter.scale(-1.0, 1.0);
+    painter.translate(-axis, 0.0);
+    drawSystem();
+    painter.restore();
   }
-  if (doc_.ShowCharges() && doc_.ResultsPresent()) {
-    for (const Charge& q : calc.Charges()) q.Draw(dc);
-  }
-  const CSurfColl& curves = calc.GapCurves();
-  if (doc_.ShowGapCurves() && !curves.IsEmpty()) {
-    painter.setPen(gapCurvePen_);
-    for (int i = curves.GetSize() - 1; i >= 0; --i) curves.At(i)->Draw(dc);
-  }
+  if (doc_.ResultsPresent()) PaintCriticalLines(painter, mapping, doc_.Inception());
   picture_->PaintOver(painter, mapping, QRect(QPoint(0, 0), viewport()->size()), !gens.IsEmpty());
   painter.restore();
 }
@@ -228,28 +243,17 @@ void CKalvorView::scrollContentsBy(int, int) { viewport()->update(); }
 
 int CKalvorView::HitGeneratrix(QPointF model) const {
   const CSurfColl& gens = doc_.Generatrices();
+  // The mirrored half stands for the same generatrices.
+  const double x = picture_->HalfPlaneX(model.x());
   for (int i = gens.GetSize() - 1; i >= 0; --i)
-    if (gens.At(i)->HitTest(model.x(), model.y())) return i;
+    if (gens.At(i)->HitTest(x, model.y())) return i;
   return -1;
 }
 
 void CKalvorView::DoubleClickAt(QPoint pos) {
   if (!host_) return;
-  const QPointF model = Mapping(false).ToModel(pos);
-  const int hit = HitGeneratrix(model);
-  if (hit < 0) {
-    host_->ReplaceLeftPane(LeftPaneKind::Tree);
-    return;
-  }
-  // Leaving the open pane may apply its changes and so replace generatrices:
-  // the one to fill is looked up again once the new pane is there.
-  const bool isLine = dynamic_cast<const Line*>(doc_.Generatrices().At(hit)) != nullptr;
-  QWidget* pane = host_->ReplaceLeftPane(isLine ? LeftPaneKind::Line : LeftPaneKind::Arch);
-  const SurfData* g = doc_.Generatrices().At(hit);
-  if (auto* linePane = qobject_cast<CLeftView_Line*>(pane); linePane && dynamic_cast<const Line*>(g))
-    linePane->Fill(hit, *static_cast<const Line*>(g));
-  else if (auto* archPane = qobject_cast<CLeftView_Arch*>(pane); archPane && dynamic_cast<const Arch*>(g))
-    archPane->Fill(hit, *static_cast<const Arch*>(g));
+  // No generatrix under the pointer: the tree.
+  host_->EditGeneratrix(HitGeneratrix(Mapping(false).ToModel(pos)));
 }
 
 void CKalvorView::MarkAt(QPoint pos) {
@@ -301,8 +305,17 @@ void CKalvorView::mouseReleaseEvent(QMouseEvent* event) {
     viewport()->unsetCursor();
     return;
   }
-  if (event->button() == Qt::RightButton)
-    MarkAt(event->position().toPoint());
+  if (event->button() == Qt::RightButton) {
+    const QPoint at = event->position().toPoint();
+    if (rightClickHook_ && !doc_.Generatrices().IsEmpty()) {
+      const ViewMapping m = Mapping(false);
+      const QPointF model = m.ToModel(at);
+      const QPointF near = m.ToModel(at + QPoint(8, 0));
+      if (rightClickHook_(event->globalPosition().toPoint(), model, std::hypot(near.x() - model.x(), near.y() - model.y())))
+        return;
+    }
+    MarkAt(at);
+  }
   else
     QAbstractScrollArea::mouseReleaseEvent(event);
 }
@@ -375,7 +388,7 @@ void CKalvorView::DeleteMarked() {
   }
   // An editor pane would otherwise keep the index of a generatrix that has
   // gone or moved; the tree takes its place, as after every deletion.
-  if (host_ && (host_->TreePane() || deleted)) host_->ReplaceLeftPane(LeftPaneKind::Tree);
+  if (host_ && (host_->TreeShown() || deleted)) host_->ReplaceLeftPane(LeftPaneKind::Tree);
   viewport()->update();
 }
 

@@ -11,6 +11,7 @@
 #include <QPen>
 #include <QRectF>
 #include <QSize>
+#include <functional>
 #include <memory>
 
 #include "views/ViewMapping.h"
@@ -29,6 +30,10 @@ class CKalvorView : public QAbstractScrollArea {
   explicit CKalvorView(CKalvorDoc& doc, QWidget* parent = nullptr);
 
   void SetHost(LeftPaneHost* host) { host_ = host; }
+  // Offered every right click first (screen position, model point, the
+  // reach of a few pixels in cm); when it returns true the click is taken.
+  using RightClickHook = std::function<bool(QPoint global, QPointF model, double reachCm)>;
+  void SetRightClickHook(RightClickHook hook) { rightClickHook_ = std::move(hook); }
   CKalvorDoc& Document() const { return doc_; }
   // The field picture drawn with the system once results are present.
   FieldPicture& Picture() const { return *picture_; }
@@ -116,4 +121,5 @@ class CKalvorView : public QAbstractScrollArea {
   QPen variablePotentialPen_;
   QPen blackPen_;
   QPen gapCurvePen_;
+  RightClickHook rightClickHook_;
 };

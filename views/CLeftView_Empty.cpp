@@ -16,7 +16,6 @@
 #include "dialogs/CLineDialog.h"
 #include "model/Arch.h"
 #include "model/Line.h"
-#include "views/CKalvorView.h"
 #include "views/FieldPlot.h"
 #include "views/KalvorIcons.h"
 #include "views/LeftPaneHost.h"
@@ -224,12 +223,7 @@ void CLeftView_Empty::EditSelected() {
 void CLeftView_Empty::OnAdd() {
   CDialogCreateGeneratrix chooser(window());
   if (chooser.exec() != QDialog::Accepted) return;
-  if (CKalvorView* view = host_ ? host_->GeometryView() : nullptr) {
-    if (chooser.kind == CDialogCreateGeneratrix::kArc)
-      view->CreateArcGeneratrix();
-    else
-      view->CreateLineGeneratrix();
-  }
+  if (host_) host_->CreateGeneratrix(chooser.kind == CDialogCreateGeneratrix::kArc);
 }
 
 void CLeftView_Empty::OnHide() {

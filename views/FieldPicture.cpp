@@ -7,6 +7,7 @@
 
 #include "document/CKalvorDoc.h"
 #include "engine/PlaneRegions.h"
+#include "engine/SolutionSnapshot.h"
 #include "views/ViewMapping.h"
 
 namespace {
@@ -22,10 +23,19 @@ QPointF Device(const ViewMapping& m, double xcm, double ycm) { return m.ToDevice
 
 QString Number(double v) { return QString::number(v, 'g', 4); }
 
+// The picture mirrored about the axis x = 0 (device coordinates).
+void MirrorAboutAxis(QPainter& painter, const ViewMapping& m) {
+  const double axis = Device(m, 0.0, 0.0).x();
+  painter.translate(axis, 0.0);
+  painter.scale(-1.0, 1.0);
+  painter.translate(-axis, 0.0);
+}
+
 }  // namespace
 
 struct FieldPicture::Job {
   int generation = 0;
+  std::shared_ptr<const SolutionSnapshot> solution;
   MapRect rect;
   int width = 0, height = 0;
   double step = 0.0;
@@ -34,32 +44,25 @@ struct FieldPicture::Job {
   FieldLineOptions lineOptions;
 };
 
-FieldPicture::FieldPicture(CKalvorDoc& doc, QObject* parent) : QObject(parent), doc_(doc) {
+FieldPicture::FieldPicture(CKalvorDoc& doc, QObject* parent)
+    : QObject(parent), doc_(doc), options_(LoadFieldPictureOptions()) {
   restartTimer_.setSingleShot(true);
   restartTimer_.setInterval(kRestartDelayMs);
   connect(&restartTimer_, &QTimer::timeout, this, &FieldPicture::Restart);
-  connect(&doc_, &CKalvorDoc::aboutToChangeSystem, this, [this] {
-    Stop();
-    ++blocked_;
-  });
-  // A write that kept the results (output parameters, the gap calculation):
-  // the stopped job goes on.
-  connect(&doc_, &CKalvorDoc::systemChangeFinished, this, [this] {
-    blocked_ = std::max(0, blocked_ - 1);
-    if (Active() && blocked_ == 0) restartTimer_.start();
-  });
-  connect(&doc_, &CKalvorDoc::resultsChanged, this, &FieldPicture::OnResults);
-  OnResults(doc_.ResultsPresent());
+  // The worker reads its own snapshot of the solution, so edits, undo and
+  // saving never wait for it; only a new or dropped solution restarts it.
+  connect(&doc_, &CKalvorDoc::solutionChanged, this, &FieldPicture::OnSolution);
+  OnSolution();
 }
 
 FieldPicture::~FieldPicture() { Stop(); }
 
-bool FieldPicture::Active() const { return doc_.ResultsPresent() && options_.AnyShown(); }
+bool FieldPicture::Active() const { return solution_ && options_.AnyShown(); }
 
 void FieldPicture::SetOptions(const FieldPictureOptions& options) {
   if (options == options_) return;
   const bool linesChanged = options.linesPerElectrode != options_.linesPerElectrode;
-  const bool scaleChanged = options.quantity != options_.quantity;
+  const bool scaleChanged = options.quantity != options_.quantity || options.logScale != options_.logScale;
   const bool stepChanged = options.equipotentialStep != options_.equipotentialStep;
   options_ = options;
   if (linesChanged) {
@@ -81,6 +84,8 @@ void FieldPicture::Stop() {
     worker_.join();
   }
   stop_.store(false);
+  const std::lock_guard lock(mailboxMutex_);
+  mailbox_.clear();
 }
 
 void FieldPicture::Clear() {
@@ -90,15 +95,19 @@ void FieldPicture::Clear() {
   contours_.clear();
   lines_.clear();
   linesValid_ = false;
-  regions_.reset();
   marker_.reset();
+  peak_ = LargestField();
   emit changed();
 }
 
-void FieldPicture::OnResults(bool present) {
+void FieldPicture::OnSolution() {
+  std::shared_ptr<const SolutionSnapshot> next = doc_.Solution();
+  if (next == solution_) return;
   Clear();
-  if (!present) return;
-  regions_ = std::make_shared<PlaneRegions>(doc_.Calc());
+  solution_ = std::move(next);
+  if (!solution_) return;
+  peak_ = SystemLargestField(doc_.Analysis());
+  if (peak_.valid) marker_ = Mark{QPointF(peak_.x, peak_.y), peak_.value, peak_.error};
   if (Active()) restartTimer_.start();
 }
 
@@ -107,9 +116,15 @@ void FieldPicture::Follow(const ViewMapping& mapping, QSize viewport) {
   const QPointF lo = mapping.ToModel(QPoint(0, viewport.height()));
   const QPointF hi = mapping.ToModel(QPoint(viewport.width(), 0));
   MapRect r;
-  r.x1 = std::max(0.0, lo.x());
-  r.x2 = hi.x();
-  r.y1 = doc_.Parameters().UseEarth ? std::max(0.0, lo.y()) : lo.y();
+  if (options_.mirror && lo.x() < 0.0) {
+    // What shows of the mirrored half is computed in the half-plane once.
+    r.x1 = hi.x() < 0.0 ? -hi.x() : 0.0;
+    r.x2 = std::max(-lo.x(), hi.x());
+  } else {
+    r.x1 = std::max(0.0, lo.x());
+    r.x2 = hi.x();
+  }
+  r.y1 = solution_->Parameters().UseEarth ? std::max(0.0, lo.y()) : lo.y();
   r.y2 = hi.y();
   if (!(r.x2 > r.x1) || !(r.y2 > r.y1)) return;
   const double scale = mapping.Scale() * 10.0;  // pixels per cm
@@ -125,39 +140,44 @@ void FieldPicture::Follow(const ViewMapping& mapping, QSize viewport) {
 
 void FieldPicture::Restart() {
   Stop();
-  if (!Active() || blocked_ > 0) return;
+  if (!Active()) return;
+  const FieldCalc& calc = solution_->Calc();
   if (wantedSize_.isEmpty()) {
     // Not painted yet: the whole system.
-    wanted_ = DefaultMapRect(doc_.Calc());
+    wanted_ = DefaultMapRect(calc);
     wantedSize_ = QSize(200, 200);
   }
   auto job = std::make_shared<Job>();
   job->generation = generation_;
+  job->solution = solution_;
   job->rect = wanted_;
   job->width = wantedSize_.width();
   job->height = wantedSize_.height();
   job->step = options_.equipotentialStep;
   job->lines = !linesValid_;
   if (job->lines) {
-    job->starts = DefaultFieldLineStarts(doc_.Calc(), options_.linesPerElectrode);
+    job->starts = DefaultFieldLineStarts(calc, options_.linesPerElectrode);
     // Wider than the map of the whole system, so lines reach the earth or
     // another electrode rather than stopping near the picture's edge.
-    job->lineOptions.extent = DefaultMapRect(doc_.Calc(), 2.0);
+    job->lineOptions.extent = DefaultMapRect(calc, 2.0);
   }
   finished_.store(false);
   worker_ = std::thread([this, job] { Run(job); });
 }
 
-// On the worker thread: reads the engine, posts copies to the GUI thread.
+// On the worker thread: reads the job's snapshot only and hands copies of
+// what it computed to the GUI thread through the mailbox.
 void FieldPicture::Run(std::shared_ptr<Job> job) {
-  const FieldCalc& calc = doc_.Calc();
+  const FieldCalc& calc = job->solution->Calc();
   const int gen = job->generation;
   FieldMap map(job->rect, job->width, job->height);
   MapCallbacks callbacks;
   callbacks.stop = &stop_;
   callbacks.onPass = [this, gen](const FieldMap& pass) {
-    auto copy = std::make_shared<FieldMap>(pass);
-    QMetaObject::invokeMethod(this, [this, gen, copy] { AcceptMap(gen, copy); }, Qt::QueuedConnection);
+    Delivery d;
+    d.generation = gen;
+    d.map = std::make_shared<FieldMap>(pass);
+    Post(std::move(d));
   };
   if (ComputeFieldMap(calc, map, callbacks) == MapStatus::kComplete && !stop_.load()) {
     double phiMin = 0, phiMax = 0, eMax = 0;
@@ -165,17 +185,49 @@ void FieldPicture::Run(std::shared_ptr<Job> job) {
     const double step = job->step > 0 ? job->step : RoundStep(phiMax - phiMin, 10);
     auto contours = std::make_shared<std::vector<Polyline>>();
     if (step > 0) *contours = ExtractContours(map, ContourLevels(phiMin, phiMax, step));
-    QMetaObject::invokeMethod(
-        this, [this, gen, contours, step] { AcceptContours(gen, contours, step); }, Qt::QueuedConnection);
+    Delivery d;
+    d.generation = gen;
+    d.contours = contours;
+    d.step = step;
+    Post(std::move(d));
     if (job->lines && !stop_.load()) {
       auto lines = std::make_shared<std::vector<FieldLine>>();
       FieldLineCallbacks lc;
       lc.stop = &stop_;
-      if (TraceFieldLines(calc, job->starts, job->lineOptions, *lines, lc) == MapStatus::kComplete)
-        QMetaObject::invokeMethod(this, [this, gen, lines] { AcceptLines(gen, lines); }, Qt::QueuedConnection);
+      if (TraceFieldLines(calc, job->starts, job->lineOptions, *lines, lc) == MapStatus::kComplete) {
+        Delivery d;
+        d.generation = gen;
+        d.lines = lines;
+        Post(std::move(d));
+      }
     }
   }
   finished_.store(true);
+}
+
+// Everything the worker hands over goes through the mutex: the GUI thread
+// takes it in Deliver, which the queued call runs. Nothing the worker
+// touches travels inside Qt's event (whose locking the race checker does not
+// see).
+void FieldPicture::Post(Delivery delivery) {
+  {
+    const std::lock_guard lock(mailboxMutex_);
+    mailbox_.push_back(std::move(delivery));
+  }
+  QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
+}
+
+void FieldPicture::Deliver() {
+  std::vector<Delivery> arrived;
+  {
+    const std::lock_guard lock(mailboxMutex_);
+    arrived.swap(mailbox_);
+  }
+  for (Delivery& d : arrived) {
+    if (d.map) AcceptMap(d.generation, std::move(d.map));
+    if (d.contours) AcceptContours(d.generation, std::move(d.contours), d.step);
+    if (d.lines) AcceptLines(d.generation, std::move(d.lines));
+  }
 }
 
 void FieldPicture::AcceptMap(int generation, std::shared_ptr<FieldMap> map) {
@@ -243,8 +295,17 @@ void FieldPicture::RebuildImage() {
       std::nth_element(e.begin(), e.begin() + static_cast<long>(k), e.end());
       cap = e[k];
     }
+    // The top is the largest surface field of the run: the one number a
+    // design is judged by is on the scale, wherever the grid nodes fall.
+    if (peak_.valid) cap = peak_.value;
     scaleMin_ = 0.0;
     scaleMax_ = cap > 0 ? cap : 1.0;
+    // A logarithmic scale spans three decades below the top, or down to
+    // the weakest field of the map if that is closer.
+    double least = scaleMax_;
+    for (double v : e)
+      if (v > 0.0) least = std::min(least, v);
+    logFloor_ = std::clamp(least, scaleMax_ * 1e-3, scaleMax_ * 0.5);
   } else {
     scaleMin_ = phiMin;
     scaleMax_ = phiMax > phiMin ? phiMax : phiMin + 1.0;
@@ -259,10 +320,24 @@ void FieldPicture::RebuildImage() {
         row[i] = inside.rgba();
         continue;
       }
-      const double v = field ? p.e : p.phi;
-      row[i] = ColourAt((v - scaleMin_) / (scaleMax_ - scaleMin_)).rgba();
+      row[i] = ColourAt(ScalePosition(field ? p.e : p.phi)).rgba();
     }
   }
+}
+
+bool FieldPicture::LogScale() const {
+  return options_.logScale && options_.quantity == FieldPictureOptions::Quantity::kField && logFloor_ > 0.0 &&
+         scaleMax_ > logFloor_;
+}
+
+double FieldPicture::ScaleBottom() const { return LogScale() ? logFloor_ : scaleMin_; }
+
+double FieldPicture::ScalePosition(double value) const {
+  if (LogScale()) {
+    if (!(value > logFloor_)) return 0.0;
+    return std::min(1.0, std::log(value / logFloor_) / std::log(scaleMax_ / logFloor_));
+  }
+  return (value - scaleMin_) / (scaleMax_ - scaleMin_);
 }
 
 void FieldPicture::PaintUnder(QPainter& painter, const ViewMapping& mapping) const {
@@ -274,10 +349,58 @@ void FieldPicture::PaintUnder(QPainter& painter, const ViewMapping& mapping) con
   painter.save();
   painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
   // Nothing of the map left of the axis or below the earth.
-  painter.setClipRect(QRectF(Device(mapping, r.x1, r.y2 + dy), Device(mapping, r.x2 + dx, r.y1)).normalized(),
-                      Qt::IntersectClip);
+  const QRectF clip = QRectF(Device(mapping, r.x1, r.y2 + dy), Device(mapping, r.x2 + dx, r.y1)).normalized();
+  painter.save();
+  painter.setClipRect(clip, Qt::IntersectClip);
   painter.drawImage(target.normalized(), image_);
   painter.restore();
+  if (options_.mirror) {
+    MirrorAboutAxis(painter, mapping);
+    painter.setClipRect(clip, Qt::IntersectClip);
+    painter.drawImage(target.normalized(), image_);
+  }
+  painter.restore();
+}
+
+QRect FieldPicture::ColourBarRect(QRect area, const QFontMetrics& fm) const {
+  const int barH = std::min(220, area.height() - 90);
+  if (barH <= 40) return {};
+  const int labelW = std::max(fm.horizontalAdvance(QStringLiteral("|E|, кВ/см (лог.)")),
+                              fm.horizontalAdvance(Number(scaleMax_) + QStringLiteral(" макс.")) + 22);
+  return QRect(area.right() - labelW - 12, area.top() + 30, 14, barH);
+}
+
+// The bar with five values, the top one the scale's end (for |E| the largest
+// surface field), and the quantity with its unit above it.
+void FieldPicture::PaintColourBar(QPainter& painter, QRect bar, const QFontMetrics& fm) const {
+  const bool field = options_.quantity == FieldPictureOptions::Quantity::kField;
+  const bool log = LogScale();
+  const int barH = bar.height();
+  const QString title = field ? (log ? QStringLiteral("|E|, кВ/см (лог.)") : QStringLiteral("|E|, кВ/см"))
+                              : QStringLiteral("φ, кВ");
+  const int labelW = std::max(fm.horizontalAdvance(QStringLiteral("|E|, кВ/см (лог.)")),
+                              fm.horizontalAdvance(Number(scaleMax_) + QStringLiteral(" макс.")) + 22);
+  painter.fillRect(QRect(bar.left() - 6, bar.top() - 22, labelW + 14, barH + 32), QColor(255, 255, 255, 220));
+  for (int y = 0; y < barH; ++y)
+    painter.fillRect(QRect(bar.left(), bar.bottom() - y, bar.width(), 1), ColourAt(double(y) / (barH - 1)));
+  painter.setPen(Qt::black);
+  painter.drawRect(bar);
+  painter.drawText(QPointF(bar.left(), bar.top() - 8), title);
+  for (int k = 0; k <= 4; ++k) {
+    const int y = bar.bottom() - k * (barH - 1) / 4;
+    const double v = log ? logFloor_ * std::pow(scaleMax_ / logFloor_, k / 4.0) : scaleMin_ + k * (scaleMax_ - scaleMin_) / 4;
+    QString text = Number(v);
+    if (k == 4 && field && peak_.valid) text += QStringLiteral(" макс.");
+    painter.drawLine(bar.right(), y, bar.right() + 4, y);
+    painter.drawText(QPointF(bar.right() + 7, y + fm.ascent() / 2.0), text);
+  }
+}
+
+QString FieldPicture::MarkerText() const {
+  if (!marker_ || !(marker_->field > 0.0)) return {};
+  QString text = QStringLiteral("|E| = %1").arg(Number(marker_->field));
+  if (marker_->error >= 0.0) text += QStringLiteral(" ± %1").arg(QString::number(marker_->error, 'g', 2));
+  return text + QStringLiteral(" кВ/см");
 }
 
 void FieldPicture::PaintOver(QPainter& painter, const ViewMapping& mapping, QRect area, bool axes) const {
@@ -288,6 +411,41 @@ void FieldPicture::PaintOver(QPainter& painter, const ViewMapping& mapping, QRec
   painter.setFont(small);
   const QFontMetrics fm(small);
   const bool active = Active();
+  const bool mirror = options_.mirror;
+
+  // Places the values of the equipotentials keep clear of: the colour bar,
+  // the axes' ticks and labels, the peak's value.
+  std::vector<QRectF> taken;
+  const QRect bar = active && options_.showMap && !image_.isNull() ? ColourBarRect(area, fm) : QRect();
+  if (!bar.isNull()) taken.emplace_back(bar.left() - 6, bar.top() - 22, area.right() - bar.left() + 7, bar.height() + 32);
+  if (axes) {
+    taken.emplace_back(area.left(), area.bottom() - fm.height() - 10, area.width(), fm.height() + 11);
+    taken.emplace_back(area.left(), area.top(), fm.horizontalAdvance(QStringLiteral("-0000")) + 12, area.height());
+  }
+  const QString markText = MarkerText();
+  QRectF markBox;
+  if (marker_ && active) {
+    const QPointF at = Device(mapping, marker_->at.x(), marker_->at.y());
+    if (!markText.isEmpty()) {
+      markBox = QRectF(0, 0, fm.horizontalAdvance(markText) + 8, fm.height() + 4);
+      // Beside the mark, on whichever side keeps it in the picture and off the bar.
+      markBox.moveBottomLeft(at + QPointF(12, -8));
+      const bool clash = std::any_of(taken.begin(), taken.end(), [&](const QRectF& r) { return r.intersects(markBox); });
+      if (markBox.right() > area.right() || clash) markBox.moveBottomRight(at + QPointF(-12, -8));
+      if (markBox.top() < area.top()) markBox.moveTop(at.y() + 10);
+      taken.push_back(markBox);
+    }
+  }
+
+  // Paths drawn on the half-plane and, mirrored, on the other half.
+  auto drawBoth = [&](const QPainterPath& path) {
+    painter.drawPath(path);
+    if (!mirror) return;
+    painter.save();
+    MirrorAboutAxis(painter, mapping);
+    painter.drawPath(path);
+    painter.restore();
+  };
 
   if (active && options_.showFieldLines) {
     QPen pen(QColor(255, 90, 54));
@@ -297,7 +455,7 @@ void FieldPicture::PaintOver(QPainter& painter, const ViewMapping& mapping, QRec
       if (line.points.size() < 2) continue;
       QPainterPath path(Device(mapping, line.points[0].x, line.points[0].y));
       for (size_t k = 1; k < line.points.size(); ++k) path.lineTo(Device(mapping, line.points[k].x, line.points[k].y));
-      painter.drawPath(path);
+      drawBoth(path);
     }
   }
 
@@ -305,55 +463,37 @@ void FieldPicture::PaintOver(QPainter& painter, const ViewMapping& mapping, QRec
     const QColor colour = options_.showMap ? QColor(255, 255, 255, 220) : QColor(60, 60, 60);
     QPen pen(colour);
     pen.setWidthF(1.0);
-    std::vector<QRectF> labels;  // where they crowd (near sharp edges) only the first is written
+    std::vector<QRectF> labels = taken;  // where they crowd (near sharp edges) only the first is written
     for (const Polyline& c : contours_) {
       if (c.x.size() < 2) continue;
       QPainterPath path(Device(mapping, c.x[0], c.y[0]));
       for (size_t k = 1; k < c.x.size(); ++k) path.lineTo(Device(mapping, c.x[k], c.y[k]));
       if (c.closed) path.closeSubpath();
       painter.setPen(pen);
-      painter.drawPath(path);
-      // A value on every line long enough to carry it.
+      drawBoth(path);
+      // A value on every line long enough to carry it, at the first of a few
+      // places along it that is free.
       if (path.length() < 90) continue;
-      const QPointF at = path.pointAtPercent(0.5);
-      const QString text = Number(c.level);
-      QRectF box = fm.boundingRect(text);
-      box.moveCenter(at);
-      box.adjust(-2, 0, 2, 0);
-      if (std::any_of(labels.begin(), labels.end(), [&](const QRectF& r) { return r.intersects(box); })) continue;
-      labels.push_back(box);
-      painter.fillRect(box, QColor(255, 255, 255, 200));
-      painter.setPen(Qt::black);
-      painter.drawText(box, Qt::AlignCenter, text);
-    }
-  }
-
-  if (active && options_.showMap && !image_.isNull()) {
-    // The colour bar at the right edge, with five values and the unit.
-    const int barH = std::min(220, area.height() - 90);
-    if (barH > 40) {
-      const bool field = options_.quantity == FieldPictureOptions::Quantity::kField;
-      const QString title = field ? QStringLiteral("|E|, кВ/см") : QStringLiteral("φ, кВ");
-      int labelW = fm.horizontalAdvance(title);
-      for (int k = 0; k <= 4; ++k)
-        labelW = std::max(labelW, fm.horizontalAdvance(Number(scaleMin_ + k * (scaleMax_ - scaleMin_) / 4)) + 22);
-      const QRect bar(area.right() - labelW - 12, area.top() + 30, 14, barH);
-      painter.fillRect(QRect(bar.left() - 6, bar.top() - 22, labelW + 14, barH + 32), QColor(255, 255, 255, 220));
-      for (int y = 0; y < barH; ++y)
-        painter.fillRect(QRect(bar.left(), bar.bottom() - y, bar.width(), 1), ColourAt(double(y) / (barH - 1)));
-      painter.setPen(Qt::black);
-      painter.drawRect(bar);
-      painter.drawText(QPointF(bar.left(), bar.top() - 8), title);
-      for (int k = 0; k <= 4; ++k) {
-        const int y = bar.bottom() - k * (barH - 1) / 4;
-        painter.drawLine(bar.right(), y, bar.right() + 4, y);
-        painter.drawText(QPointF(bar.right() + 7, y + fm.ascent() / 2.0), Number(scaleMin_ + k * (scaleMax_ - scaleMin_) / 4));
+      const QString text = Number(c.level) + QStringLiteral(" кВ");
+      for (double t : {0.5, 0.3, 0.7, 0.15, 0.85}) {
+        QRectF box = fm.boundingRect(text);
+        box.moveCenter(path.pointAtPercent(t));
+        box.adjust(-2, 0, 2, 0);
+        if (!area.contains(box.toAlignedRect())) continue;
+        if (std::any_of(labels.begin(), labels.end(), [&](const QRectF& r) { return r.intersects(box); })) continue;
+        labels.push_back(box);
+        painter.fillRect(box, QColor(255, 255, 255, 200));
+        painter.setPen(Qt::black);
+        painter.drawText(box, Qt::AlignCenter, text);
+        break;
       }
     }
   }
 
-  if (marker_) {
-    const QPointF at = Device(mapping, marker_->x(), marker_->y());
+  if (!bar.isNull()) PaintColourBar(painter, bar, fm);
+
+  if (marker_ && active) {
+    const QPointF at = Device(mapping, marker_->at.x(), marker_->at.y());
     QPen pen(QColor(220, 0, 0));
     pen.setWidthF(2.0);
     painter.setPen(pen);
@@ -361,6 +501,12 @@ void FieldPicture::PaintOver(QPainter& painter, const ViewMapping& mapping, QRec
     painter.drawEllipse(at, 7.0, 7.0);
     painter.drawLine(at - QPointF(11, 0), at + QPointF(11, 0));
     painter.drawLine(at - QPointF(0, 11), at + QPointF(0, 11));
+    if (!markText.isEmpty()) {
+      painter.fillRect(markBox, QColor(255, 255, 255, 230));
+      painter.drawRect(markBox);
+      painter.setPen(Qt::black);
+      painter.drawText(markBox, Qt::AlignCenter, markText);
+    }
   }
 
   if (axes) {
@@ -370,9 +516,9 @@ void FieldPicture::PaintOver(QPainter& painter, const ViewMapping& mapping, QRec
     if (step > 0) {
       painter.setPen(Qt::black);
       // Labels stay readable over the map on a light backing.
+      // (and off the earth line, which runs along the bottom edge).
       auto Label = [&](QPointF baseline, const QString& text) {
-        if (active && options_.showMap)
-          painter.fillRect(QRectF(baseline.x() - 1, baseline.y() - fm.ascent(), fm.horizontalAdvance(text) + 2,
+        painter.fillRect(QRectF(baseline.x() - 1, baseline.y() - fm.ascent(), fm.horizontalAdvance(text) + 2,
                                   fm.height()),
                            QColor(255, 255, 255, 190));
         painter.drawText(baseline, text);
@@ -380,42 +526,54 @@ void FieldPicture::PaintOver(QPainter& painter, const ViewMapping& mapping, QRec
       const QPointF lo = mapping.ToModel(QPoint(area.left(), area.bottom()));
       const QPointF hi = mapping.ToModel(QPoint(area.right(), area.top()));
       const int bottom = area.bottom(), left = area.left();
+      const QString xName = QStringLiteral("r, см"), yName = QStringLiteral("z, см");
+      const double xNameLeft = area.right() - fm.horizontalAdvance(xName) - 4;
+      const double yNameBottom = area.top() + fm.ascent() + 4 + fm.descent();
       painter.drawLine(area.bottomLeft(), area.bottomRight());
       painter.drawLine(area.bottomLeft(), area.topLeft());
       for (double v = std::ceil(lo.x() / step) * step; v <= hi.x(); v += step) {
         const double x = Device(mapping, v, 0).x();
-        if (x < left + 30 || x > area.right() - 40) continue;
-        painter.drawLine(QPointF(x, bottom), QPointF(x, bottom - 5));
         const QString t = Number(std::abs(v) < step * 1e-6 ? 0.0 : v);
-        Label(QPointF(x - fm.horizontalAdvance(t) / 2.0, bottom - 7), t);
+        const double half = fm.horizontalAdvance(t) / 2.0;
+        // Clear of the corner with the z ticks and of the axis name.
+        if (x - half < left + 30 || x + half > xNameLeft - 6) continue;
+        painter.drawLine(QPointF(x, bottom), QPointF(x, bottom - 5));
+        Label(QPointF(x - half, bottom - 7), t);
       }
       for (double v = std::ceil(lo.y() / step) * step; v <= hi.y(); v += step) {
         const double y = Device(mapping, 0, v).y();
-        if (y > bottom - 20 || y < area.top() + 20) continue;
+        if (y > bottom - fm.height() - 12 || y - fm.ascent() < yNameBottom + 4) continue;
         painter.drawLine(QPointF(left, y), QPointF(left + 5, y));
         Label(QPointF(left + 7, y + fm.ascent() / 2.0), Number(std::abs(v) < step * 1e-6 ? 0.0 : v));
       }
-      Label(QPointF(area.right() - fm.horizontalAdvance("r, см") - 4, bottom - 7), QStringLiteral("r, см"));
-      Label(QPointF(left + 7, area.top() + fm.ascent() + 4), QStringLiteral("z, см"));
+      Label(QPointF(xNameLeft, bottom - 7), xName);
+      Label(QPointF(left + 7, area.top() + fm.ascent() + 4), yName);
     }
   }
   painter.restore();
 }
 
-void FieldPicture::SetMarker(QPointF at) {
-  marker_ = at;
+void FieldPicture::SetMarker(QPointF at, double field, double error) {
+  marker_ = Mark{at, field, error};
   emit changed();
 }
 
+std::optional<QPointF> FieldPicture::Marker() const {
+  if (!marker_) return std::nullopt;
+  return marker_->at;
+}
+
 QString FieldPicture::ReadoutAt(double x, double y) const {
-  if (!regions_ || !doc_.ResultsPresent() || blocked_ > 0) return {};
-  const MapPoint p = EvaluatePoint(doc_.Calc(), *regions_, x, y);
+  if (!solution_) return {};
+  // The mirrored half holds the same field with its radial component reversed.
+  const double sign = x < 0.0 && options_.mirror ? -1.0 : 1.0;
+  const MapPoint p = EvaluatePoint(solution_->Calc(), solution_->Regions(), HalfPlaneX(x), y);
   if (p.conductor) {
     const QString where = p.generatrix < 0 ? QStringLiteral("земля")
                                            : QStringLiteral("проводник (образующая %1)").arg(p.generatrix + 1);
     return QStringLiteral("φ=%1 кВ  %2").arg(Number(p.phi), where);
   }
-  return QStringLiteral("φ=%1 кВ  |E|=%2 кВ/см  Ex=%3  Ey=%4  область %5")
-      .arg(Number(p.phi), Number(p.e), Number(p.ex), Number(p.ey))
+  return QStringLiteral("φ=%1 кВ  |E|=%2 кВ/см  Ex=%3 кВ/см  Ey=%4 кВ/см  область %5")
+      .arg(Number(p.phi), Number(p.e), Number(sign * p.ex), Number(p.ey))
       .arg(p.region);
 }

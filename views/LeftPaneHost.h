@@ -1,9 +1,9 @@
 #pragma once
 // What the panes and the geometry view need of the main frame: the two-column
-// splitter whose left pane is replaced at run time, and the status bar.
+// splitter whose left pane is replaced at run time, and the status bar. The
+// views change each other only through it, never by reaching into one
+// another's widgets.
 
-class CKalvorView;
-class CLeftView_Empty;
 class QString;
 class QWidget;
 
@@ -18,9 +18,14 @@ class LeftPaneHost {
   // chose to stay in an editor pane with unapplied changes.
   virtual QWidget* ReplaceLeftPane(LeftPaneKind kind) = 0;
   virtual QWidget* LeftPane() const = 0;
-  // The left pane when it is the tree, else null.
-  virtual CLeftView_Empty* TreePane() const = 0;
-  virtual CKalvorView* GeometryView() const = 0;
+  // Whether the left pane is the tree.
+  virtual bool TreeShown() const = 0;
+  // Opens generatrix `index` in its editor pane, filled from it (the tree
+  // for an index outside the system); false when the user chose to stay in
+  // an editor pane with unapplied changes.
+  virtual bool EditGeneratrix(int index) = 0;
+  // Creates a generatrix in the geometry view, an arc or a line.
+  virtual void CreateGeneratrix(bool arc) = 0;
   // Collapses the left column; dragging the bar brings it back.
   virtual void HideLeftPane() = 0;
   virtual void ShowStatusMessage(const QString& text) = 0;

@@ -12,6 +12,7 @@
 
 #include "app/CKalvorApp.h"
 #include "app/CMainFrame.h"
+#include "app/RecentFileList.h"
 #include "dialogs/NumberFields.h"
 #include "document/DocumentTestSupport.h"
 #include "document/CKalvorDoc.h"
@@ -24,6 +25,9 @@ class GuiTest : public ::testing::Test {
     static QTemporaryDir settingsDir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
+    // Each test starts from the field picture's defaults.
+    QSettings(QString::fromUtf8(RecentFileList::kOrganisation), QString::fromUtf8(RecentFileList::kApplication))
+        .remove(QStringLiteral("FieldPicture"));
     ASSERT_TRUE(dir.isValid());
     NumberFields::SetMessageHandler([this](QWidget*, const QString& text) { messages << text; });
   }

@@ -2,7 +2,13 @@
 // section of the control, and every section a control points to exists.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QStatusBar>
 #include <QTextBrowser>
+#include <QTreeWidget>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -12,6 +18,7 @@
 #include "app/HelpWindow.h"
 #include "views/CKalvorView.h"
 #include "views/CLeftView_Empty.h"
+#include "views/ResultsPane.h"
 
 namespace {
 
@@ -72,7 +79,8 @@ TEST_F(HelpWindowTest, EverySectionAControlNamesIsInTheManual) {
   HelpWindow* help = HelpWindow::Open(frame());
   const QStringList sections = help->Sections();
   for (const char* s : {"window", "format", "tutorial", "tree", "view", "generatrix", "editing", "file",
-                        "parameters", "calculation", "gap-curves", "results", "accuracy", "batch"})
+                        "parameters", "calculation", "gap-curves", "results", "accuracy", "batch", "navigation", "undo",
+                        "sidecar", "precise", "field-picture", "results-pane", "plots", "export", "accuracy-figures"})
     EXPECT_TRUE(sections.contains(s)) << s;
   EXPECT_EQ(HelpWindow::SectionFor(frame()->TreePane()), "tree");
   EXPECT_EQ(HelpWindow::SectionFor(frame()->GeometryView()->viewport()), "view");
@@ -81,6 +89,64 @@ TEST_F(HelpWindowTest, EverySectionAControlNamesIsInTheManual) {
     const QString s = HelpWindow::SectionFor(frame()->ToolBar()->widgetForAction(a));
     EXPECT_TRUE(sections.contains(s)) << a->text().toStdString() << " -> " << s.toStdString();
   }
+}
+
+// Every pane and dialog of the program, found in its sources, has its
+// section in the manual: a new dialog without one fails here.
+TEST_F(HelpWindowTest, EveryPaneAndDialogHasASectionOfTheManual) {
+  Start();
+  const QStringList sections = HelpWindow::Open(frame())->Sections();
+  // class -> base, from every header of the desktop program.
+  QHash<QString, QString> base;
+  static const QRegularExpression declaration(QStringLiteral("\\bclass\\s+(\\w+)\\s*(?:final\\s*)?:\\s*public\\s+(\\w+)"));
+  for (const char* folder : {"app", "dialogs", "views", "document"}) {
+    QDirIterator it(QString::fromUtf8(KALVOR_SOURCE_DIR "/") + QLatin1String(folder), {QStringLiteral("*.h")}, QDir::Files);
+    while (it.hasNext()) {
+      QFile file(it.next());
+      ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+      const QString text = QString::fromUtf8(file.readAll());
+      for (auto m = declaration.globalMatch(text); m.hasNext();) {
+        const QRegularExpressionMatch d = m.next();
+        base.insert(d.captured(1), d.captured(2));
+      }
+    }
+  }
+  auto derives = [&](QString cls, const QStringList& roots) {
+    for (int depth = 0; depth < 10 && !cls.isEmpty(); ++depth, cls = base.value(cls))
+      if (roots.contains(cls)) return true;
+    return false;
+  };
+  // The section a class gets, as F1 finds it: its own or its nearest base's.
+  auto section = [&](QString cls) {
+    for (int depth = 0; depth < 10 && !cls.isEmpty(); ++depth, cls = base.value(cls))
+      if (const QString s = HelpWindow::SectionForClass(cls); !s.isEmpty()) return s;
+    return QString();
+  };
+  const QStringList roots = {QStringLiteral("QDialog"), QStringLiteral("QDockWidget"),
+                             QStringLiteral("QAbstractScrollArea"), QStringLiteral("GeneratrixPane"),
+                             QStringLiteral("COptionPage"), QStringLiteral("CLeftView_Empty")};
+  int checked = 0;
+  for (auto it = base.cbegin(); it != base.cend(); ++it) {
+    if (!derives(it.key(), roots)) continue;
+    ++checked;
+    const QString s = section(it.key());
+    EXPECT_TRUE(sections.contains(s)) << it.key().toStdString() << " -> \"" << s.toStdString() << "\"";
+  }
+  EXPECT_GT(checked, 15);
+}
+
+TEST_F(HelpWindowTest, ContextHelpOnTheResultsPaneOpensItsSectionAndClearsThePrompt) {
+  Start();
+  ResultsPane* pane = frame()->Results();
+  pane->show();
+  QTest::qWait(20);
+  frame()->Action(ID_CONTEXT_HELP)->trigger();
+  EXPECT_FALSE(frame()->statusBar()->currentMessage().isEmpty());
+  QTest::mouseClick(pane->Tree()->viewport(), Qt::LeftButton);
+  ASSERT_TRUE(Help());
+  QTest::qWait(50);
+  EXPECT_EQ(Help()->CurrentSection(), "results-pane");
+  EXPECT_TRUE(frame()->statusBar()->currentMessage().isEmpty());
 }
 
 }  // namespace

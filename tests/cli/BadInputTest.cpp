@@ -63,6 +63,11 @@ TEST(CliBadInput, EveryReproducerEndsWithAMessageOrFiniteFiles) {
        "Образующая 1: заряд"},
       {"hugeGapCurve", kOk, "", kGap + "2147483647 ; 0.0000 ;\n", "Кривая 1: количество точек 2147483647"},
       {"negativeGapCurve", kOk, "", kGap + "-1 ; 0.0000 ;\n", "Кривая 1: количество точек -1"},
+      {"inceptionOffSurface", kOk, "--inception air --inception-from 3,3", "",
+       "Точка (3; 3) не лежит на поверхности проводника"},
+      {"inceptionMissingTable", kOk, "--inception /nonexistent/gas.tab", "", "/nonexistent/gas.tab"},
+      {"inceptionConditionsAlone", kOk, "--pressure-bar 2", "", "только вместе с --inception"},
+      {"inceptionSound", kOk, "--inception sf6 --pressure-bar 2 --inception-from 0,15", "", nullptr},
       {"sound", kOk, "--control --control-potentials --dump-matrix --points-between 3", kGap + "10 ; 0.0000 ;\n",
        nullptr},
   };

@@ -14,7 +14,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "../common/SmallDisk.h"
 #include "cli/Options.h"
+#include "engine/FieldCalc.h"
 
 namespace {
 
@@ -94,10 +96,35 @@ TEST_F(Cli, ConductorSphereWritesItsPotentialAndField) {
 
 TEST_F(Cli, FailuresExitWithTheirMessage) {
   const fs::path sys = Write("sphere.txt", kSphere);
+  // Regression: a missing results folder was found only after the whole
+  // calculation, with exit code 1 and a generic message. Now every output
+  // path is checked first: exit 2, the folder and the cause named, nothing
+  // written.
   Result r = Run(sys.string() + " --quiet --results " + (dir / "missing").string());
-  EXPECT_EQ(r.exit, 1);
-  EXPECT_NE(r.err.find("Error: Невозможно открыть файл."), std::string::npos) << r.err;
+  EXPECT_EQ(r.exit, 2);
+  EXPECT_NE(r.err.find("нет такой папки " + (dir / "missing").string()), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("Error"), std::string::npos) << r.err;
   EXPECT_EQ(r.out.find("Расчет завершен"), std::string::npos);
+  for (const char* option : {"--map", "--summary", "--field-lines"}) {
+    r = Run(sys.string() + " --quiet " + option + " " + (dir / "missing" / "out.txt").string());
+    EXPECT_EQ(r.exit, 2) << option;
+    EXPECT_NE(r.err.find("нет такой папки " + (dir / "missing").string()), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(option), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir / "01.dat")) << option;
+    EXPECT_FALSE(fs::exists(dir / "ControlCalc.txt")) << option;
+  }
+  // The system file named like a result file in its results folder, and
+  // --save-refined onto the system file itself.
+  const fs::path named = Write("01.dat", kSphere);
+  r = Run(named.string() + " --quiet");
+  EXPECT_EQ(r.exit, 2);
+  EXPECT_NE(r.err.find("исходный файл"), std::string::npos) << r.err;
+  EXPECT_EQ(Read(named), kSphere);
+  fs::remove(named);
+  r = Run(sys.string() + " --quiet --target-error 1e-2 --save-refined " + sys.string());
+  EXPECT_EQ(r.exit, 2);
+  EXPECT_NE(r.err.find("--save-refined"), std::string::npos) << r.err;
+  EXPECT_EQ(Read(sys), kSphere);
 
   // A reading error names the line and nothing is calculated.
   const fs::path bad = Write("bad.txt", std::string(kSphere) + "\n" + kSphere);
@@ -105,6 +132,15 @@ TEST_F(Cli, FailuresExitWithTheirMessage) {
   EXPECT_EQ(r.exit, 1);
   EXPECT_NE(r.err.find("Неверный тип образующей поверхности. Допустимые типы или 'c' или 'l'"), std::string::npos);
   EXPECT_NE(r.err.find("строка 2"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir / "01.dat"));
+
+  // A number that overflows stops reading at its line; the lines above are
+  // never calculated on their own.
+  const fs::path huge = Write("huge.txt", std::string(kSphere) + "Me; 1 ; 2 ;    ; 1e400 ;\t\tl; 1 ; 0 ; 1 ; 10 ; 5 ; 4 ; 1 ;\n");
+  r = Run(huge.string() + " --quiet");
+  EXPECT_EQ(r.exit, 1);
+  EXPECT_NE(r.err.find(FieldCalc::MessageFor(FieldCalc::kBadParameter)), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("строка 2"), std::string::npos) << r.err;
   EXPECT_FALSE(fs::exists(dir / "01.dat"));
 
   const fs::path empty = Write("empty.txt", "// nothing\n");
@@ -120,6 +156,40 @@ TEST_F(Cli, FailuresExitWithTheirMessage) {
   r = Run(axis.string() + " --quiet");
   EXPECT_EQ(r.exit, 1);
   EXPECT_NE(r.err.find("Образующая 1"), std::string::npos) << r.err;
+}
+
+// Regression: --map, --field-lines, --summary and --save-refined were
+// written in place: on a full disk the old map became a truncated file
+// after "Расчет завершен". Each now keeps the old file whole, leaves no
+// temporary, exits 1 and names the cause.
+TEST_F(Cli, AFullDiskKeepsEveryOldOutputWhole) {
+  SmallDisk disk("size=64k");
+  ASSERT_TRUE(disk.Mounted() || ::geteuid() != 0);
+  if (!disk.Mounted()) GTEST_SKIP() << "cannot mount a tmpfs (needs root)";
+  const fs::path sys = Write("sphere.txt", kSphere);
+  for (const std::string option : {"--map", "--field-lines", "--summary", "--save-refined"}) {
+    SCOPED_TRACE(option);
+    const fs::path out = disk.Path() / "out.txt";
+    std::ofstream(out) << "previous";
+    // Fill the disk but for a few bytes: the pre-check passes, the write fails.
+    {
+      std::ofstream filler(disk.Path() / "filler", std::ios::binary);
+      const std::string block(1024, 'f');
+      while (filler.write(block.data(), static_cast<std::streamsize>(block.size()))) filler.flush();
+    }
+    std::string args = sys.string() + " --quiet --results " + dir.string() + " " + option + " " + out.string();
+    if (option == "--map") args += " --map-size 400x400";
+    if (option == "--field-lines") args += " --field-lines-per-electrode 200";
+    if (option == "--save-refined") args = "--target-error 1e-2 " + args;
+    const Result r = Run(args);
+    EXPECT_EQ(r.exit, 1) << r.err;
+    EXPECT_NE(r.err.find("нет места на диске"), std::string::npos) << r.err;
+    EXPECT_EQ(Read(out), "previous");
+    fs::remove(disk.Path() / "filler");
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(disk.Path())) names.push_back(e.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"out.txt"});
+  }
 }
 
 TEST_F(Cli, ClosureQuestionNeedsYes) {

@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -184,6 +185,42 @@ TEST_F(Output, FullDiskLeavesNoTruncatedFile) {
   EXPECT_EQ(Names(disk.Path()), (std::vector<std::string>{"01.dat"}));
 }
 
+// Regression: a system file named ControlCalc.txt or 01.dat in its own
+// results folder was overwritten by the run without a word.
+TEST_F(Output, ASystemFileNamedLikeAResultIsNeverWrittenOver) {
+  const std::string system = testsys::Sphere(10, 10, 12) + testsys::Sphere(40, 10, 12);
+  for (const char* name : {"ControlCalc.txt", "02.dat", "01space.dat"}) {
+    SCOPED_TRACE(name);
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::ofstream(dir / name) << system;
+    testsys::Load(calc, system);
+    Use(dir);
+    CSurfColl curves;
+    curves.Append(MakeGapLine(2, 3, 0, 0, 10, 0));
+    calc.SetGapCurves(std::move(curves));
+    // Reached through another spelling of the folder.
+    calc.SetInputFiles({(dir / "." / name).string()});
+    ui.messages.clear();
+    const bool gap = std::string(name) == "01space.dat";
+    if (gap) {
+      ASSERT_TRUE(RunCalculation(calc, changed, ui).success) << (ui.messages.empty() ? "" : ui.messages.back());
+      EXPECT_EQ(RunGapCalculation(calc, ui), FieldCalc::kFileOpen);
+      EXPECT_NE(calc.FullErrorText().find("исходный файл"), std::string::npos) << calc.FullErrorText();
+    } else {
+      EXPECT_FALSE(RunCalculation(calc, changed, ui).success);
+      ASSERT_EQ(ui.messages.size(), 1u);
+      EXPECT_NE(ui.messages[0].find((dir / name).string() + ": это исходный файл"), std::string::npos)
+          << ui.messages[0];
+      EXPECT_EQ(Names(dir), std::vector<std::string>{name});  // nothing written at all
+    }
+    std::ifstream in(dir / name);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), system);
+  }
+}
+
 TEST_F(Output, AbortBetweenResultFilesKeepsTheFinishedOnes) {
   testsys::Load(calc, testsys::Sphere(10, 10, 12) + testsys::Sphere(40, 10, 12));
   // The last question of a run is the one before the second result file.
@@ -224,6 +261,30 @@ TEST(LargeFiles, HundredThousandFloatingConductorsReadAndCount) {
   // Every check passes; only the 300 GB matrix is refused.
   calc.Place();
   EXPECT_EQ(calc.ErrorCode(), FieldCalc::kNoMemory) << calc.FullErrorText();
+}
+
+}  // namespace
+
+namespace {
+
+// Regression: 40 000 unknowns (12.8 GB) were accepted on a shared 23 GB
+// machine because the check compared with the physical total. The limit is
+// now the memory available at the moment, which is less than the total on
+// any running machine, and a system above it is refused before allocation.
+TEST(Memory, TheLimitIsWhatIsAvailableNowNotTheTotal) {
+  const double total = static_cast<double>(sysconf(_SC_PHYS_PAGES)) * static_cast<double>(sysconf(_SC_PAGE_SIZE));
+  const double available = FieldCalc::AvailableMemoryBytes();
+  EXPECT_GT(available, 0.0);
+  EXPECT_LT(available, total);
+  // A square system just above what is available, far below the total
+  // whenever the machine is busy: refused with both sizes, nothing kept.
+  const long long points = static_cast<long long>(std::sqrt(available / 8.0) * 1.05) + 1;
+  FieldCalc calc;
+  testsys::Load(calc, "Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 1 ; 0 ; 1 ; 10 ; 5 ; " + std::to_string(points) + " ; 1 ;\n");
+  calc.Place();
+  EXPECT_EQ(calc.ErrorCode(), FieldCalc::kNoMemory);
+  EXPECT_NE(calc.FullErrorText().find("свободно сейчас"), std::string::npos) << calc.FullErrorText();
+  EXPECT_TRUE(calc.Coefficients().IsEmpty());
 }
 
 }  // namespace
