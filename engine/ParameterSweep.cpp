@@ -286,7 +286,7 @@ SweepRow RunSweepPoint(const CSurfColl& system, const CalcParameters& params, co
   row.success = true;
   for (const BodyFigures& b : r.analysis.bodies) {
     row.maxField.push_back(b.maxField);
-    row.maxFieldError.push_back(std::numeric_limits<double>::quiet_NaN());
+    row.maxFieldError.push_back(b.maxFieldError);
     row.charge.push_back(b.charge);
     row.potential.push_back(b.potential);
   }

@@ -65,7 +65,7 @@ struct SweepRow {
   std::string error;  // the engine's full message of a failed value
   // Per conductor body, in the summary's order.
   std::vector<double> maxField;       // kV/cm
-  std::vector<double> maxFieldError;  // kV/cm; NaN where the engine gives none
+  std::vector<double> maxFieldError;  // kV/cm: the estimated error of maxField
   std::vector<double> charge;         // C
   std::vector<double> potential;      // kV
   std::vector<std::vector<double>> capacitance;  // F, over the fixed bodies

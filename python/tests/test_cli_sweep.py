@@ -35,6 +35,7 @@ def test_sweep_lines_equal_separate_runs(kalvor_calc, examples, tmp_path):
         (body,) = summary["bodies"]
         assert float(row["max_field_kv_per_cm_1"]) == pytest.approx(body["max_field_kv_per_cm"], rel=1e-9)
         assert float(row["charge_c_1"]) == pytest.approx(body["charge_c"], rel=1e-9)
+        assert float(row["max_field_error_kv_per_cm_1"]) == pytest.approx(body["max_field_error_kv_per_cm"], rel=1e-9)
         assert float(row["capacitance_f_1_1"]) == pytest.approx(summary["capacitance_f"][0][0], rel=1e-9)
         assert row["error"] == ""
 
