@@ -124,21 +124,4 @@ TEST(Refinement, MeetsTargetOrStopsAtLimit) {
   EXPECT_LE(calc.Unknowns(), 30);
 }
 
-// A line derives its step from its count: a refined line whose step was not
-// recomputed put contour points beyond its end (below the earth plane).
-TEST(Refinement, RefinedLineKeepsItsContourPointsOnTheSegment) {
-  FieldCalc calc;
-  testsys::Load(calc, "Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 1.000 ; 30.000 ; 1.000 ; 5.000 ; 50.000 ; 100 ; 2.0 ;\n");
-  const CSurfColl refined = RefinedSystem(calc.Generatrices(), {1.0}, {50.0}, 1e-4);
-  ASSERT_EQ(refined.GetSize(), 1);
-  EXPECT_EQ(refined[0]->PointCount(), 150);
-  std::vector<ContourPoint> points;
-  refined[0]->MakeContourPoints(points);
-  ASSERT_EQ(points.size(), 150u);
-  for (const ContourPoint& p : points) {
-    EXPECT_GT(p.y, 5.0);
-    EXPECT_LT(p.y, 30.0);
-  }
-}
-
 }  // namespace
