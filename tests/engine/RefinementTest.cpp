@@ -10,6 +10,8 @@
 #include "engine/Accuracy.h"
 #include "engine/Capacitance.h"
 #include "engine/CalculationRun.h"
+#include "engine/ProgressReporter.h"
+#include "model/Line.h"
 #include "engine/Refinement.h"
 
 namespace {
