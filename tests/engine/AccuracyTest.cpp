@@ -108,14 +108,6 @@ TEST(Refinement, MeetsTargetOrStopsAtLimit) {
   ASSERT_GE(met.rounds.size(), 2u);
   EXPECT_LE(met.rounds.back().worstError, 1e-5);
   EXPECT_GT(calc.Unknowns(), 40);
-  // The worst error sat at the lowest point, a free end on the axis: a
-  // graded piece with deeper charges was split off there.
-  const CSurfColl& g = calc.Generatrices();
-  ASSERT_GE(g.GetSize(), 2);
-  double x1, y1, x2, y2;
-  g[g.GetSize() - 1]->GetEnds(x1, y1, x2, y2);
-  EXPECT_NEAR(y2, 5.0, 1e-9);
-  EXPECT_EQ(g[g.GetSize() - 1]->ratioLd, 4.0);
 
   testsys::Load(calc, testsys::Sphere(10, 100, 10, 2.0));
   const RefinementResult limited = RefineToTarget(calc, 1e-9, 30, nullptr);
