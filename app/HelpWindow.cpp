@@ -56,6 +56,8 @@ const std::pair<const char*, const char*> kClassSections[] = {
     {"FieldPictureDialog", "field-picture"},
     {"FieldPlot", "plots"},
     {"CStudyDialog", "study"},
+    {"RoundCornerDialog", "geometry"},
+    {"DxfImportDialog", "geometry"},
     {"QMenuBar", "window"},
     {"QStatusBar", "window"},
 };
