@@ -39,7 +39,7 @@ dpkg-deb -x "$deb" "$out/root"
 for page in kalvor kalvor-calc; do
   file="$out/root/usr/share/man/man1/$page.1.gz"
   name=$(LANG=C MANWIDTH=80 man -l "$file" 2>/dev/null | sed -n '/^NAME/{n;p;q}')
-  if ! printf '%s' "$name" | grep -q "^ *$page - [A-Za-z]"; then
+  if ! printf '%s' "$name" | grep -Eq "^ *$page +- +[A-Za-z]"; then
     echo "$page.1: no English NAME line (got \"$name\")"
     status=1
   fi
