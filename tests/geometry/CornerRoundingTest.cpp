@@ -9,6 +9,7 @@
 
 #include "engine/CornerRounding.h"
 #include "engine/FieldCalc.h"
+#include "engine/SingularPoints.h"
 #include "model/Arch.h"
 #include "model/Line.h"
 
@@ -109,6 +110,16 @@ TEST(CornerRounding, BothEdgesOfAClosedCylinderLeaveATangentSmoothContour) {
   ExpectSmoothChain(r2.system);
   EXPECT_EQ(r2.system.At(4)->GetKind(), SurfData::kLine);
   EXPECT_NEAR(dynamic_cast<const Line*>(r2.system.At(4))->x1, 4.0, 1e-12);
+
+  // The sharp cylinder has its two infinite edges; rounded, none is left.
+  auto infinite = [](const CSurfColl& c) {
+    int n = 0;
+    for (const SingularPoint& p : FindSingularPoints(c)) n += p.infinite;
+    return n;
+  };
+  EXPECT_EQ(infinite(Cylinder(5, 10)), 2);
+  EXPECT_EQ(infinite(r1.system), 1);
+  EXPECT_EQ(infinite(r2.system), 0);
 }
 
 TEST(CornerRounding, LineArcAndArcArcCornersGetATangentArc) {
