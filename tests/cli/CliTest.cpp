@@ -306,6 +306,25 @@ TEST_F(Cli, RefinementNeverChangesTheSystemFile) {
     EXPECT_NE(json.find(key), std::string::npos) << key;
 }
 
+// A target whose next round would not fit in the memory allowed ends before
+// allocating it: exit 0, the reason in the summary, a warning saying how far
+// it got, and results from the best system.
+TEST_F(Cli, RefinementStopsBeforeARoundThatWouldNotFit) {
+  const fs::path sys = Write("cylinder.txt",
+                             "Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 0.000 ; 10.000 ; 5.000 ; 10.000 ; 100.000 ; 20 ; 2.0 ;\n"
+                             "Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 5.000 ; 10.000 ; 5.000 ; 0.000 ; 100.000 ; 40 ; 2.0 ;\n"
+                             "Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 5.000 ; 0.000 ; 0.000 ; 0.000 ; 100.000 ; 20 ; 2.0 ;\n");
+  const fs::path summary = dir / "summary.json";
+  const Result r = Run(sys.string() + " --quiet --no-surface-results --target-error 1e-8 --max-memory 1 --summary " +
+                       summary.string());
+  ASSERT_EQ(r.exit, 0) << r.err;
+  EXPECT_NE(r.err.find("Предупреждение: цель 1.00e-08 не достигнута"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("превысил бы предел памяти 1 МБ; достигнуто"), std::string::npos) << r.err;
+  const std::string json = Read(summary);
+  EXPECT_NE(json.find("\"stop_reason\": \"memory\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"max_field_error_kv_per_cm\""), std::string::npos);
+}
+
 TEST_F(Cli, VersionIsTheProjectVersion) {
   const Result r = Run("--version");
   EXPECT_EQ(r.exit, 0);
