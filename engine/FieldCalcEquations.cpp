@@ -81,27 +81,48 @@ void FieldCalc::FillMatrix() {
   // into one set of the first-level cache.
   constexpr long long kStride = kTile + 8;
   const bool precise = parameters_.Precise;
+  // Two tiles take turns: while the rows of one are computed, the other
+  // goes out to the matrix a slice of columns per point, so that the
+  // stores drain to memory alongside the arithmetic instead of in bursts
+  // that stall it.
+  struct Pending {
+    double* tile = nullptr;
+    double* to = nullptr;  // the matrix at (r0, j0)
+    long long rows = 0, width = 0, stored = 0;
+  };
+  auto storeSome = [&](Pending& t, long long upTo) {
+    upTo = std::min(upTo, t.width);
+    if (upTo <= t.stored) return;
+    ringkernel::StoreColumns(t.tile + t.stored, kStride, t.rows, upTo - t.stored, t.to + t.stored * ld, ld);
+    t.stored = upTo;
+  };
   auto fillPoints = [&](long long begin, long long end) {
-    std::vector<double> tile(static_cast<size_t>(2 * kGroup * kStride));
+    std::vector<double> buffers(static_cast<size_t>(2 * 2 * kGroup * kStride));
+    Pending previous;
+    int turn = 0;
     for (long long g0 = begin; g0 < end; g0 += kGroup) {
       const long long g1 = std::min(end, g0 + kGroup);
       const long long r0 = rowOf[g0], rows = rowOf[g1] - r0;
       for (long long j0 = 0; j0 < nc; j0 += kTile) {
         const long long width = std::min(kTile, nc - j0);
+        double* tile = buffers.data() + turn * 2 * kGroup * kStride;
+        turn ^= 1;
+        const long long points = g1 - g0;
         for (long long p = g0; p < g1; ++p) {
-          double* pot = tile.data() + (rowOf[p] - r0) * kStride;
+          double* pot = tile + (rowOf[p] - r0) * kStride;
           double* normal = points_[p].material == 1 ? nullptr : pot + kStride;
           if (precise)
             precise::CoefficientRow(points_[p], q + j0, width, pot, normal);
           else
             CoefficientRow(points_[p], arrays, j0, j0 + width, pot, normal);
+          if (previous.tile) storeSome(previous, (previous.width * (p - g0 + 1) + points - 1) / points);
         }
-        for (long long j = 0; j < width; ++j) {
-          double* column = a + (j0 + j) * ld + r0;
-          for (long long k = 0; k < rows; ++k) column[k] = tile[static_cast<size_t>(k * kStride + j)];
-        }
+        if (previous.tile) storeSome(previous, previous.width);
+        previous = Pending{tile, a + j0 * ld + r0, rows, width, 0};
       }
     }
+    if (previous.tile) storeSome(previous, previous.width);
+    ringkernel::StoreFence();
   };
 
   const long long chunk = ChunkFor(static_cast<double>(nc) * (parameters_.UseEarth ? 2 : 1));
