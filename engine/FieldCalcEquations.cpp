@@ -6,6 +6,7 @@
 // zero-net-charge row per floating conductor.
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <new>
 #include <vector>
@@ -36,8 +37,10 @@ void TouchPages(double* p, long long bytes) {
     __atomic_fetch_add(words + k, 0, __ATOMIC_RELAXED);
 }
 
-}  // namespace
+// Wall time a chunk of contour points should take.
+constexpr double kChunkSeconds = 0.05;
 
+}  // namespace
 
 void FieldCalc::FillMatrix() {
   const long long nc = totalCharges_;
@@ -97,7 +100,10 @@ void FieldCalc::FillMatrix() {
     t.stored = upTo;
   };
   auto fillPoints = [&](long long begin, long long end) {
-    std::vector<double> buffers(static_cast<size_t>(2 * 2 * kGroup * kStride));
+    // Kept per thread: the blocks are small and a fresh pair of tiles for
+    // each would cost a tenth of their arithmetic.
+    thread_local std::vector<double> buffers;
+    buffers.resize(static_cast<size_t>(2 * 2 * kGroup * kStride));
     Pending previous;
     int turn = 0;
     for (long long g0 = begin; g0 < end; g0 += kGroup) {
@@ -125,7 +131,7 @@ void FieldCalc::FillMatrix() {
     ringkernel::StoreFence();
   };
 
-  const long long chunk = ChunkFor(static_cast<double>(nc) * (parameters_.UseEarth ? 2 : 1));
+  long long chunk = ChunkFor(static_cast<double>(nc) * (parameters_.UseEarth ? 2 : 1));
   long long groups = 0;
   int groupId = 0;
   auto finishRow = [&](long long p) {
@@ -181,9 +187,17 @@ void FieldCalc::FillMatrix() {
           aborted = true;
           break;
         }
+      const auto began = std::chrono::steady_clock::now();
       ParallelFor(stop - start, [&](long long b0, long long b1) { fillPoints(start + b0, start + b1); });
       for (long long p = start; p < stop; ++p) finishRow(p);
       if (aborted) return;
+      // The next chunk by the time this one took: long enough that the
+      // threads' start and the uneven end cost nothing, short enough for a
+      // stop to be answered at once however slow the points turn out (the
+      // precise formula, a busy machine, pages the system hands out late).
+      const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+      const double scale = std::clamp(kChunkSeconds / std::max(took, 1e-6), 0.25, 2.0);
+      chunk = std::max<long long>(1, static_cast<long long>(static_cast<double>(stop - start) * scale));
       start = stop;
     }
   } catch (const std::bad_alloc&) {

@@ -283,7 +283,7 @@ void matrixT::Factorise(const SolveWatch& watch, bool forCondition) {
   FactoriseInPlace(watch, 0, forCondition);
 }
 
-double matrixT::ReciprocalCondition() const {
+double matrixT::ReciprocalCondition(const std::function<bool()>& keepGoing) const {
   const Rep& r = *rep_;
   const std::size_t n = r.nRows;
   if (!r.factorised || r.scaledNorm < 0.0 || n == 0 || r.rowScale.size() != n) return -1.0;
@@ -300,6 +300,7 @@ double matrixT::ReciprocalCondition() const {
   for (;;) {
     dlacn2_(&nn, v.data(), x.data(), sign.data(), &estimate, &kase, isave);
     if (kase == 0) break;
+    if (keepGoing && !keepGoing()) return -1.0;
     const bool transposed = kase == 2;
     const double* first = transposed ? cs : rs;
     const double* last = transposed ? rs : cs;

@@ -83,8 +83,9 @@ class matrixT {
   // The reciprocal 1-norm condition number of the equilibrated matrix,
   // estimated from the kept factors as LAPACK's dgecon does (a handful of
   // triangular solves, no copy); -1 without factors taken for it, 0 for an
-  // estimate that overflows.
-  double ReciprocalCondition() const;
+  // estimate that overflows. `keepGoing` is asked before every solve (each
+  // one pass over the factors); false ends the estimate with -1.
+  double ReciprocalCondition(const std::function<bool()>& keepGoing = {}) const;
   // X with A*X = B from the kept factors, for any number of columns; throws
   // matrix_error "matrixT::SolveFactored(): not factorised!" without them and
   // the Inconsistent error for a B of the wrong height.
