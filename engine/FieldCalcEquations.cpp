@@ -71,6 +71,10 @@ void FieldCalc::FillMatrix() {
   const long long ld = static_cast<long long>(coefficients_.Ld());
   double* b = rhs_.Data();
   const Charge* q = charges_.data();
+  // The largest magnitude in each row, taken as the rows go out: the
+  // condition estimate's equilibration then needs one pass less.
+  rowMax_.assign(static_cast<size_t>(n), 0.0);
+  double* rowMax = rowMax_.data();
   // The charges in the kernel's layout once, not once per row.
   const ringkernel::ChargeArrays arrays(q, parameters_.Precise ? 0 : nc);
 
@@ -91,12 +95,14 @@ void FieldCalc::FillMatrix() {
   struct Pending {
     double* tile = nullptr;
     double* to = nullptr;  // the matrix at (r0, j0)
+    double* rowMax = nullptr;  // at r0
     long long rows = 0, width = 0, stored = 0;
   };
   auto storeSome = [&](Pending& t, long long upTo) {
     upTo = std::min(upTo, t.width);
     if (upTo <= t.stored) return;
-    ringkernel::StoreColumns(t.tile + t.stored, kStride, t.rows, upTo - t.stored, t.to + t.stored * ld, ld);
+    ringkernel::StoreColumns(t.tile + t.stored, kStride, t.rows, upTo - t.stored, t.to + t.stored * ld, ld,
+                             t.rowMax);
     t.stored = upTo;
   };
   auto fillPoints = [&](long long begin, long long end) {
@@ -124,7 +130,7 @@ void FieldCalc::FillMatrix() {
           if (previous.tile) storeSome(previous, (previous.width * (p - g0 + 1) + points - 1) / points);
         }
         if (previous.tile) storeSome(previous, previous.width);
-        previous = Pending{tile, a + j0 * ld + r0, rows, width, 0};
+        previous = Pending{tile, a + j0 * ld + r0, rowMax + r0, rows, width, 0};
       }
     }
     if (previous.tile) storeSome(previous, previous.width);
@@ -141,13 +147,15 @@ void FieldCalc::FillMatrix() {
       if (cp.region != groupId) {
         groupId = cp.region;
         const long long gr = nc + groups;
-        for (long long j = 0; j < nc; ++j) a[j * ld + gr] = charges_[j].region == groupId ? 1.0 : 0.0;
+        for (long long j = 0; j < nc; ++j)
+          if ((a[j * ld + gr] = charges_[j].region == groupId ? 1.0 : 0.0) != 0.0) rowMax[gr] = 1.0;
         for (long long g = 0; g < totalFloating_; ++g) a[(nc + g) * ld + gr] = 0.0;
         b[gr] = 0.0;
         ++groups;
       }
       for (long long g = 0; g < totalFloating_; ++g) a[(nc + g) * ld + r] = 0.0;
       a[(nc + groups - 1) * ld + r] = -1.0;
+      rowMax[r] = std::max(rowMax[r], 1.0);
       b[r] = cp.y * parameters_.ExternalField;
     } else if (cp.material != 1) {
       b[r] = cp.potential;
@@ -205,7 +213,10 @@ void FieldCalc::FillMatrix() {
   }
 }
 
-void FieldCalc::ReleaseMatrix() { coefficients_.Resize(0, 0); }
+void FieldCalc::ReleaseMatrix() {
+  coefficients_.Resize(0, 0);
+  rowMax_ = {};
+}
 
 void FieldCalc::SolveCharges(bool keepMatrix) {
   // The capacitance and the condition estimate reuse the factors: they are
@@ -223,7 +234,9 @@ void FieldCalc::SolveCharges(bool keepMatrix) {
     if (keepMatrix) {
       solution = coefficients_.Solve(rhs_, watch);
     } else if (keepFactors) {
-      coefficients_.Factorise(watch, true);
+      const bool rowsKnown = rowMax_.size() == static_cast<size_t>(n);
+      coefficients_.Factorise(watch, true, rowsKnown ? rowMax_.data() : nullptr);
+      rowMax_ = {};  // it described the matrix, not the factors
       solution = coefficients_.SolveFactored(rhs_);
     } else {
       solution = coefficients_.SolveReleasing(rhs_, watch);

@@ -240,7 +240,7 @@ void RowPrepared(const ContourPoint& cp, const RowWeights& w, const ChargeArrays
 // the partial lines at either end, which neighbouring rows share, as
 // ordinary stores.
 void StoreColumns(const double* tile, long long stride, long long rows, long long width, double* dst,
-                  long long ld) {
+                  long long ld, double* rowMax) {
   const D d;
   const hn::RebindToSigned<D> di;
   const long long lanes = static_cast<long long>(hn::Lanes(d));
@@ -251,11 +251,19 @@ void StoreColumns(const double* tile, long long stride, long long rows, long lon
     const long long misalign = static_cast<long long>(reinterpret_cast<uintptr_t>(column) % 64) / 8;
     long long k = std::min(rows, misalign == 0 ? 0 : 8 - misalign);
     if (reinterpret_cast<uintptr_t>(column) % 8 != 0) k = rows;  // never for doubles, but be safe
-    for (long long i = 0; i < k; ++i) column[i] = from[i * stride];
+    auto one = [&](long long i) {
+      const double v = from[i * stride];
+      column[i] = v;
+      rowMax[i] = std::max(rowMax[i], std::fabs(v));
+    };
+    for (long long i = 0; i < k; ++i) one(i);
     const long long lines = (rows - k) / 8 * 8;
-    for (const long long end = k + lines; k < end; k += lanes)
-      hn::Stream(hn::GatherIndex(d, from + k * stride, index), d, column + k);
-    for (; k < rows; ++k) column[k] = from[k * stride];
+    for (const long long end = k + lines; k < end; k += lanes) {
+      const V v = hn::GatherIndex(d, from + k * stride, index);
+      hn::Stream(v, d, column + k);
+      hn::StoreU(hn::Max(hn::LoadU(d, rowMax + k), hn::Abs(v)), d, rowMax + k);
+    }
+    for (; k < rows; ++k) one(k);
   }
 }
 
@@ -275,8 +283,8 @@ HWY_EXPORT(CurrentTarget);
 HWY_EXPORT(StoreColumns);
 
 void StoreColumns(const double* tile, long long stride, long long rows, long long width, double* dst,
-                  long long ld) {
-  HWY_DYNAMIC_DISPATCH(StoreColumns)(tile, stride, rows, width, dst, ld);
+                  long long ld, double* rowMax) {
+  HWY_DYNAMIC_DISPATCH(StoreColumns)(tile, stride, rows, width, dst, ld, rowMax);
 }
 
 void SumAtPoint(const Charge* charges, long long count, double x, double y, int regionA, GeometrySums* a,

@@ -77,8 +77,9 @@ class matrixT {
   // the matrix is left 0 x 0.
   // With `forCondition` the row and column scales that equilibrate the
   // matrix (as LAPACK's dgeequ) and the 1-norm of the equilibrated matrix
-  // are taken first, for ReciprocalCondition (two passes over the matrix).
-  void Factorise(const SolveWatch& watch = {}, bool forCondition = false);
+  // are taken first, for ReciprocalCondition (two passes over the matrix,
+  // one if `rowMax` gives the largest magnitude of every row already).
+  void Factorise(const SolveWatch& watch = {}, bool forCondition = false, const double* rowMax = nullptr);
   bool IsFactorised() const;
   // The reciprocal 1-norm condition number of the equilibrated matrix,
   // estimated from the kept factors as LAPACK's dgecon does (a handful of
@@ -100,7 +101,8 @@ class matrixT {
   struct Rep;
   void Detach();
   // Packs to n x n and factorises in place; on failure leaves 0 x 0.
-  void FactoriseInPlace(const SolveWatch& watch, std::size_t rhsColumns, bool forCondition);
+  void FactoriseInPlace(const SolveWatch& watch, std::size_t rhsColumns, bool forCondition,
+                        const double* rowMax = nullptr);
   std::shared_ptr<Rep> rep_;
 };
 
