@@ -13,23 +13,32 @@
 
 struct CalcOptions {
   std::string systemFile;
+  // Calculation parameters as given on the command line. What is not given
+  // comes from the system's parameters file FILE.txt.kalvor.ini (unless
+  // `noSidecar`), else from the defaults of a freshly opened file.
   std::optional<std::string> resultsFolder;  // default: the system file's folder
   std::optional<std::string> controlFile;    // default: <results>/ControlCalc.txt
-  double externalField = 0.0;
-  bool earth = false;
-  bool testClosure = false;
-  bool control = false;
-  bool controlPotentials = false;
-  bool dumpMatrix = false;
-  bool dumpInverse = false;
-  int pointsBetween = 1;
-  bool surfaceResults = true;
+  std::optional<double> externalField;
+  std::optional<bool> earth;
+  std::optional<bool> testClosure;
+  std::optional<bool> control;
+  std::optional<bool> controlPotentials;
+  std::optional<bool> dumpMatrix;
+  std::optional<bool> dumpInverse;
+  std::optional<int> pointsBetween;
+  std::optional<bool> surfaceResults;
+  std::optional<bool> precise;
+  std::optional<bool> capacitance;
+  // Discharge inception screening: --inception GAS and its conditions.
+  std::optional<std::string> inceptionGas;
+  std::optional<double> pressureBar, temperatureC, inceptionK;
+  std::vector<std::array<double, 2>> inceptionFrom;
+  bool noSidecar = false;
+
   std::optional<std::string> gapCurves;
   bool yes = false;
   bool quiet = false;
   bool timings = false;
-  bool precise = false;
-  std::optional<bool> capacitance;  // default: on
 
   std::optional<std::string> summaryFile;
   std::optional<double> targetError;
@@ -45,8 +54,6 @@ struct CalcOptions {
   std::optional<std::array<double, 4>> mapRect;  // x1, y1, x2, y2 in cm; default the system's extent
   std::optional<std::string> fieldLinesFile;
   int linesPerElectrode = 10;
-  // Discharge inception screening: --inception GAS and its conditions.
-  InceptionParameters inception;
   // Parameter study: the variables (varied together, `sweepSteps` values
   // each) and the CSV it writes.
   std::vector<SweepVariable> sweeps;
@@ -58,6 +65,11 @@ struct CalcOptions {
 
 // Parses argv[1..]; on failure returns nothing and sets `error`.
 std::optional<CalcOptions> ParseOptions(const std::vector<std::string>& args, std::string& error);
+
+// The parameters of the run: `p` (the defaults or those of the parameters
+// file) with each option given on the command line in place of its value.
+// "" or why the options do not fit the parameters.
+std::string ApplyParameterOptions(const CalcOptions& o, CalcParameters& p);
 
 // The text of --help; the manual page kalvor-calc.1 is made from it too.
 std::string UsageText();

@@ -26,7 +26,7 @@ int RunSweepCommand(const FieldCalc& calc, const CalcOptions& opt) {
   BatchOptions batch;
   batch.targetError = opt.targetError;
   batch.maxUnknowns = opt.maxUnknowns;
-  batch.capacitance = opt.capacitance;
+  batch.capacitance = calc.Parameters().Capacitance;
 
   const int steps = opt.sweepSteps;
   SweepControl control;

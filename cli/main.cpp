@@ -25,6 +25,7 @@
 #include "engine/Inception.h"
 #include "engine/GeometrySteps.h"
 #include "engine/RunSummary.h"
+#include "engine/SidecarFile.h"
 #include "engine/SystemWarnings.h"
 #include "model/TextFormat.h"
 
@@ -91,24 +92,42 @@ bool ReportGeometry(const GeometryStepsOutcome& g) {
   return g.Ok();
 }
 
-CalcParameters ParametersFrom(const CalcOptions& opt) {
+// The parameters of the run: those of a freshly opened file, then those
+// saved beside the system (FILE.txt.kalvor.ini) unless --no-sidecar, then
+// the options given. Its gap curves serve when --gap-curves is not given.
+// A value the file spoils is named and keeps its default. False (after the
+// message) when the options do not fit.
+bool SetParameters(FieldCalc& calc, const CalcOptions& opt, std::vector<std::string>& inputs) {
   CalcParameters params;
   // Results beside the file the system came from: the system file or the drawing.
   const std::string& source = opt.geometry.importDxf ? *opt.geometry.importDxf : opt.systemFile;
-  params.ResultsFolder = opt.resultsFolder.value_or(fs::absolute(source).parent_path().string());
-  params.TestClosure = opt.testClosure;
-  params.ControlCalc = opt.control;
-  params.ControlPotentials = opt.controlPotentials;
-  params.DumpMatrix = opt.dumpMatrix;
-  params.DumpInverseMatrix = opt.dumpInverse;
-  params.SurfaceResults = opt.surfaceResults;
-  params.PointsBetweenCPs = opt.pointsBetween;
-  params.ExternalField = opt.externalField;
-  params.UseEarth = opt.earth;
-  params.ControlFilePath = opt.controlFile.value_or(ControlFileIn(params.ResultsFolder));
-  params.Precise = opt.precise;
-  params.Inception = opt.inception;
-  return params;
+  params.ResultsFolder = fs::absolute(source).parent_path().string();
+  params.ControlFilePath = ControlFileIn(params.ResultsFolder);
+  if (!opt.noSidecar && !opt.geometry.importDxf) {
+    sidecar::Contents saved = sidecar::Read(opt.systemFile, params);
+    if (!saved.problem.empty()) std::fprintf(stderr, "Предупреждение: %s\n", saved.problem.c_str());
+    if (saved.found) {
+      const std::string path = sidecar::PathFor(opt.systemFile);
+      inputs.push_back(path);
+      params = saved.parameters;
+      std::printf("Параметры расчета из файла %s\n", path.c_str());
+      if (saved.hasGapCurves && !opt.gapCurves && !saved.gapCurves.IsEmpty()) {
+        if (const std::string problem = GapCurveProblem(saved.gapCurves); !problem.empty()) {
+          std::fprintf(stderr, "Предупреждение: кривые в промежутке из файла %s не взяты: %s\n", path.c_str(),
+                       problem.c_str());
+        } else {
+          std::printf("Кривые в промежутке из файла %s: %d\n", path.c_str(), saved.gapCurves.GetSize());
+          calc.SetGapCurves(std::move(saved.gapCurves));
+        }
+      }
+    }
+  }
+  if (const std::string problem = ApplyParameterOptions(opt, params); !problem.empty()) {
+    std::fprintf(stderr, "kalvor-calc: %s\n", problem.c_str());
+    return false;
+  }
+  calc.SetParameters(params);
+  return true;
 }
 
 bool ReadGapCurveFile(FieldCalc& calc, const std::string& path) {
@@ -206,14 +225,19 @@ void PrintTimings(std::map<std::string, double> stage) {
 // that a run that could not keep its results ends at once and writes
 // nothing: the folder exists and takes a file, the path is no folder or
 // device, and no output is one of the inputs. False after the message.
-bool CheckOutputs(const CalcOptions& opt, FieldCalc& calc) {
+bool CheckOutputs(const CalcOptions& opt, const std::vector<std::string>& inputs, FieldCalc& calc) {
   const CalcParameters& p = calc.Parameters();
-  std::vector<std::string> inputs{opt.systemFile};
-  if (opt.gapCurves) inputs.push_back(*opt.gapCurves);
   calc.SetInputFiles(inputs);
-  std::vector<std::pair<std::string, const char*>> outputs{{p.ControlFilePath, nullptr}};
-  if (p.SurfaceResults || opt.gapCurves)
-    outputs.push_back({(fs::path(p.ResultsFolder) / FieldCalc::SurfaceFileName(1)).string(), "--results"});
+  // Paths the parameters file gave are named as such.
+  const bool saved = IsOneOf(sidecar::PathFor(opt.systemFile), inputs);
+  const char* control = opt.controlFile ? "--control-file"
+                        : opt.resultsFolder ? "--results"
+                        : saved ? "контрольный файл из файла параметров системы"
+                                : nullptr;
+  std::vector<std::pair<std::string, const char*>> outputs{{p.ControlFilePath, control}};
+  if (p.SurfaceResults || !calc.GapCurves().IsEmpty())
+    outputs.push_back({(fs::path(p.ResultsFolder) / FieldCalc::SurfaceFileName(1)).string(),
+                       !opt.resultsFolder && saved ? "папка результатов из файла параметров системы" : "--results"});
   for (const auto& [file, option] : {std::pair{&opt.mapFile, "--map"}, std::pair{&opt.fieldLinesFile, "--field-lines"},
                                      std::pair{&opt.summaryFile, "--summary"},
                                      std::pair{&opt.saveRefined, "--save-refined"}})
@@ -229,7 +253,7 @@ bool CheckOutputs(const CalcOptions& opt, FieldCalc& calc) {
                  option ? " (" : "", option ? option : "", option ? ")" : "");
     return false;
   }
-  if (!calc.CheckOutputsAreNotInputs(false) || (opt.gapCurves && !calc.CheckOutputsAreNotInputs(true))) {
+  if (!calc.CheckOutputsAreNotInputs(false) || (!calc.GapCurves().IsEmpty() && !calc.CheckOutputsAreNotInputs(true))) {
     std::fprintf(stderr, "%s\n", calc.FullErrorText().c_str());
     return false;
   }
@@ -247,22 +271,26 @@ int Calculate(const CalcOptions& opt) {
   // Roundings by the file's numbers, then the system saved and exported.
   if (!ReportGeometry(ApplyGeometrySteps(calc, opt.geometry))) return 1;
   const double readSeconds = SecondsSince(start);
-  calc.SetParameters(ParametersFrom(opt));
+  std::vector<std::string> inputs{opt.systemFile};
+  if (!SetParameters(calc, opt, inputs)) return 2;
   if (!opt.sweeps.empty()) return RunSweepCommand(calc, opt);
-  if (opt.gapCurves && !ReadGapCurveFile(calc, *opt.gapCurves)) return 1;
-  if (opt.inception.Enabled) {
+  if (opt.gapCurves) {
+    if (!ReadGapCurveFile(calc, *opt.gapCurves)) return 1;
+    inputs.push_back(*opt.gapCurves);
+  }
+  if (const InceptionParameters& inception = calc.Parameters().Inception; inception.Enabled) {
     // Refused before the calculation rather than after it.
     std::string problem;
-    if (!GasModel::FromName(opt.inception.Gas, problem)) {
+    if (!GasModel::FromName(inception.Gas, problem)) {
       std::fprintf(stderr, "%s\n", problem.c_str());
       return 2;
     }
-    if (problem = InceptionPointProblem(calc, opt.inception); !problem.empty()) {
+    if (problem = InceptionPointProblem(calc, inception); !problem.empty()) {
       std::fprintf(stderr, "kalvor-calc: --inception-from: %s\n", problem.c_str());
       return 2;
     }
   }
-  if (!CheckOutputs(opt, calc)) return 2;
+  if (!CheckOutputs(opt, inputs, calc)) return 2;
 
   BatchOptions batch;
   batch.targetError = opt.targetError;
@@ -271,7 +299,7 @@ int Calculate(const CalcOptions& opt) {
   batch.singularRadius = opt.singularRadius.value_or(-1.0);
   int round = 0;
   batch.onRound = [&](const RefinementRound& r) { PrintRound(r, ++round); };
-  batch.capacitance = opt.capacitance;
+  batch.capacitance = calc.Parameters().Capacitance;
   ChooseCapacitance(calc, batch);
   for (const std::string& w : SystemWarnings(calc.Generatrices()))
     std::fprintf(stderr, "Предупреждение: %s\n", ConsoleText(w).c_str());

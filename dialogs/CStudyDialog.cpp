@@ -1,6 +1,5 @@
 #include "dialogs/CStudyDialog.h"
 
-#include <QBuffer>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
@@ -17,13 +16,13 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSplitter>
-#include <QSvgGenerator>
 #include <QTableWidget>
 #include <QValueAxis>
 #include <QVBoxLayout>
 #include <cmath>
 #include <sstream>
 
+#include "dialogs/PictureFile.h"
 #include "document/SafeSave.h"
 
 namespace {
@@ -389,20 +388,7 @@ QString CStudyDialog::ExportCsv(const QString& path) const {
 }
 
 QString CStudyDialog::ExportPicture(const QString& path) const {
-  QBuffer buffer;
-  buffer.open(QIODevice::WriteOnly);
-  if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
-    QSvgGenerator svg;
-    svg.setOutputDevice(&buffer);
-    svg.setSize(chartView_->size());
-    svg.setViewBox(QRect(QPoint(0, 0), chartView_->size()));
-    svg.setTitle(chart_->title());
-    QPainter painter(&svg);
-    chartView_->render(&painter);
-  } else {
-    chartView_->grab().save(&buffer, "PNG");
-  }
-  return SafeSave(path, buffer.data());
+  return SavePicture(path, chartView_->size(), [&](QPainter& painter) { chartView_->render(&painter); });
 }
 
 void CStudyDialog::ExportCsvAsked() {

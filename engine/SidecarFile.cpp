@@ -1,6 +1,7 @@
 #include "engine/SidecarFile.h"
 
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -287,7 +288,10 @@ Contents Read(const std::string& systemPath, const CalcParameters& defaults) {
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) return c;
   std::ifstream in(path, std::ios::binary);
-  if (!in) return c;
+  if (!in) {
+    c.problem = text::Format("Файл %s не прочитан: %s.", path.c_str(), FileErrorCause(errno).c_str());
+    return c;
+  }
   c.found = true;
   const Ini ini = Parse(in);
   Reader r(ini, path);
@@ -306,7 +310,10 @@ Contents Read(const std::string& systemPath, const CalcParameters& defaults) {
   // The parameters dialog's own range.
   r.Int(Key("PointsBetweenCPs"), p.PointsBetweenCPs, 1, 10000);
   if (r.Has(Key("ResultsFolder"))) p.ResultsFolder = Absolute(base, r.String(Key("ResultsFolder")));
-  if (r.Has(Key("ControlFilePath"))) p.ControlFilePath = Absolute(base, r.String(Key("ControlFilePath")));
+  if (r.Has(Key("ControlFilePath")))
+    p.ControlFilePath = Absolute(base, r.String(Key("ControlFilePath")));
+  else if (r.Has(Key("ResultsFolder")) && !p.ResultsFolder.empty())
+    p.ControlFilePath = ControlFileIn(p.ResultsFolder);  // a file written by hand: it goes with the results
   if (p.ResultsFolder.empty()) p.ResultsFolder = defaults.ResultsFolder;
   // Discharge inception: values the parameters dialog would refuse keep
   // the defaults and are named.

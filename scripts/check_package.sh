@@ -6,7 +6,9 @@
 #     "Installing") names exactly the packages of the package's Depends,
 #     apart from the C and C++ runtime every program needs;
 #   - LANG=C man shows an English NAME line for both programs, and the
-#     English kalvor-calc page describes every option of --help.
+#     English kalvor-calc page describes every option of --help;
+#   - the Python module, where the package has one, imports from where the
+#     package puts it and solves the sphere it is given.
 # Usage: scripts/check_package.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -45,4 +47,20 @@ for page in kalvor kalvor-calc; do
   fi
   [ -f "$out/root/usr/share/man/ru/man1/$page.1.gz" ] || { echo "no Russian page for $page"; status=1; }
 done
+
+module=$(find "$out/root" -name '_kalvor*.so' -print -quit)
+if [ -n "$module" ]; then
+  site=$(dirname "$(dirname "$module")")
+  if ! PYTHONPATH="$site" PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 - <<'PY'
+import math, kalvor
+s = kalvor.System()
+s.add_arc(0.0, 0.0, 5.0, 90.0, -90.0, potential=100.0, count=20, ld=3.0)
+e = kalvor.solve(s).field_at(0.0, 12.0)["e_kv_per_cm"]
+assert abs(e / (100.0 * 5 / 144) - 1) < 1e-3, e
+PY
+  then
+    echo "the packaged Python module does not import or solve"
+    status=1
+  fi
+fi
 exit $status

@@ -153,6 +153,8 @@ void CKalvorView::PaintSystem(QPainter& painter, const ViewMapping& mapping) con
       painter.setPen(gapCurvePen_);
       for (int i = curves.GetSize() - 1; i >= 0; --i) curves.At(i)->Draw(dc);
     }
+    // The critical lines belong to the system: the mirrored half has them too.
+    if (doc_.ResultsPresent()) PaintCriticalLines(painter, mapping, doc_.Inception());
   };
   drawSystem();
   if (mirror) {
@@ -165,7 +167,6 @@ void CKalvorView::PaintSystem(QPainter& painter, const ViewMapping& mapping) con
     drawSystem();
     painter.restore();
   }
-  if (doc_.ResultsPresent()) PaintCriticalLines(painter, mapping, doc_.Inception());
   picture_->PaintOver(painter, mapping, QRect(QPoint(0, 0), viewport()->size()), !gens.IsEmpty());
   painter.restore();
 }

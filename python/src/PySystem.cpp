@@ -60,37 +60,6 @@ void PyGeneratrix::SetKind(const std::string& kind) {
     e_->fixedPotential = e_->potentialFrom = e_->potentialTo = 0.0;
 }
 
-void PyGeneratrix::SetInnerRegion(int v) {
-  SurfParams p = e_->Params();
-  p.innerRegion = v;
-  Apply(p);
-}
-void PyGeneratrix::SetOuterRegion(int v) {
-  SurfParams p = e_->Params();
-  p.outerRegion = v;
-  Apply(p);
-}
-void PyGeneratrix::SetEpsInner(double v) {
-  SurfParams p = e_->Params();
-  p.epsInner = v;
-  Apply(p);
-}
-void PyGeneratrix::SetEpsOuter(double v) {
-  SurfParams p = e_->Params();
-  p.epsOuter = v;
-  Apply(p);
-}
-void PyGeneratrix::SetCount(int v) {
-  SurfParams p = e_->Params();
-  p.pointCount = v;
-  Apply(p);
-}
-void PyGeneratrix::SetLd(double v) {
-  SurfParams p = e_->Params();
-  p.ratioLd = v;
-  Apply(p);
-}
-
 PyGeneratrix::PotentialKind PyGeneratrix::Potential(double& value, double& from, double& to) const {
   value = e_->fixedPotential;
   e_->GetVariablePotential(from, to);

@@ -26,17 +26,17 @@ class PyGeneratrix {
   std::string Shape() const { return IsLine() ? "line" : "arc"; }
 
   int InnerRegion() const { return e_->innerRegion; }
-  void SetInnerRegion(int v);
+  void SetInnerRegion(int v) { SetParam<&SurfParams::innerRegion>(v); }
   int OuterRegion() const { return e_->outerRegion; }
-  void SetOuterRegion(int v);
+  void SetOuterRegion(int v) { SetParam<&SurfParams::outerRegion>(v); }
   double EpsInner() const { return e_->epsInner; }
-  void SetEpsInner(double v);
+  void SetEpsInner(double v) { SetParam<&SurfParams::epsInner>(v); }
   double EpsOuter() const { return e_->epsOuter; }
-  void SetEpsOuter(double v);
+  void SetEpsOuter(double v) { SetParam<&SurfParams::epsOuter>(v); }
   int Count() const { return e_->pointCount; }
-  void SetCount(int v);
+  void SetCount(int v) { SetParam<&SurfParams::pointCount>(v); }
   double Ld() const { return e_->ratioLd; }
-  void SetLd(double v);
+  void SetLd(double v) { SetParam<&SurfParams::ratioLd>(v); }
 
   // Potential of a conductor: nothing for a floating one (and for a
   // dielectric), one value when fixed, a (from, to) pair when it varies
@@ -60,6 +60,13 @@ class PyGeneratrix {
   static std::unique_ptr<SurfData> FromState(const std::vector<double>& state);
 
  private:
+  // One parameter changed, the others and the geometry kept.
+  template <auto Field, class T>
+  void SetParam(T v) {
+    SurfParams p = e_->Params();
+    p.*Field = v;
+    Apply(p);
+  }
   // Re-applies the parameters and the geometry through SetAll.
   void Apply(const SurfParams& p);
   void Apply(const SurfParams& p, const double g[5]);

@@ -83,6 +83,10 @@ TEST(StudyDialog, RowsAreTheNumbersOfSeparateRuns) {
     EXPECT_EQ(dlg.ExportPicture(dir.filePath(name)), QString());
     EXPECT_GT(QFileInfo(dir.filePath(name)).size(), 1000) << name;
   }
+  // A format it cannot write and a folder that is not there: refused, named, nothing written.
+  EXPECT_TRUE(dlg.ExportPicture(dir.filePath("s.bmp")).contains(QStringLiteral("s.bmp")));
+  EXPECT_FALSE(QFileInfo::exists(dir.filePath("s.bmp")));
+  EXPECT_TRUE(dlg.ExportPicture(dir.filePath("none/s.png")).contains(QStringLiteral("none/s.png")));
   CalcParameters rowParams;
   const CSurfColl second = dlg.SystemOfRow(1, rowParams);
   EXPECT_EQ(static_cast<const Arch&>(*second.At(0)).yc, 15.0);

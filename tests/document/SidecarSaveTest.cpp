@@ -13,6 +13,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <cmath>
 #include <fstream>
 
 #include "../common/SmallDisk.h"
@@ -20,6 +21,7 @@
 #include "document/CKalvorDoc.h"
 #include "document/SystemSidecar.h"
 #include "engine/GapCurves.h"
+#include "engine/ProgressReporter.h"
 
 namespace {
 
@@ -181,6 +183,36 @@ TEST(SidecarForm, OverflowingAndBrokenValuesKeepTheirDefaultsAndAreNamed) {
   EXPECT_TRUE(c.parameters.UseEarth);
   EXPECT_EQ(c.parameters.PointsBetweenCPs, 1);
   EXPECT_NE(c.problem.find("ExternalField"), std::string::npos) << c.problem;
+}
+
+// The shipped sphere-plane example opened as the desktop program opens it:
+// its parameters file switches the earth on, and the numbers are the
+// image series' (kalvor-calc's test checks the same numbers from the
+// command line with no options). Sphere R = 5 cm at 100 kV, centre 15 cm
+// above the plane; charges and images in kV*cm (q / 4 pi eps0).
+TEST(SidecarForm, TheExampleOpensWithItsEarthAndGivesTheImageSeriesField) {
+  QTemporaryDir dir;
+  for (const char* name : {"sphere-plane.txt", "sphere-plane.txt.kalvor.ini"})
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KALVOR_EXAMPLES_DIR "/") + name, dir.filePath(name))) << name;
+  CKalvorDoc document;
+  ASSERT_TRUE(document.OpenDocument(dir.filePath(QStringLiteral("sphere-plane.txt"))).opened);
+  SilentProgress quiet;
+  ASSERT_TRUE(document.Calculate(quiet).success);
+  const double R = 5, d = 15, V = 100, bottom = d - R;
+  double q = R * V, z = d, field = 0, charge = 0;
+  for (int k = 0; k < 100; ++k) {
+    field += q * (1 / ((z - bottom) * (z - bottom)) + 1 / ((z + bottom) * (z + bottom)));
+    charge += q;
+    q *= R / (d + z);
+    z = d - R * R / (d + z);
+  }
+  const double kVcmToCoulomb = 4 * M_PI * 8.8541878128e-12 * 10;  // 1 kV*cm = 10 V*m
+  ASSERT_EQ(document.Analysis().bodies.size(), 1u);
+  const BodyFigures& body = document.Analysis().bodies[0];
+  EXPECT_NEAR(body.charge, charge * kVcmToCoulomb, 1e-4 * charge * kVcmToCoulomb);
+  // The reported error bounds the true one.
+  EXPECT_LE(std::fabs(body.maxField - field), body.maxFieldError) << body.maxField << " vs " << field;
+  EXPECT_LT(body.maxFieldError, 1e-3 * field);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "engine/CornerRounding.h"
 #include "engine/FieldCalc.h"
+#include "engine/SingularPoints.h"
 #include "model/Arch.h"
 #include "model/Line.h"
 
@@ -52,21 +53,18 @@ struct End {
   double x, y, tx, ty;  // point and unit direction of travel
 };
 
-End Start(const SurfData& e) {
-  if (auto* l = dynamic_cast<const Line*>(&e)) return {l->x1, l->y1, std::cos(l->direction), std::sin(l->direction)};
+// The end of an element at its first (atEnd false) or last point.
+End EndOf(const SurfData& e, bool atEnd) {
+  if (auto* l = dynamic_cast<const Line*>(&e)) {
+    return {atEnd ? l->x2 : l->x1, atEnd ? l->y2 : l->y1, std::cos(l->direction), std::sin(l->direction)};
+  }
   auto* a = dynamic_cast<const Arch*>(&e);
   const double s = a->angle2 > a->angle1 ? 1 : -1;
-  return {a->xc + a->radius * std::cos(a->angle1), a->yc + a->radius * std::sin(a->angle1),
-          -s * std::sin(a->angle1), s * std::cos(a->angle1)};
+  const double t = atEnd ? a->angle2 : a->angle1;
+  return {a->xc + a->radius * std::cos(t), a->yc + a->radius * std::sin(t), -s * std::sin(t), s * std::cos(t)};
 }
-
-End Finish(const SurfData& e) {
-  if (auto* l = dynamic_cast<const Line*>(&e)) return {l->x2, l->y2, std::cos(l->direction), std::sin(l->direction)};
-  auto* a = dynamic_cast<const Arch*>(&e);
-  const double s = a->angle2 > a->angle1 ? 1 : -1;
-  return {a->xc + a->radius * std::cos(a->angle2), a->yc + a->radius * std::sin(a->angle2),
-          -s * std::sin(a->angle2), s * std::cos(a->angle2)};
-}
+End Start(const SurfData& e) { return EndOf(e, false); }
+End Finish(const SurfData& e) { return EndOf(e, true); }
 
 // Every joint of consecutive elements is continuous and free of kinks
 // (joints on the axis excepted: the axis is no surface).
@@ -112,6 +110,16 @@ TEST(CornerRounding, BothEdgesOfAClosedCylinderLeaveATangentSmoothContour) {
   ExpectSmoothChain(r2.system);
   EXPECT_EQ(r2.system.At(4)->GetKind(), SurfData::kLine);
   EXPECT_NEAR(dynamic_cast<const Line*>(r2.system.At(4))->x1, 4.0, 1e-12);
+
+  // The sharp cylinder has its two infinite edges; rounded, none is left.
+  auto infinite = [](const CSurfColl& c) {
+    int n = 0;
+    for (const SingularPoint& p : FindSingularPoints(c)) n += p.infinite;
+    return n;
+  };
+  EXPECT_EQ(infinite(Cylinder(5, 10)), 2);
+  EXPECT_EQ(infinite(r1.system), 1);
+  EXPECT_EQ(infinite(r2.system), 0);
 }
 
 TEST(CornerRounding, LineArcAndArcArcCornersGetATangentArc) {
