@@ -69,7 +69,8 @@ void CMainFrame::CreateSplitter() {
 
 void CMainFrame::CreateResultsPane() {
   results_ = new ResultsPane(doc_, this);
-  addDockWidget(Qt::LeftDockWidgetArea, results_);
+  // Right of the picture: the generatrix list and the view stay side by side.
+  addDockWidget(Qt::RightDockWidgetArea, results_);
   results_->hide();
   // Shown by each run's results; the command shows or hides it.
   connect(&doc_, &CKalvorDoc::resultsChanged, this, [this](bool present) {

@@ -487,7 +487,7 @@ std::vector<int> ParseSizes(const char* s) {
   for (std::istringstream in(s); in.good();) {
     int n = 0;
     char comma;
-    if (in >> n) v.push_back(n);
+    if (in >> n && n > 0) v.push_back(n);  // 0: no solves
     in >> comma;
   }
   return v;

@@ -363,7 +363,9 @@ RunReport CKalvorDoc::Calculate(ProgressReporter& ui) {
   inception_ = InceptionResult{};
   if (report.success) {
     analysis_ = AnalyseSolution(calc_, report.parameters.PointsBetweenCPs);
-    AddCapacitance(calc_, analysis_);
+    // A stop during the condition estimate leaves the figures without the
+    // capacitance; the results are already written and stay.
+    (void)AddCapacitance(calc_, analysis_, &ui);
     calc_.ReleaseMatrix();  // the factors served the capacitance; nothing else reads them
     ScreenForInception(report.parameters.Inception, ui);
     RenewSolution();

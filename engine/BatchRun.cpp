@@ -68,7 +68,10 @@ BatchResult RunBatch(FieldCalc& calc, const BatchOptions& options, ProgressRepor
   analysis.singularRadius = options.singularRadius;
   result.analysis = AnalyseSolution(calc, analysis, &ui);
   if (result.analysis.aborted) return fail(FieldCalc::kAborted, FieldCalc::MessageFor(FieldCalc::kAborted));
-  AddCapacitance(calc, result.analysis);
+  if (!AddCapacitance(calc, result.analysis, &ui)) {
+    calc.ReleaseMatrix();
+    return fail(FieldCalc::kAborted, FieldCalc::MessageFor(FieldCalc::kAborted));
+  }
   calc.ReleaseMatrix();  // the factors served the capacitance; maps and lines need the memory more
   result.timings["analysis"] = SecondsSince(start);
   if (const InceptionParameters& inception = calc.Parameters().Inception; inception.Enabled) {

@@ -78,10 +78,12 @@ double SlabFlops(Index m, Index jb, Index width) {
   return (static_cast<double>(jb) * jb + 2.0 * static_cast<double>(m - jb) * jb) * width;
 }
 
-// Trailing columns per slab for a step: about `share` of all the work, at
-// least one panel wide so that dgemm keeps its speed.
+// Trailing columns per slab for a step: about 2 % of all the work (the bar
+// moves in small steps) but no more than ~40 ms of it on a fast machine (a
+// stop waits for the slab under way), at least one panel wide. Wide slabs
+// matter: each dgemm call packs the panel anew and starts its threads.
 Index SlabWidth(Index m, Index jb, Index trailing, double total) {
-  const double target = std::min(1.5e9, total * 0.01);
+  const double target = std::min(6e9, total * 0.02);
   const double perColumn = SlabFlops(m, jb, 1);
   const Index w = static_cast<Index>(target / std::max(1.0, perColumn));
   return std::clamp<Index>(w, static_cast<Index>(kLuBlock), std::max<Index>(trailing, 1));

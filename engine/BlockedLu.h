@@ -4,7 +4,7 @@
 // between blocks. The heavy parts are BLAS calls: a recursive panel
 // (dtrsm + dgemm inside), then per slab of the trailing columns the row
 // interchanges, dtrsm and dgemm. Trailing updates are split into slabs small
-// enough that `onBlock` is called at least every ~1 % of the work.
+// enough that `onBlock` is called at least every ~2 % of the work.
 
 #include <cstddef>
 #include <functional>

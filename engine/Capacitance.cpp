@@ -6,6 +6,7 @@
 #include "engine/Accuracy.h"
 #include "engine/Blas.h"
 #include "engine/FieldCalc.h"
+#include "engine/ProgressReporter.h"
 #include "engine/RingField.h"
 #include "engine/matrixT.h"
 #include "model/TextFormat.h"
@@ -68,12 +69,12 @@ bool SolveSeveral(const matrixT& a, std::vector<double>& b, std::size_t columns,
   return true;
 }
 
-void AddCapacitance(const FieldCalc& calc, SolutionAnalysis& analysis) {
+bool AddCapacitance(const FieldCalc& calc, SolutionAnalysis& analysis, ProgressReporter* ui) {
   const matrixT& a = calc.Coefficients();
   const long long n = calc.Unknowns();
   if (!calc.HasSolution() || n == 0 || static_cast<long long>(a.RowNo()) != n ||
       static_cast<long long>(a.ColNo()) != n)
-    return;
+    return true;
   const CSurfColl& gens = calc.Generatrices();
   const std::vector<ContourPoint>& points = calc.Points();
   // Row of each contour point and the generatrix it belongs to.
@@ -86,7 +87,7 @@ void AddCapacitance(const FieldCalc& calc, SolutionAnalysis& analysis) {
       genOf.push_back(i);
       row += gens[i]->IsConductor() ? 1 : 2;
     }
-  if (rowOf.size() != points.size()) return;
+  if (rowOf.size() != points.size()) return true;
 
   std::vector<int> fixed;
   for (size_t b = 0; b < analysis.bodies.size(); ++b)
@@ -112,11 +113,19 @@ void AddCapacitance(const FieldCalc& calc, SolutionAnalysis& analysis) {
       for (size_t j = 0; j < m; ++j)
         std::copy_n(x.Data() + j * x.Ld(), static_cast<size_t>(n), rhs.begin() + static_cast<long long>(j * n));
     } catch (const math::matrix_error&) {
-      return;
+      return true;
     }
-    rcond = a.ReciprocalCondition();
+    bool stopped = false;
+    rcond = a.ReciprocalCondition([&] {
+      stopped = stopped || (ui && ui->CancelRequested() &&
+                            ui->AskYesNo(ProgressReporter::Question::ConfirmAbort,
+                                         "Вы действительно хотите прервать расчет?", "",
+                                         ProgressReporter::Icon::Question));
+      return !stopped;
+    });
+    if (stopped) return false;
   } else if (!SolveSeveral(a, rhs, m, rcond)) {
-    return;
+    return true;
   }
   analysis.reciprocalCondition = rcond;
   if (rcond >= 0.0 && rcond < kConditionWarning && !calc.Parameters().Precise)
@@ -136,4 +145,5 @@ void AddCapacitance(const FieldCalc& calc, SolutionAnalysis& analysis) {
       // Charge per kV to farads.
       analysis.capacitance[i][j] = q * kCoulombsPerUnit / 1000.0;
     }
+  return true;
 }

@@ -17,7 +17,10 @@ struct SolutionAnalysis;
 // its dump (a second factorisation); with neither nothing is added. Warns
 // when the estimate is below kConditionWarning and the approximate ring
 // formula is in use.
-void AddCapacitance(const FieldCalc& calc, SolutionAnalysis& analysis);
+// With `ui` a stop asked (and confirmed) during the estimate ends it: false
+// is returned and nothing is added.
+class ProgressReporter;
+bool AddCapacitance(const FieldCalc& calc, SolutionAnalysis& analysis, ProgressReporter* ui = nullptr);
 // Measured on spheres against their analytic field and capacitance: with
 // the approximate formula the error stays at 1e-5 down to estimates of
 // 1e-14..1e-15 and grows to 1e-4..1e-2 from 5e-19 on, while the check

@@ -244,6 +244,7 @@ class FieldCalc {
   std::vector<Charge> charges_;
   matrixT rhs_;
   matrixT coefficients_;
+  std::vector<double> rowMax_;  // largest magnitude in each row of the filled matrix
 
   int errorCode_ = 0;
   std::string errorDetail_;

@@ -6,6 +6,7 @@
 // zero-net-charge row per floating conductor.
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <new>
 #include <vector>
@@ -36,8 +37,10 @@ void TouchPages(double* p, long long bytes) {
     __atomic_fetch_add(words + k, 0, __ATOMIC_RELAXED);
 }
 
-}  // namespace
+// Wall time a chunk of contour points should take.
+constexpr double kChunkSeconds = 0.05;
 
+}  // namespace
 
 void FieldCalc::FillMatrix() {
   const long long nc = totalCharges_;
@@ -68,6 +71,10 @@ void FieldCalc::FillMatrix() {
   const long long ld = static_cast<long long>(coefficients_.Ld());
   double* b = rhs_.Data();
   const Charge* q = charges_.data();
+  // The largest magnitude in each row, taken as the rows go out: the
+  // condition estimate's equilibration then needs one pass less.
+  rowMax_.assign(static_cast<size_t>(n), 0.0);
+  double* rowMax = rowMax_.data();
   // The charges in the kernel's layout once, not once per row.
   const ringkernel::ChargeArrays arrays(q, parameters_.Precise ? 0 : nc);
 
@@ -81,30 +88,56 @@ void FieldCalc::FillMatrix() {
   // into one set of the first-level cache.
   constexpr long long kStride = kTile + 8;
   const bool precise = parameters_.Precise;
+  // Two tiles take turns: while the rows of one are computed, the other
+  // goes out to the matrix a slice of columns per point, so that the
+  // stores drain to memory alongside the arithmetic instead of in bursts
+  // that stall it.
+  struct Pending {
+    double* tile = nullptr;
+    double* to = nullptr;  // the matrix at (r0, j0)
+    double* rowMax = nullptr;  // at r0
+    long long rows = 0, width = 0, stored = 0;
+  };
+  auto storeSome = [&](Pending& t, long long upTo) {
+    upTo = std::min(upTo, t.width);
+    if (upTo <= t.stored) return;
+    ringkernel::StoreColumns(t.tile + t.stored, kStride, t.rows, upTo - t.stored, t.to + t.stored * ld, ld,
+                             t.rowMax);
+    t.stored = upTo;
+  };
   auto fillPoints = [&](long long begin, long long end) {
-    std::vector<double> tile(static_cast<size_t>(2 * kGroup * kStride));
+    // Kept per thread: the blocks are small and a fresh pair of tiles for
+    // each would cost a tenth of their arithmetic.
+    thread_local std::vector<double> buffers;
+    buffers.resize(static_cast<size_t>(2 * 2 * kGroup * kStride));
+    Pending previous;
+    int turn = 0;
     for (long long g0 = begin; g0 < end; g0 += kGroup) {
       const long long g1 = std::min(end, g0 + kGroup);
       const long long r0 = rowOf[g0], rows = rowOf[g1] - r0;
       for (long long j0 = 0; j0 < nc; j0 += kTile) {
         const long long width = std::min(kTile, nc - j0);
+        double* tile = buffers.data() + turn * 2 * kGroup * kStride;
+        turn ^= 1;
+        const long long points = g1 - g0;
         for (long long p = g0; p < g1; ++p) {
-          double* pot = tile.data() + (rowOf[p] - r0) * kStride;
+          double* pot = tile + (rowOf[p] - r0) * kStride;
           double* normal = points_[p].material == 1 ? nullptr : pot + kStride;
           if (precise)
             precise::CoefficientRow(points_[p], q + j0, width, pot, normal);
           else
             CoefficientRow(points_[p], arrays, j0, j0 + width, pot, normal);
+          if (previous.tile) storeSome(previous, (previous.width * (p - g0 + 1) + points - 1) / points);
         }
-        for (long long j = 0; j < width; ++j) {
-          double* column = a + (j0 + j) * ld + r0;
-          for (long long k = 0; k < rows; ++k) column[k] = tile[static_cast<size_t>(k * kStride + j)];
-        }
+        if (previous.tile) storeSome(previous, previous.width);
+        previous = Pending{tile, a + j0 * ld + r0, rowMax + r0, rows, width, 0};
       }
     }
+    if (previous.tile) storeSome(previous, previous.width);
+    ringkernel::StoreFence();
   };
 
-  const long long chunk = ChunkFor(static_cast<double>(nc) * (parameters_.UseEarth ? 2 : 1));
+  long long chunk = ChunkFor(static_cast<double>(nc) * (parameters_.UseEarth ? 2 : 1));
   long long groups = 0;
   int groupId = 0;
   auto finishRow = [&](long long p) {
@@ -114,13 +147,15 @@ void FieldCalc::FillMatrix() {
       if (cp.region != groupId) {
         groupId = cp.region;
         const long long gr = nc + groups;
-        for (long long j = 0; j < nc; ++j) a[j * ld + gr] = charges_[j].region == groupId ? 1.0 : 0.0;
+        for (long long j = 0; j < nc; ++j)
+          if ((a[j * ld + gr] = charges_[j].region == groupId ? 1.0 : 0.0) != 0.0) rowMax[gr] = 1.0;
         for (long long g = 0; g < totalFloating_; ++g) a[(nc + g) * ld + gr] = 0.0;
         b[gr] = 0.0;
         ++groups;
       }
       for (long long g = 0; g < totalFloating_; ++g) a[(nc + g) * ld + r] = 0.0;
       a[(nc + groups - 1) * ld + r] = -1.0;
+      rowMax[r] = std::max(rowMax[r], 1.0);
       b[r] = -external_field::Potential(parameters_.ExternalField, cp.y);  // the common potential is unknown
     } else if (cp.material != 1) {
       b[r] = cp.potential;
@@ -160,9 +195,17 @@ void FieldCalc::FillMatrix() {
           aborted = true;
           break;
         }
+      const auto began = std::chrono::steady_clock::now();
       ParallelFor(stop - start, [&](long long b0, long long b1) { fillPoints(start + b0, start + b1); });
       for (long long p = start; p < stop; ++p) finishRow(p);
       if (aborted) return;
+      // The next chunk by the time this one took: long enough that the
+      // threads' start and the uneven end cost nothing, short enough for a
+      // stop to be answered at once however slow the points turn out (the
+      // precise formula, a busy machine, pages the system hands out late).
+      const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+      const double scale = std::clamp(kChunkSeconds / std::max(took, 1e-6), 0.25, 2.0);
+      chunk = std::max<long long>(1, static_cast<long long>(static_cast<double>(stop - start) * scale));
       start = stop;
     }
   } catch (const std::bad_alloc&) {
@@ -170,7 +213,10 @@ void FieldCalc::FillMatrix() {
   }
 }
 
-void FieldCalc::ReleaseMatrix() { coefficients_.Resize(0, 0); }
+void FieldCalc::ReleaseMatrix() {
+  coefficients_.Resize(0, 0);
+  rowMax_ = {};
+}
 
 void FieldCalc::SolveCharges(bool keepMatrix) {
   // The capacitance and the condition estimate reuse the factors: they are
@@ -188,7 +234,9 @@ void FieldCalc::SolveCharges(bool keepMatrix) {
     if (keepMatrix) {
       solution = coefficients_.Solve(rhs_, watch);
     } else if (keepFactors) {
-      coefficients_.Factorise(watch, true);
+      const bool rowsKnown = rowMax_.size() == static_cast<size_t>(n);
+      coefficients_.Factorise(watch, true, rowsKnown ? rowMax_.data() : nullptr);
+      rowMax_ = {};  // it described the matrix, not the factors
       solution = coefficients_.SolveFactored(rhs_);
     } else {
       solution = coefficients_.SolveReleasing(rhs_, watch);

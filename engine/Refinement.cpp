@@ -15,16 +15,38 @@
 
 namespace {
 
-constexpr double kGrowth = 1.5;       // largest spacing of a generatrix that misses the target
-constexpr double kEndGrowth = 2.0;    // its end spacings
+constexpr double kGrowth = 1.5;       // largest spacing of a generatrix whose middle misses the target
+constexpr double kEndGrowth = 4.0;    // an end spacing where the end misses it
+constexpr double kRateGrowth = 1.5;   // the grading rate where the graded stretch misses it
+constexpr double kSmallestRate = 0.01;
 constexpr int kMaxRounds = 40;
 // Rounds without a gain of this factor end the refinement.
 constexpr double kStallGain = 0.9;
 constexpr int kStallRounds = 4;
-// Initial end spacing: this fraction of the given step.
+// Initial end spacing: this fraction of the largest one.
 constexpr double kInitialEndFraction = 1.0 / 16.0;
-// The depth ratio graded placement works toward.
+// An end at an infinite singular point starts at a fraction of its
+// neighbourhood that follows the target: what the charges miss within the
+// first cell at the edge reaches the neighbourhood's rim weakened as
+// (cell/radius)^(4/3) (a 270-degree edge; measured on a two-cylinder lens:
+// 3e-4 of the rim field at 1/64, 1.3e-5 at 1/400), so that
+// (target/kSingularWeight)^(3/4) keeps it below the target.
+constexpr double kSingularEndFraction = 1.0 / 64.0;
+constexpr double kSingularWeight = 0.08;
+double SingularEndFraction(double target) {
+  return std::min(kSingularEndFraction, std::pow(std::max(target, 1e-12) / kSingularWeight, 0.75));
+}
+// Charges this many local spacings deep: the relative ripple of the field
+// between contour points goes as 2*pi*exp(-2*pi*ratio) (2e-5 at 2, 4e-8 at
+// 3, which 1e-7 targets need). Times the grading rate it stays below half
+// the distance to the end a stretch grades toward: a junction or an edge is
+// where the field's continuation into the conductor is singular, and
+// charges deeper than their distance from it spoil the solution.
 constexpr double kGradedRatio = 3.0;
+// The grading rate toward an infinite singular point (an edge): there the
+// charges must stay nearer still (rate 0.1 spoils a closed cylinder's
+// edges, 0.03 resolves them from the first graded round).
+constexpr double kSingularRate = 0.03;
 
 double Figure(const RefinementRound& r) { return std::max(r.worstError, r.worstFieldError); }
 
@@ -57,6 +79,8 @@ bool Gradable(const SurfData& e) {
 // Spacings (cm) that define a generatrix's graded placement.
 struct Spacing {
   double largest = 0.0, end0 = 0.0, end1 = 0.0;
+  // Growth of the spacing per unit length away from each end.
+  double rate0 = kGradingRate, rate1 = kGradingRate;
 };
 
 long long UnknownsOf(const CSurfColl& system) {
@@ -126,26 +150,39 @@ double DefaultMemoryBoundMb() {
   return 0.0;
 }
 
-std::vector<double> GradedCells(double length, double largest, double end0, double end1) {
-  // The spacing h(s) = min(largest, end0 + rate*s, end1 + rate*(L - s));
+std::vector<double> GradedCells(double length, double largest, double end0, double end1, double rate0,
+                                double rate1) {
+  // The spacing h(s) = min(largest, end0 + rate0*s, end1 + rate1*(L - s));
   // N = ceil(integral of ds/h) cells, boundaries where the integral reaches
-  // equal shares (a numerical integral over kSamples pieces is plenty).
-  constexpr int kSamples = 4096;
-  auto h = [&](double s) { return std::min({largest, end0 + kGradingRate * s, end1 + kGradingRate * (length - s)}); };
-  std::vector<double> cumulative(kSamples + 1, 0.0);
-  for (int i = 0; i < kSamples; ++i) {
-    const double s = (i + 0.5) * length / kSamples;
-    cumulative[i + 1] = cumulative[i] + (length / kSamples) / h(s);
-  }
-  const int n = std::max(1, static_cast<int>(std::ceil(cumulative[kSamples] - 1e-9)));
+  // equal shares. h is piecewise linear: a ramp up from each end to an even
+  // middle [a, b] (or the two ramps meeting), so both the integral and its
+  // inverse are closed forms.
+  if (!(length > 0.0) || !(largest > 0.0)) return {0.0, 1.0};
+  if (rate1 <= 0.0) rate1 = rate0;
+  rate0 = std::max(rate0, 1e-6);
+  rate1 = std::max(rate1, 1e-6);
+  end0 = std::clamp(end0, 1e-12 * length, largest);
+  end1 = std::clamp(end1, 1e-12 * length, largest);
+  double a = std::clamp((largest - end0) / rate0, 0.0, length);
+  double b = std::clamp(length - (largest - end1) / rate1, 0.0, length);
+  if (a > b) a = b = std::clamp((end1 - end0 + rate1 * length) / (rate0 + rate1), 0.0, length);
+  const double n0 = std::log1p(rate0 * a / end0) / rate0;
+  const double nMiddle = (b - a) / largest;
+  const double n1 = std::log1p(rate1 * (length - b) / end1) / rate1;
+  const double total = n0 + nMiddle + n1;
+  const int n = std::max(1, static_cast<int>(std::ceil(total - 1e-9)));
   std::vector<double> cells(static_cast<size_t>(n) + 1, 0.0);
   cells[n] = 1.0;
-  int j = 0;
   for (int k = 1; k < n; ++k) {
-    const double share = cumulative[kSamples] * k / n;
-    while (j + 1 < kSamples && cumulative[j + 1] < share) ++j;
-    const double within = (share - cumulative[j]) / (cumulative[j + 1] - cumulative[j]);
-    cells[k] = (j + within) / kSamples;
+    const double share = total * k / n;
+    double s;
+    if (share <= n0)
+      s = end0 * std::expm1(rate0 * share) / rate0;
+    else if (share <= n0 + nMiddle)
+      s = a + (share - n0) * largest;
+    else
+      s = length - end1 * std::expm1(rate1 * (total - share)) / rate1;
+    cells[k] = std::clamp(s / length, cells[k - 1], 1.0);
   }
   return cells;
 }
@@ -181,6 +218,7 @@ RefinementResult RefineToTarget(FieldCalc& calc, const RefinementOptions& option
   struct EndInfo {
     double x = 0.0, y = 0.0;
     double singularSpacing = INFINITY;
+    bool singular = false;
   };
   std::vector<EndInfo> ends(2 * static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) {
@@ -193,17 +231,23 @@ RefinementResult RefineToTarget(FieldCalc& calc, const RefinementOptions& option
     if (p.infinite)
       for (EndInfo& e : ends)
         if (std::hypot(e.x - p.x, e.y - p.y) <= 1e-6 * (1.0 + std::fabs(p.x) + std::fabs(p.y)))
-          e.singularSpacing = std::min(e.singularSpacing, 0.25 * p.radius);
+        {
+          e.singularSpacing = std::min(e.singularSpacing, SingularEndFraction(options.target) * p.radius);
+          e.singular = true;
+        }
 
+  // The first graded round: charges kGradedRatio spacings deep, never
+  // deeper than the given placement put them.
   std::vector<Spacing> spacing(static_cast<size_t>(count));
-  std::vector<double> steps(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) {
     const SurfData& e = *original[i];
     const double step = Length(e) / (static_cast<double>(e.PointCount()) + 1.0);
-    steps[i] = step;
-    spacing[i] = {step, kInitialEndFraction * step, kInitialEndFraction * step};
+    const double largest = std::min(step, e.ratioLd * step / kGradedRatio);
+    spacing[i] = {largest, kInitialEndFraction * largest, kInitialEndFraction * largest, kGradingRate};
     spacing[i].end0 = std::min(spacing[i].end0, ends[2 * i].singularSpacing);
     spacing[i].end1 = std::min(spacing[i].end1, ends[2 * i + 1].singularSpacing);
+    if (ends[2 * i].singular) spacing[i].rate0 = kSingularRate;
+    if (ends[2 * i + 1].singular) spacing[i].rate1 = kSingularRate;
   }
   std::vector<int> evenCounts(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) evenCounts[i] = original[i]->pointCount;
@@ -217,17 +261,19 @@ RefinementResult RefineToTarget(FieldCalc& calc, const RefinementOptions& option
           double& sa = a % 2 ? spacing[a / 2].end1 : spacing[a / 2].end0;
           double& sb = b % 2 ? spacing[b / 2].end1 : spacing[b / 2].end0;
           sa = sb = std::min(sa, sb);
+          double& ra = a % 2 ? spacing[a / 2].rate1 : spacing[a / 2].rate0;
+          double& rb = b % 2 ? spacing[b / 2].rate1 : spacing[b / 2].rate0;
+          ra = rb = std::min(ra, rb);
         }
     CSurfColl system;
     for (int i = 0; i < count; ++i) {
       std::unique_ptr<SurfData> e = original[i]->Clone();
       if (Gradable(*e)) {
         const Spacing& s = spacing[i];
-        e->cells = GradedCells(Length(*e), s.largest, std::min(s.end0, s.largest), std::min(s.end1, s.largest));
+        e->cells = GradedCells(Length(*e), s.largest, std::min(s.end0, s.largest), std::min(s.end1, s.largest),
+                               s.rate0, s.rate1);
         e->pointCount = static_cast<int>(e->cells.size()) - 1;
-        // No charge deeper than the given placement put one.
-        const double givenDepth = original[i]->ratioLd * steps[i];
-        e->ratioLd = std::max(original[i]->ratioLd, std::min(kGradedRatio, givenDepth / s.largest));
+        e->ratioLd = kGradedRatio;
       } else {
         e->pointCount = evenCounts[i];
         e->cells.clear();
@@ -242,6 +288,19 @@ RefinementResult RefineToTarget(FieldCalc& calc, const RefinementOptions& option
     return system;
   };
 
+  // What a graded generatrix refines where a figure misses the target at
+  // `t` steps: the end cell, the graded stretch beside an end (where the
+  // local spacing follows the distance from it), or the even middle.
+  enum Action { kLargest = 1, kEnd0 = 2, kEnd1 = 4, kRate0 = 8, kRate1 = 16 };
+  auto actionAt = [&](const SurfData& e, const Spacing& sp, double t) {
+    const double length = Length(e), s = std::clamp(e.FractionAt(t), 0.0, 1.0) * length;
+    const double h0 = sp.end0 + sp.rate0 * s, h1 = sp.end1 + sp.rate1 * (length - s);
+    if (sp.largest <= std::min(h0, h1)) return kLargest;
+    // A stretch graded as slowly as it may be takes a finer end instead.
+    if (h0 <= h1) return sp.end0 >= sp.rate0 * s || sp.rate0 <= kSmallestRate ? kEnd0 : kRate0;
+    return sp.end1 >= sp.rate1 * (length - s) || sp.rate1 <= kSmallestRate ? kEnd1 : kRate1;
+  };
+
   CSurfColl best;
   double bestFigure = INFINITY;
   bool lastIsBest = true;
@@ -250,6 +309,7 @@ RefinementResult RefineToTarget(FieldCalc& calc, const RefinementOptions& option
   };
   AnalysisOptions analysisOptions;
   analysisOptions.singularRadius = options.singularRadius;
+  std::vector<double> previousMax(static_cast<size_t>(count), 0.0);
   for (int round = 0; round < kMaxRounds; ++round) {
     const auto start = std::chrono::steady_clock::now();
     calc.ClearError();
@@ -272,8 +332,20 @@ RefinementResult RefineToTarget(FieldCalc& calc, const RefinementOptions& option
     RefinementRound r;
     r.unknowns = calc.Unknowns();
     r.worstError = a.WorstError();
-    r.worstFieldError = a.worstFieldError;
     for (const GeneratrixAccuracy& g : a.generatrices) r.largestField = std::max(r.largestField, g.maxField);
+    // The field figure: the estimate of the solution itself, or the change
+    // of the generatrix's largest field since the round before, whichever
+    // is larger (so a met target means two rounds agree).
+    std::vector<double> fieldFigure(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      const GeneratrixAccuracy& g = a.generatrices[i];
+      const double scale = std::max(g.maxField, 0.1 * r.largestField);
+      fieldFigure[i] = g.fieldError;
+      if (round > 0 && scale > 0.0)
+        fieldFigure[i] = std::max(fieldFigure[i], std::fabs(g.maxField - previousMax[i]) / scale);
+      r.worstFieldError = std::max(r.worstFieldError, fieldFigure[i]);
+      previousMax[i] = g.maxField;
+    }
     r.memoryMb = MatrixMemoryMb(r.unknowns);
     r.precise = calc.Parameters().Precise;
     r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -293,15 +365,25 @@ RefinementResult RefineToTarget(FieldCalc& calc, const RefinementOptions& option
       keepBest();
       return result;
     }
-    // Refine the generatrices that miss the target.
-    for (int i = 0; i < count; ++i) {
+    // Refine the generatrices that miss the target where they miss it (the
+    // first graded round starts from the given steps).
+    for (int i = 0; i < count && round > 0; ++i) {
       const GeneratrixAccuracy& g = a.generatrices[i];
-      if (std::max(g.Error(), g.fieldError) <= options.target) continue;
-      if (round == 0) continue;  // the first graded round starts from the given steps
-      spacing[i].largest /= kGrowth;
-      spacing[i].end0 /= kEndGrowth;
-      spacing[i].end1 /= kEndGrowth;
-      evenCounts[i] = std::max(evenCounts[i] + 1, static_cast<int>(std::ceil(evenCounts[i] * kGrowth)));
+      const SurfData& e = *calc.Generatrices()[i];
+      if (!e.Graded()) {
+        if (std::max(g.Error(), fieldFigure[i]) > options.target)
+          evenCounts[i] = std::max(evenCounts[i] + 1, static_cast<int>(std::ceil(evenCounts[i] * kGrowth)));
+        continue;
+      }
+      Spacing& sp = spacing[i];
+      int actions = 0;
+      if (g.Error() > options.target) actions |= actionAt(e, sp, g.worstAt);
+      if (fieldFigure[i] > options.target) actions |= actionAt(e, sp, g.maxAt);
+      if (actions & kLargest) sp.largest /= kGrowth;
+      if (actions & kEnd0) sp.end0 /= kEndGrowth;
+      if (actions & kEnd1) sp.end1 /= kEndGrowth;
+      if (actions & kRate0) sp.rate0 = std::max(kSmallestRate, sp.rate0 / kRateGrowth);
+      if (actions & kRate1) sp.rate1 = std::max(kSmallestRate, sp.rate1 / kRateGrowth);
     }
     const CSurfColl next = graded();
     result.nextUnknowns = UnknownsOf(next);

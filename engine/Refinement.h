@@ -7,13 +7,15 @@
 //
 // The first round is the system as given. Later rounds place the contour
 // points of every generatrix graded (SurfData::cells): a local spacing that
-// grows geometrically (kGradingRate per unit length) from a fine spacing at
-// each end up to a largest spacing, the charges following the local
-// spacing. A generatrix that misses the target gets a 1.5 times smaller
-// largest spacing and twice finer ends; ends that meet share the finer
-// spacing, and ends at singular points start at a quarter of their
-// neighbourhood. Evenly placed uniform growth stalls at the ends
-// (sphere-plane field: 2-9e-4 from n = 20 to 160); grading converges.
+// grows linearly with the distance from each end (rate per unit length,
+// geometric from cell to cell) up to a largest spacing, the charges
+// kGradedRatio local spacings deep. A generatrix that misses the target is
+// refined where it misses: a finer end cell, slower grading beside an end,
+// or a smaller largest spacing in the middle. Ends that meet share the finer
+// spacing; ends at infinite singular points grade slowly from a fraction of
+// their neighbourhood that follows the target. During refinement the field
+// figure of a generatrix also takes the change of its largest field since
+// the round before, so that a met target means two rounds agree.
 //
 // Conductors with a potential varying along them keep even placement and
 // grow 1.5 times instead (their potential is distributed by point index).
@@ -86,7 +88,8 @@ double MatrixMemoryMb(long long unknowns);
 double DefaultMemoryBoundMb();
 
 // Cell boundaries (fractions, 0 ... 1) of an element of `length` cm whose
-// spacing grows from `end0` and `end1` at its ends by kGradingRate per cm
-// up to `largest` (exposed for tests).
-std::vector<double> GradedCells(double length, double largest, double end0, double end1);
-constexpr double kGradingRate = 0.3;
+// spacing grows from `end0` and `end1` at its ends by `rate0` and `rate1`
+// (rate1 <= 0: rate0) per cm up to `largest` (exposed for tests).
+constexpr double kGradingRate = 0.15;
+std::vector<double> GradedCells(double length, double largest, double end0, double end1,
+                                double rate0 = kGradingRate, double rate1 = -1.0);

@@ -6,6 +6,7 @@
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
 
 #include <hwy/contrib/math/math-inl.h>
+#include <hwy/cache_control.h>
 #include <hwy/highway.h>
 
 #include <algorithm>
@@ -234,6 +235,38 @@ void RowPrepared(const ContourPoint& cp, const RowWeights& w, const ChargeArrays
   if (size > 0) RowOver(d, cp, w, arrays, size, padded, potentialRow, normalRow);
 }
 
+// Tile rows -> matrix columns. Whole cache lines of a column go out as
+// streaming stores (no read of the line first, no eviction of the tile);
+// the partial lines at either end, which neighbouring rows share, as
+// ordinary stores.
+void StoreColumns(const double* tile, long long stride, long long rows, long long width, double* dst,
+                  long long ld, double* rowMax) {
+  const D d;
+  const hn::RebindToSigned<D> di;
+  const long long lanes = static_cast<long long>(hn::Lanes(d));
+  const auto index = hn::Mul(hn::Iota(di, 0), hn::Set(di, static_cast<int64_t>(stride)));
+  for (long long j = 0; j < width; ++j) {
+    double* column = dst + j * ld;
+    const double* from = tile + j;
+    const long long misalign = static_cast<long long>(reinterpret_cast<uintptr_t>(column) % 64) / 8;
+    long long k = std::min(rows, misalign == 0 ? 0 : 8 - misalign);
+    if (reinterpret_cast<uintptr_t>(column) % 8 != 0) k = rows;  // never for doubles, but be safe
+    auto one = [&](long long i) {
+      const double v = from[i * stride];
+      column[i] = v;
+      rowMax[i] = std::max(rowMax[i], std::fabs(v));
+    };
+    for (long long i = 0; i < k; ++i) one(i);
+    const long long lines = (rows - k) / 8 * 8;
+    for (const long long end = k + lines; k < end; k += lanes) {
+      const V v = hn::GatherIndex(d, from + k * stride, index);
+      hn::Stream(v, d, column + k);
+      hn::StoreU(hn::Max(hn::LoadU(d, rowMax + k), hn::Abs(v)), d, rowMax + k);
+    }
+    for (; k < rows; ++k) one(k);
+  }
+}
+
 long long CurrentTarget() { return HWY_TARGET; }
 
 }  // namespace HWY_NAMESPACE
@@ -247,6 +280,12 @@ HWY_EXPORT(SumAtPoint);
 HWY_EXPORT(Row);
 HWY_EXPORT(RowPrepared);
 HWY_EXPORT(CurrentTarget);
+HWY_EXPORT(StoreColumns);
+
+void StoreColumns(const double* tile, long long stride, long long rows, long long width, double* dst,
+                  long long ld, double* rowMax) {
+  HWY_DYNAMIC_DISPATCH(StoreColumns)(tile, stride, rows, width, dst, ld, rowMax);
+}
 
 void SumAtPoint(const Charge* charges, long long count, double x, double y, int regionA, GeometrySums* a,
                 int regionB, GeometrySums* b) {
@@ -291,6 +330,8 @@ ChargeArrays::ChargeArrays(const Charge* c, long long n) : charges(c), count(n) 
   image = pi;
   region = pr;
 }
+
+void StoreFence() { hwy::FlushStream(); }
 
 std::string TargetName() { return hwy::TargetName(HWY_DYNAMIC_DISPATCH(CurrentTarget)()); }
 

@@ -64,6 +64,16 @@ class ChargeArrays {
 void Row(const ContourPoint& cp, const RowWeights& w, const ChargeArrays& charges, long long begin, long long end,
          double* potentialRow, double* normalRow);
 
+// Writes a tile of `rows` rows (row k at tile + k*stride, `width` values
+// each) into the columns of a column-major matrix: value (k, j) to
+// dst[j*ld + k]. Whole cache lines bypass the cache (the matrix is far
+// larger than it and is read back only by the solver). Call StoreFence
+// before the matrix is handed to another thread. rowMax[k] is raised to the
+// largest magnitude stored in row k (the solver's equilibration wants it).
+void StoreColumns(const double* tile, long long stride, long long rows, long long width, double* dst,
+                  long long ld, double* rowMax);
+void StoreFence();
+
 // Name of the instruction set in use ("AVX3" is AVX-512).
 std::string TargetName();
 // Restricts the choice to the given Highway target bits (0 restores the

@@ -124,21 +124,26 @@ LuOutcome FactorWatched(double* a, std::size_t n, int* pivots, ProgressReporter*
 // column of the row-scaled matrix by its own (1 for a zero row or column).
 // Returns the 1-norm of the equilibrated matrix. Rows in bands and columns
 // one by one, both in parallel.
-double Equilibrate(const double* a, std::size_t nn, std::vector<double>& row, std::vector<double>& col) {
+double Equilibrate(const double* a, std::size_t nn, std::vector<double>& row, std::vector<double>& col,
+                   const double* rowMax) {
   const long long n = static_cast<long long>(nn);
   row.assign(nn, 0.0);
   col.assign(nn, 1.0);
   constexpr long long kBand = 512;
-  ParallelFor((n + kBand - 1) / kBand, [&](long long b0, long long b1) {
-    for (long long i0 = b0 * kBand; i0 < std::min(n, b1 * kBand); i0 += kBand) {
-      const long long i1 = std::min(n, i0 + kBand);
-      double* r = row.data();
-      for (long long j = 0; j < n; ++j) {
-        const double* c = a + j * n;
-        for (long long i = i0; i < i1; ++i) r[i] = std::max(r[i], std::fabs(c[i]));
+  if (rowMax) {
+    std::copy_n(rowMax, nn, row.begin());
+  } else {
+    ParallelFor((n + kBand - 1) / kBand, [&](long long b0, long long b1) {
+      for (long long i0 = b0 * kBand; i0 < std::min(n, b1 * kBand); i0 += kBand) {
+        const long long i1 = std::min(n, i0 + kBand);
+        double* r = row.data();
+        for (long long j = 0; j < n; ++j) {
+          const double* c = a + j * n;
+          for (long long i = i0; i < i1; ++i) r[i] = std::max(r[i], std::fabs(c[i]));
+        }
       }
-    }
-  });
+    });
+  }
   for (double& r : row) r = r > 0.0 ? 1.0 / r : 1.0;
   std::vector<double> sums(nn, 0.0);
   ParallelFor(n, [&](long long j0, long long j1) {
@@ -229,7 +234,8 @@ matrixT matrixT::Solve(const matrixT& b, const SolveWatch& watch) const {
   return work.SolveReleasing(b, watch);
 }
 
-void matrixT::FactoriseInPlace(const SolveWatch& watch, std::size_t rhsColumns, bool forCondition) {
+void matrixT::FactoriseInPlace(const SolveWatch& watch, std::size_t rhsColumns, bool forCondition,
+                               const double* rowMax) {
   const std::size_t n = RowNo();
   if (progress) {
     progress->ShowStage("Решение системы алгебраических уравнений");
@@ -250,7 +256,7 @@ void matrixT::FactoriseInPlace(const SolveWatch& watch, std::size_t rhsColumns, 
   rep_->scaledNorm = -1.0;
   LuOutcome outcome;
   try {
-    if (forCondition) rep_->scaledNorm = Equilibrate(rep_->data.get(), n, rep_->rowScale, rep_->colScale);
+    if (forCondition) rep_->scaledNorm = Equilibrate(rep_->data.get(), n, rep_->rowScale, rep_->colScale, rowMax);
     if (progress) progress->SetPosition(static_cast<long long>(n));
     rep_->pivots.assign(n, 0);
     outcome = FactorWatched(rep_->data.get(), n, rep_->pivots.data(), progress, watch);
@@ -278,12 +284,12 @@ matrixT matrixT::SolveReleasing(const matrixT& b, const SolveWatch& watch) {
   return x;
 }
 
-void matrixT::Factorise(const SolveWatch& watch, bool forCondition) {
+void matrixT::Factorise(const SolveWatch& watch, bool forCondition, const double* rowMax) {
   if (RowNo() != ColNo()) throw matrix_error(kInconsistent);
-  FactoriseInPlace(watch, 0, forCondition);
+  FactoriseInPlace(watch, 0, forCondition, rowMax);
 }
 
-double matrixT::ReciprocalCondition() const {
+double matrixT::ReciprocalCondition(const std::function<bool()>& keepGoing) const {
   const Rep& r = *rep_;
   const std::size_t n = r.nRows;
   if (!r.factorised || r.scaledNorm < 0.0 || n == 0 || r.rowScale.size() != n) return -1.0;
@@ -300,6 +306,7 @@ double matrixT::ReciprocalCondition() const {
   for (;;) {
     dlacn2_(&nn, v.data(), x.data(), sign.data(), &estimate, &kase, isave);
     if (kase == 0) break;
+    if (keepGoing && !keepGoing()) return -1.0;
     const bool transposed = kase == 2;
     const double* first = transposed ? cs : rs;
     const double* last = transposed ? rs : cs;

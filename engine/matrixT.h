@@ -77,14 +77,16 @@ class matrixT {
   // the matrix is left 0 x 0.
   // With `forCondition` the row and column scales that equilibrate the
   // matrix (as LAPACK's dgeequ) and the 1-norm of the equilibrated matrix
-  // are taken first, for ReciprocalCondition (two passes over the matrix).
-  void Factorise(const SolveWatch& watch = {}, bool forCondition = false);
+  // are taken first, for ReciprocalCondition (two passes over the matrix,
+  // one if `rowMax` gives the largest magnitude of every row already).
+  void Factorise(const SolveWatch& watch = {}, bool forCondition = false, const double* rowMax = nullptr);
   bool IsFactorised() const;
   // The reciprocal 1-norm condition number of the equilibrated matrix,
   // estimated from the kept factors as LAPACK's dgecon does (a handful of
   // triangular solves, no copy); -1 without factors taken for it, 0 for an
-  // estimate that overflows.
-  double ReciprocalCondition() const;
+  // estimate that overflows. `keepGoing` is asked before every solve (each
+  // one pass over the factors); false ends the estimate with -1.
+  double ReciprocalCondition(const std::function<bool()>& keepGoing = {}) const;
   // X with A*X = B from the kept factors, for any number of columns; throws
   // matrix_error "matrixT::SolveFactored(): not factorised!" without them and
   // the Inconsistent error for a B of the wrong height.
@@ -99,7 +101,8 @@ class matrixT {
   struct Rep;
   void Detach();
   // Packs to n x n and factorises in place; on failure leaves 0 x 0.
-  void FactoriseInPlace(const SolveWatch& watch, std::size_t rhsColumns, bool forCondition);
+  void FactoriseInPlace(const SolveWatch& watch, std::size_t rhsColumns, bool forCondition,
+                        const double* rowMax = nullptr);
   std::shared_ptr<Rep> rep_;
 };
 

@@ -57,7 +57,8 @@ ResultsPane::ResultsPane(CKalvorDoc& doc, QWidget* parent)
   // The names may be long (stage names): the values must stay in sight.
   tree_->header()->setSectionResizeMode(0, QHeaderView::Interactive);
   tree_->header()->setStretchLastSection(true);
-  tree_->setTextElideMode(Qt::ElideMiddle);
+  // A value cut short keeps its number and error; the rest is in the tooltip.
+  tree_->setTextElideMode(Qt::ElideRight);
   setWidget(tree_);
   connect(tree_, &QTreeWidget::itemClicked, this, &ResultsPane::OnClicked);
   connect(tree_, &QTreeWidget::itemDoubleClicked, this, &ResultsPane::OnDoubleClicked);

@@ -142,6 +142,38 @@ TEST(Capacitance, NoEstimateWithoutFactorsTakenForIt) {
   EXPECT_NEAR(d.ReciprocalCondition(), 1.0, 1e-15);  // diagonal: equilibrated to the identity
 }
 
+// The estimate is a handful of passes over the factors (a second or more
+// at 16 000 unknowns): a confirmed stop ends it before the next pass and
+// adds neither capacitance nor estimate; an unconfirmed one changes nothing.
+TEST(Capacitance, ConditionEstimateStopsBetweenPassesOverTheFactors) {
+  FieldCalc calc;
+  testsys::Load(calc, testsys::Sphere(10, 100, 60, 2.0));
+  ASSERT_EQ(SolveKeepingFactors(calc), 0);
+  int passes = 0;
+  const double full = calc.Coefficients().ReciprocalCondition([&] { return ++passes > 0; });
+  ASSERT_GT(full, 0.0);
+  ASSERT_GE(passes, 2);
+  int asked = 0;
+  EXPECT_EQ(calc.Coefficients().ReciprocalCondition([&] { return ++asked < 2; }), -1.0);
+  EXPECT_EQ(asked, 2);
+
+  ScriptedProgress declined;
+  declined.cancelAt = 1;
+  declined.answer = false;
+  SolutionAnalysis kept = AnalyseSolution(calc, 1);
+  EXPECT_TRUE(AddCapacitance(calc, kept, &declined));
+  EXPECT_EQ(kept.reciprocalCondition, full);
+  EXPECT_EQ(kept.capacitance.size(), 1u);
+
+  ScriptedProgress confirmed;
+  confirmed.cancelAt = 2;
+  SolutionAnalysis stopped = AnalyseSolution(calc, 1);
+  EXPECT_FALSE(AddCapacitance(calc, stopped, &confirmed));
+  EXPECT_EQ(confirmed.cancelQueries, 2);
+  EXPECT_TRUE(stopped.capacitance.empty());
+  EXPECT_LT(stopped.reciprocalCondition, 0.0);
+}
+
 // Counts the progress steps made after cancel was requested.
 class CountingProgress : public ScriptedProgress {
  public:
@@ -167,7 +199,10 @@ TEST(FillStop, StopsBeforeTheNextPieceOrChunkWhereverItIsAsked) {
   calc.Place();
   ASSERT_EQ(calc.ErrorCode(), 0);
   const long long n = calc.Unknowns();
-  const long long chunk = static_cast<long long>(2e6 / (2.0 * static_cast<double>(n))) + 1;
+  // The first chunk is 2e6 evaluations; each next one at most twice the
+  // one before (sized by the time it took).
+  const long long first = static_cast<long long>(2e6 / (2.0 * static_cast<double>(n)));
+  const long long chunk = 2 * first + 1;
   long long touchSteps = -1;
   for (int at : {1, 2, 3, 5, 8, 40, 400, 1100}) {
     CountingProgress ui;
