@@ -188,7 +188,13 @@ bool ReportRefinement(const FieldCalc& calc, const RefinementResult& r, const Ca
   std::fflush(stdout);
   if (!opt.saveRefined) return true;
   std::ostringstream text;
-  WriteRefinedSystem(calc, text);
+  const int merged = WriteRefinedSystem(calc, text);
+  if (merged > 0)
+    std::fprintf(stderr,
+                 "Предупреждение: %s: файл хранит координаты с точностью 0.001 см; у %d участков самые мелкие ячейки "
+                 "уточнения записаны одной образующей с равномерными КТ, поэтому сохраненная система там грубее "
+                 "уточненной\n",
+                 opt.saveRefined->c_str(), merged);
   return WriteOutput(*opt.saveRefined, text.str());
 }
 

@@ -92,29 +92,11 @@ double EndStep(const SurfData& e, bool atStart) {
 }  // namespace
 
 void PointOnGeneratrix(const SurfData& e, double t, double& x, double& y, double& nx, double& ny) {
-  if (e.Graded()) {
-    const double f = e.FractionAt(t);
-    if (e.GetKind() == SurfData::kArch) {
-      const auto& a = static_cast<const Arch&>(e);
-      const double th = a.angle1 - f * (a.angle1 - a.angle2);
-      nx = std::cos(th);
-      ny = std::sin(th);
-      x = a.xc + a.radius * nx;
-      y = a.yc + a.radius * ny;
-      return;
-    }
-    if (e.GetKind() == SurfData::kLine) {
-      const auto& l = static_cast<const Line&>(e);
-      x = l.x1 + f * l.length * std::cos(l.direction);
-      y = l.y1 + f * l.length * std::sin(l.direction);
-      nx = std::cos(l.normal + kPi);
-      ny = std::sin(l.normal + kPi);
-      return;
-    }
-  }
+  // A graded element maps steps to fractions through its cells; an even
+  // one steps evenly.
   if (e.GetKind() == SurfData::kArch) {
     const auto& a = static_cast<const Arch&>(e);
-    const double th = a.angle1 - t * a.AngularStep();
+    const double th = e.Graded() ? a.angle1 - e.FractionAt(t) * (a.angle1 - a.angle2) : a.angle1 - t * a.AngularStep();
     nx = std::cos(th);
     ny = std::sin(th);
     x = a.xc + a.radius * nx;
@@ -123,8 +105,9 @@ void PointOnGeneratrix(const SurfData& e, double t, double& x, double& y, double
   }
   if (e.GetKind() == SurfData::kLine) {
     const auto& l = static_cast<const Line&>(e);
-    x = l.x1 + t * l.step * std::cos(l.direction);
-    y = l.y1 + t * l.step * std::sin(l.direction);
+    const double along = e.Graded() ? e.FractionAt(t) * l.length : t * l.step;
+    x = l.x1 + along * std::cos(l.direction);
+    y = l.y1 + along * std::sin(l.direction);
     nx = std::cos(l.normal + kPi);
     ny = std::sin(l.normal + kPi);
     return;
@@ -407,7 +390,7 @@ SolutionAnalysis AnalyseSolution(const FieldCalc& calc, const AnalysisOptions& o
         result.warnings.push_back(text::Format(
             "Образующая %d: заряды ближе к расчетным точкам, чем допускает приближенная формула кольца "
             "(модуль ограничен k^2 <= 0.9999); результаты могут быть занижены на 10-25 %%. Уменьшите число КТ, "
-            "увеличьте L/d или считайте в точном режиме (--precise).",
+            "увеличьте L/d или считайте в точном режиме.",
             i + 1));
   }
 

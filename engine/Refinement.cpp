@@ -105,20 +105,51 @@ std::string RefinementResult::StopReason() const {
   return "";
 }
 
-void WriteRefinedSystem(const FieldCalc& calc, std::ostream& out) {
+int WriteRefinedSystem(const FieldCalc& calc, std::ostream& out) {
   FieldCalc pieces;
+  int merged = 0;
   for (const auto& e : calc.Generatrices()) {
     if (!e->Graded()) {
       pieces.AddGeneratrix(e->Clone());
       continue;
     }
+    // Where fraction f of the element lands in the file: its end point to
+    // 0.001 cm (a line) or its angle to 1e-5 degrees (an arc). A piece must
+    // end somewhere else than it starts.
+    const bool arch = e->GetKind() == SurfData::kArch;
+    auto key = [&](double f) {
+      if (arch) {
+        const auto& a = static_cast<const Arch&>(*e);
+        return std::vector<long long>{std::llround((a.angle1 - f * (a.angle1 - a.angle2)) * 180.0 / 3.141592653589793 * 1e5)};
+      }
+      const auto& l = static_cast<const Line&>(*e);
+      return std::vector<long long>{std::llround((l.x1 + f * (l.x2 - l.x1)) * 1e3),
+                                    std::llround((l.y1 + f * (l.y2 - l.y1)) * 1e3)};
+    };
+    // Groups of consecutive cells [first, last]: one cell each where the
+    // file can hold it, else as many as it takes.
+    std::vector<std::pair<long long, long long>> groups;
+    long long first = 1;
     for (long long i = 1; i <= e->PointCount(); ++i) {
+      if (key(e->cells[first - 1]) == key(e->cells[i])) continue;
+      groups.emplace_back(first, i);
+      first = i + 1;
+    }
+    if (first <= e->PointCount()) {
+      if (groups.empty()) groups.emplace_back(first, e->PointCount());
+      else groups.back().second = e->PointCount();
+    }
+    for (const auto& [g0, g1] : groups) {
+      const long long k = g1 - g0 + 1;
+      if (k > 1) ++merged;
       std::unique_ptr<SurfData> p = e->Clone();
       p->cells.clear();
-      p->pointCount = 1;
-      p->ratioLd = 2.0 * e->ratioLd;
-      const double f0 = e->cells[i - 1], f1 = e->cells[i];
-      if (e->GetKind() == SurfData::kArch) {
+      p->pointCount = static_cast<int>(k);
+      // An even piece of k points has k + 1 steps; its charges sit as deep
+      // as the cells' mean length times L/d.
+      p->ratioLd = e->ratioLd * static_cast<double>(k + 1) / static_cast<double>(k);
+      const double f0 = e->cells[g0 - 1], f1 = e->cells[g1];
+      if (arch) {
         const auto& a = static_cast<const Arch&>(*e);
         auto& q = static_cast<Arch&>(*p);
         q.angle1 = a.angle1 - f0 * (a.angle1 - a.angle2);
@@ -132,6 +163,7 @@ void WriteRefinedSystem(const FieldCalc& calc, std::ostream& out) {
     }
   }
   pieces.WriteSystem(out);
+  return merged;
 }
 
 double MatrixMemoryMb(long long unknowns) {

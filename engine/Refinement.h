@@ -78,8 +78,11 @@ RefinementResult RefineToTarget(FieldCalc& calc, double target, long long maxUnk
 // Writes the system held by `calc` as a field-system file, each graded
 // generatrix as one short generatrix per contour point (the file format has
 // no graded placement; such a piece with one point and twice the L/d places
-// its point and charge where the cell did, to the file's 0.001 cm).
-void WriteRefinedSystem(const FieldCalc& calc, std::ostream& out);
+// its point and charge where the cell did, to the file's 0.001 cm). Cells
+// below that resolution (next to edges at tight targets) go together into
+// one evenly placed piece of as many points; returns how many such pieces
+// were written (the saved system is then coarser there than the refined one).
+int WriteRefinedSystem(const FieldCalc& calc, std::ostream& out);
 
 // Bytes of the dense matrix of `unknowns` unknowns, in MB.
 double MatrixMemoryMb(long long unknowns);

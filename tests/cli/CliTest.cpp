@@ -306,6 +306,49 @@ TEST_F(Cli, RefinementNeverChangesTheSystemFile) {
     EXPECT_NE(json.find(key), std::string::npos) << key;
 }
 
+// A target whose next round would not fit in the memory allowed ends before
+// allocating it: exit 0, the reason in the summary, a warning saying how far
+// it got, and results from the best system.
+TEST_F(Cli, RefinementStopsBeforeARoundThatWouldNotFit) {
+  const fs::path sys = Write("cylinder.txt",
+                             "Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 0.000 ; 10.000 ; 5.000 ; 10.000 ; 100.000 ; 20 ; 2.0 ;\n"
+                             "Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 5.000 ; 10.000 ; 5.000 ; 0.000 ; 100.000 ; 40 ; 2.0 ;\n"
+                             "Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 5.000 ; 0.000 ; 0.000 ; 0.000 ; 100.000 ; 20 ; 2.0 ;\n");
+  const fs::path summary = dir / "summary.json";
+  const Result r = Run(sys.string() + " --quiet --no-surface-results --target-error 1e-8 --max-memory 1 --summary " +
+                       summary.string());
+  ASSERT_EQ(r.exit, 0) << r.err;
+  EXPECT_NE(r.err.find("Предупреждение: цель 1.00e-08 не достигнута"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("превысил бы предел памяти 1 МБ; достигнуто"), std::string::npos) << r.err;
+  const std::string json = Read(summary);
+  EXPECT_NE(json.find("\"stop_reason\": \"memory\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"max_field_error_kv_per_cm\""), std::string::npos);
+}
+
+// Refined cells finer than the file's 0.001 cm (a rod's tip junction at
+// 1e-5) used to be written as pieces of zero length that no run could read
+// back; they go together into one piece now, with a warning, and the saved
+// system gives the refined tip field again.
+TEST_F(Cli, SavedRefinementBelowTheFileResolutionReadsBack) {
+  const fs::path sys = Write("rod.txt",
+                             "Me; 1 ; 2 ;    ; 1.0 ;\t\tc; 0.000 ; 24.000 ; 1.000 ; 90.00000 ; 0.00000 ; 100.000 ; 8 ; 2.0 ;\n"
+                             "Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 1.000 ; 24.000 ; 1.000 ; 6.000 ; 100.000 ; 40 ; 2.0 ;\n"
+                             "Me; 1 ; 2 ;    ; 1.0 ;\t\tc; 0.000 ; 6.000 ; 1.000 ; 0.00000 ; -90.00000 ; 100.000 ; 8 ; 2.0 ;\n");
+  const fs::path refined = dir / "refined.txt", first = dir / "first.json", again = dir / "again.json";
+  const Result r = Run(sys.string() + " --earth --quiet --no-surface-results --target-error 1e-5 --save-refined " +
+                       refined.string() + " --summary " + first.string());
+  ASSERT_EQ(r.exit, 0) << r.err;
+  EXPECT_NE(r.err.find("точностью 0.001 см"), std::string::npos) << r.err;
+  const Result back = Run(refined.string() + " --earth --quiet --precise --no-surface-results --summary " + again.string());
+  ASSERT_EQ(back.exit, 0) << back.err;
+  auto field = [&](const fs::path& p) {
+    const std::string json = Read(p);
+    const size_t at = json.find("\"max_field_kv_per_cm\"", json.find("\"bodies\""));
+    return at == std::string::npos ? 0.0 : std::stod(json.substr(json.find(':', at) + 1));
+  };
+  EXPECT_NEAR(field(again), field(first), 1e-5 * field(first));
+}
+
 TEST_F(Cli, VersionIsTheProjectVersion) {
   const Result r = Run("--version");
   EXPECT_EQ(r.exit, 0);

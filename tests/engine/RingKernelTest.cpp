@@ -126,6 +126,49 @@ TEST(RingKernel, EveryTermWithinTheBoundOnEveryInstructionSet) {
   ringkernel::RestrictTargets(0);
 }
 
+// The fill streams whole cache lines of each column and writes the partial
+// ones at either end plainly; with an odd number of unknowns every column
+// starts at another offset within its line. Every coefficient of the matrix
+// must be the single-charge formula's, on every instruction set (a vector
+// width other than the one the fill was tried with would misplace or drop
+// values, or fault on an unaligned streaming store).
+TEST(RingKernel, EveryCoefficientInPlaceOnEveryInstructionSet) {
+  const std::string system = testsys::Sphere(12, 3, 101) +
+                             "De; 5 ; 2 ; 3.0 ; 1.0 ;\t\tl; 8 ; 0 ; 8 ; 20 ; 70 ; 1 ;\n";
+  for (long long t : ringkernel::AvailableTargets()) {
+    ringkernel::RestrictTargets(t);
+    SCOPED_TRACE(ringkernel::TargetName());
+    FieldCalc calc;
+    testsys::Load(calc, system);
+    testsys::With(calc, [](CalcParameters& p) { p.UseEarth = true; });
+    calc.Place();
+    calc.FillMatrix();
+    ASSERT_EQ(calc.ErrorCode(), FieldCalc::kNoError);
+    const matrixT& a = calc.Coefficients();
+    const std::vector<Charge>& charges = calc.Charges();
+    ASSERT_EQ(a.RowNo() % 2, 1u);
+    size_t row = 0;
+    int wrong = 0;
+    for (const ContourPoint& cp : calc.Points()) {
+      const bool dielectric = cp.material != 1;
+      for (int k = 0; k < (dielectric ? 2 : 1); ++k, ++row) {
+        std::vector<double> want(charges.size());
+        double scale = 0.0;
+        for (size_t j = 0; j < charges.size(); ++j) {
+          want[j] = k == 0 ? PotentialCoefficient(charges[j], cp) : NormalFieldCoefficient(charges[j], cp);
+          scale = std::max(scale, std::fabs(want[j]));
+        }
+        for (size_t j = 0; j < charges.size(); ++j)
+          if (!(std::fabs(a(row, j) - want[j]) <= 1e-11 * scale) && ++wrong < 5)
+            ADD_FAILURE() << "row " << row << " charge " << j << ": " << a(row, j) << " instead of " << want[j];
+      }
+    }
+    EXPECT_EQ(row, charges.size());
+    EXPECT_EQ(wrong, 0);
+  }
+  ringkernel::RestrictTargets(0);
+}
+
 // Many charges of mixed regions with earth images, summed for two regions,
 // against the scalar loop; whole vectors and a ragged tail.
 TEST(RingKernel, SumsOverManyChargesMatchTheScalarLoop) {
