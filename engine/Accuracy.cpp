@@ -202,8 +202,12 @@ SolutionAnalysis AnalyseSolution(const FieldCalc& calc, const AnalysisOptions& o
       c.field = std::max(fo, fi);
       c.displacement = std::max(e.epsOuter * fo, e.epsInner * fi);
       const double tangentJump = std::fabs((-in[1] * ny + in[2] * nx) - (-out[1] * ny + out[2] * nx));
-      const double eps = c.inner ? e.epsInner : e.epsOuter;
-      c.fieldMisfit = std::max(tangentJump, eps > 0.0 ? c.flux / eps : 0.0);
+      // A misfit at the interface is shared by both sides as a surface
+      // charge (or double layer) would be: the side of `field` carries the
+      // displacement jump over eps_in + eps_out and the tangential jump
+      // times the other side's share.
+      const double both = e.epsInner + e.epsOuter, other = c.inner ? e.epsOuter : e.epsInner;
+      c.fieldMisfit = both > 0.0 ? std::max(tangentJump * other, c.flux) / both : 0.0;
     }
   };
 
@@ -311,7 +315,8 @@ SolutionAnalysis AnalyseSolution(const FieldCalc& calc, const AnalysisOptions& o
     const CheckResult& c = checks[j];
     GeneratrixAccuracy& g = result.generatrices[jobs[j].gen];
     if (c.excluded || !jobs[j].check || std::fabs(c.t - g.maxAt) > 1.5) continue;
-    g.maxFieldError = std::max(g.maxFieldError, kFieldErrorFactor * c.fieldMisfit);
+    const double factor = g.conductor ? kFieldErrorFactor : kDielectricFieldErrorFactor;
+    g.maxFieldError = std::max(g.maxFieldError, factor * c.fieldMisfit);
   }
   double systemMax = 0.0;
   for (const GeneratrixAccuracy& g : result.generatrices) systemMax = std::max(systemMax, g.maxField);

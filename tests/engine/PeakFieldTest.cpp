@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <sstream>
+#include <utility>
 
 #include "ScriptedProgress.h"
 #include "TestSystems.h"
@@ -87,6 +88,38 @@ TEST(PeakField, ReportedErrorBracketsTheTrueErrorOnSpheres) {
         EXPECT_LE(b.maxFieldError, trueError * 10.0);
         EXPECT_NEAR(a.worstFieldError, b.maxFieldError / b.maxField, 1e-15);
         EXPECT_EQ(b.maxGeneratrix, 0);
+      }
+}
+
+// On a dielectric interface the reported error (the jumps of the
+// tangential field and of the normal displacement) brackets the true error
+// the same way: a dielectric sphere in a uniform field E0 has its largest
+// field outside at the poles, 3*eps/(eps + 2)*E0, whatever its permittivity.
+// The regression pinned: the displacement jump was taken as a field on one
+// side, 10-135 times the true error and growing with eps.
+TEST(PeakField, ReportedErrorBracketsTheTrueErrorOnADielectricSphere) {
+  for (double eps : {2.0, 4.0, 10.0})
+    for (bool precise : {false, true})
+      for (auto [n, ld] : {std::pair{10, 2.0}, std::pair{20, 1.5}, std::pair{40, 3.0}, std::pair{80, 2.0}}) {
+        SCOPED_TRACE(testing::Message() << "eps " << eps << ", n = " << n << ", L/d " << ld
+                                        << (precise ? ", precise" : ""));
+        std::ostringstream text;
+        text << "De; 2 ; 1 ;" << eps << " ; 1.0 ;\t\tc; 0.000 ; 10.000 ; 2.000 ; 90.00000 ; -90.00000 ; " << n
+             << " ; " << ld << " ;\n";
+        FieldCalc calc;
+        testsys::Load(calc, text.str());
+        testsys::With(calc, [&](CalcParameters& p) {
+          p.ExternalField = 10.0;
+          p.Precise = precise;
+        });
+        ASSERT_EQ(testsys::Solve(calc), FieldCalc::kNoError);
+        const SolutionAnalysis a = AnalyseSolution(calc, 1);
+        ASSERT_EQ(a.generatrices.size(), 1u);
+        const GeneratrixAccuracy& g = a.generatrices[0];
+        EXPECT_FALSE(g.maxInner);
+        const double trueError = std::fabs(g.maxField - 3.0 * eps / (eps + 2.0) * 10.0);
+        EXPECT_GE(g.maxFieldError, trueError / 3.0);
+        EXPECT_LE(g.maxFieldError, trueError * 10.0);
       }
 }
 
