@@ -18,7 +18,7 @@
 #include "dialogs/CLinePoints.h"
 #include "dialogs/OkCancelButtons.h"
 #include "dialogs/Pictures.h"
-#include "document/SafeSave.h"
+#include "engine/AtomicFile.h"
 #include "engine/FieldCalc.h"
 #include "engine/GapCurves.h"
 #include "model/Arch.h"
@@ -248,10 +248,10 @@ void CPointsDialog::Save() {
   lastPath_ = path;
   std::ostringstream out;
   SaveGapCurves(curves_, out);
-  const std::string bytes = out.str();
   // Written aside and renamed over the old file, so a failed save leaves it intact.
-  if (const QString reason = SafeSave(path, QByteArray::fromStdString(bytes)); !reason.isEmpty())
-    ShowProblem(QStringLiteral("Невозможно записать файл \"%1\".\n%2").arg(path, reason));
+  if (const std::string reason = WriteFileAtomically(QFile::encodeName(path).toStdString(), out.str());
+      !reason.empty())
+    ShowProblem(QStringLiteral("Невозможно записать файл \"%1\".\n%2").arg(path, QString::fromStdString(reason)));
 }
 
 void CPointsDialog::Load() {

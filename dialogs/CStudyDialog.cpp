@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -23,7 +24,7 @@
 #include <sstream>
 
 #include "dialogs/PictureFile.h"
-#include "document/SafeSave.h"
+#include "engine/AtomicFile.h"
 
 namespace {
 
@@ -384,7 +385,9 @@ CSurfColl CStudyDialog::SystemOfRow(int k, CalcParameters& params) const {
 QString CStudyDialog::ExportCsv(const QString& path) const {
   std::ostringstream out;
   WriteSweepCsv(rows_, out);
-  return SafeSave(path, QByteArray::fromStdString(out.str()));
+  if (const std::string error = WriteFileAtomically(QFile::encodeName(path).toStdString(), out.str()); !error.empty())
+    return QStringLiteral("Не удается сохранить файл %1:\n%2").arg(path, QString::fromStdString(error));
+  return {};
 }
 
 QString CStudyDialog::ExportPicture(const QString& path) const {
@@ -420,8 +423,8 @@ void CStudyDialog::OpenRowAsked() {
   const CSurfColl system = SystemOfRow(k, params);
   std::string text;
   for (const auto& e : system) text += e->GetText() + "\n";
-  if (const QString error = SafeSave(path, QByteArray::fromStdString(text)); !error.isEmpty()) {
-    status_->setText(error);
+  if (const std::string error = WriteFileAtomically(QFile::encodeName(path).toStdString(), text); !error.empty()) {
+    status_->setText(QStringLiteral("Не удается сохранить файл %1:\n%2").arg(path, QString::fromStdString(error)));
     return;
   }
   savedSystem_ = path;

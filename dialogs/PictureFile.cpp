@@ -1,12 +1,13 @@
 #include "dialogs/PictureFile.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QSvgGenerator>
 
-#include "document/SafeSave.h"
+#include "engine/AtomicFile.h"
 
 QString SavePicture(const QString& path, QSize size, const std::function<void(QPainter&)>& draw,
                     const QString& formats) {
@@ -37,7 +38,9 @@ QString SavePicture(const QString& path, QSize size, const std::function<void(QP
   } else {
     return QStringLiteral("Неизвестный формат файла %1: нужен %2").arg(path, formats);
   }
-  if (const QString reason = SafeSave(path, bytes); !reason.isEmpty())
-    return QStringLiteral("Не удается сохранить файл %1:\n%2").arg(path, reason);
+  const std::string reason = WriteFileAtomically(QFile::encodeName(path).toStdString(),
+                                                 std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+  if (!reason.empty())
+    return QStringLiteral("Не удается сохранить файл %1:\n%2").arg(path, QString::fromStdString(reason));
   return {};
 }

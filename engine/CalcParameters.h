@@ -4,6 +4,7 @@
 // all of it and each run records the one it used.
 
 #include <array>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,22 @@ struct CalcParameters {
     return ExternalField == other.ExternalField && UseEarth == other.UseEarth && Precise == other.Precise;
   }
 };
+
+// The uniform external field E0 (kV/cm) along +y, the one place of its
+// sign convention: its potential is -E0*y and its field +E0 along y. The
+// field sums of the charges get these added; the equations move them to
+// the right-hand side.
+namespace external_field {
+inline double Potential(double e0, double y) { return -e0 * y; }
+inline double FieldY(double e0) { return e0; }
+// What the charges must make at a conductor's point of potential `v`.
+inline double ConductorRhs(double e0, double y, double v) { return v - Potential(e0, y); }
+// The jump of the normal displacement the charges must make across a
+// dielectric interface whose outward normal is at `normalAngle` to x.
+inline double InterfaceRhs(double e0, double normalAngle, double epsInner, double epsOuter) {
+  return -(epsInner - epsOuter) * std::sin(normalAngle) * FieldY(e0);
+}
+}  // namespace external_field
 
 // "ControlCalc.txt" in `folder`.
 std::string ControlFileIn(const std::string& folder);

@@ -403,8 +403,8 @@ void FieldCalc::FieldAtTwo(int regionA, int regionB, double x, double y, double 
       return;
     }
     out[1] = s.x / eps;
-    out[2] = s.y / eps + parameters_.ExternalField;
-    out[0] = s.phi - parameters_.ExternalField * y;
+    out[2] = s.y / eps + external_field::FieldY(parameters_.ExternalField);
+    out[0] = s.phi + external_field::Potential(parameters_.ExternalField, y);
   };
   finish(epsA, sa, a);
   finish(epsB, sb, b);
@@ -422,6 +422,6 @@ void FieldCalc::FieldAt(int region, double x, double y, double* phi, double* Ex,
   else
     s = SumPotentialAndField(charges_.data(), static_cast<long long>(charges_.size()), region, x, y, eps);
   *Ex = s.x / eps;
-  *Ey = s.y / eps + parameters_.ExternalField;
-  *phi = s.phi - parameters_.ExternalField * y;
+  *Ey = s.y / eps + external_field::FieldY(parameters_.ExternalField);
+  *phi = s.phi + external_field::Potential(parameters_.ExternalField, y);
 }

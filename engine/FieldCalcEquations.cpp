@@ -156,16 +156,16 @@ void FieldCalc::FillMatrix() {
       for (long long g = 0; g < totalFloating_; ++g) a[(nc + g) * ld + r] = 0.0;
       a[(nc + groups - 1) * ld + r] = -1.0;
       rowMax[r] = std::max(rowMax[r], 1.0);
-      b[r] = cp.y * parameters_.ExternalField;
+      b[r] = -external_field::Potential(parameters_.ExternalField, cp.y);  // the common potential is unknown
     } else if (cp.material != 1) {
       b[r] = cp.potential;
-      b[r + 1] = -(cp.epsInner - cp.epsOuter) * std::sin(cp.normalAngle) * parameters_.ExternalField;
+      b[r + 1] = external_field::InterfaceRhs(parameters_.ExternalField, cp.normalAngle, cp.epsInner, cp.epsOuter);
       for (long long g = 0; g < totalFloating_; ++g) {
         a[(nc + g) * ld + r] = 0.0;
         a[(nc + g) * ld + r + 1] = 0.0;
       }
     } else {
-      b[r] = cp.y * parameters_.ExternalField + cp.potential;
+      b[r] = external_field::ConductorRhs(parameters_.ExternalField, cp.y, cp.potential);
       for (long long g = 0; g < totalFloating_; ++g) a[(nc + g) * ld + r] = 0.0;
     }
     if (progress_) progress_->StepForward();

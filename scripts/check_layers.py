@@ -22,9 +22,10 @@ ALLOWED = {
     'views': {'document', 'dialogs', 'engine', 'model'},
     'app': {'views', 'document', 'dialogs', 'engine', 'model'},
 }
-# Single headers a layer may take from one it may not use otherwise: the
-# atomic write facility, until it lives in the engine.
-EXCEPTIONS = {'dialogs': {'document/SafeSave.h'}}
+# The libraries each layer's CMake target may link among ours: the dialogs
+# work on values, so they never link the document.
+LINKS = {'dialogs': ('kalvor_dialogs', {'kalvor_core'})}
+OURS = re.compile(r'\bkalvor_\w+')
 QT_FREE = {'model', 'engine', 'cli', 'python'}
 WIDGETS = re.compile(r'#\s*include\s*<(QtWidgets|QWidget|QDialog|QMessageBox|QFileDialog|QMainWindow|'
                      r'QApplication|QAbstract\w*View|QPainter|QPrinter|QAction|QMenu)\b')
@@ -43,14 +44,21 @@ for folder, allowed in ALLOWED.items():
             rel = os.path.relpath(path, root)
             for header in INCLUDE.findall(text):
                 top = header.split('/')[0]
-                if header in EXCEPTIONS.get(folder, ()):
-                    continue
                 if '/' in header and top in ALLOWED and top != folder and top not in allowed:
                     problems.append(f'{rel}: includes {header} ({folder} may use {sorted(allowed) or "nothing"})')
                 if folder in QT_FREE and re.match(r'Q[A-Za-z]', header):
                     problems.append(f'{rel}: includes Qt header {header}')
             if folder == 'document' and WIDGETS.search(text):
                 problems.append(f'{rel}: the document includes a widget class')
+for folder, (target, allowed) in LINKS.items():
+    cmake = os.path.join(root, folder, 'CMakeLists.txt')
+    if not os.path.exists(cmake):
+        continue
+    text = open(cmake, encoding='utf-8').read()
+    for m in re.finditer(r'target_link_libraries\(\s*' + target + r'\b([^)]*)\)', text):
+        for lib in OURS.findall(m.group(1)):
+            if lib not in allowed:
+                problems.append(f'{folder}/CMakeLists.txt: {target} links {lib} (it may link {sorted(allowed)})')
 for p in problems:
     print(p)
 print(f'{len(problems)} upward or forbidden includes')

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Tests of check_layers.py on small trees of its own: a clean tree passes,
-an upward include (a dialog on the document, the engine on Qt) fails."""
+an upward include (a dialog on the document, the engine on Qt) or the
+dialogs library linking the document fails."""
 import os
 import subprocess
 import sys
@@ -24,7 +25,8 @@ def run(files):
 CLEAN = {
     'engine/FieldCalc.h': '#include "model/CSurfColl.h"\n',
     'dialogs/COptionDialog.h': '#include <QDialog>\n#include "engine/CalcParameters.h"\n',
-    'dialogs/CPointsDialog.cpp': '#include "document/SafeSave.h"\n',
+    'dialogs/CPointsDialog.cpp': '#include "engine/AtomicFile.h"\n',
+    'dialogs/CMakeLists.txt': 'target_link_libraries(kalvor_dialogs PUBLIC kalvor_core Qt6::Widgets)\n',
     'views/CKalvorView.cpp': '#include "document/CKalvorDoc.h"\n#include "dialogs/COptionDialog.h"\n',
 }
 
@@ -38,6 +40,17 @@ class CheckLayersTest(unittest.TestCase):
         code, out = run(dict(CLEAN, **{'dialogs/CCalcParam.cpp': '#include "document/CKalvorDoc.h"\n'}))
         self.assertEqual(code, 1)
         self.assertIn('dialogs/CCalcParam.cpp: includes document/CKalvorDoc.h', out)
+
+    def test_a_dialog_on_the_atomic_save_of_the_document_fails(self):
+        code, out = run(dict(CLEAN, **{'dialogs/CPointsDialog.cpp': '#include "document/SafeSave.h"\n'}))
+        self.assertEqual(code, 1)
+        self.assertIn('includes document/SafeSave.h', out)
+
+    def test_the_dialogs_linking_the_document_fail(self):
+        code, out = run(dict(CLEAN, **{'dialogs/CMakeLists.txt':
+                                       'target_link_libraries(kalvor_dialogs PUBLIC kalvor_document Qt6::Widgets)\n'}))
+        self.assertEqual(code, 1)
+        self.assertIn('kalvor_dialogs links kalvor_document', out)
 
     def test_the_engine_on_qt_or_a_view_fails(self):
         code, out = run(dict(CLEAN, **{'engine/Bad.cpp': '#include <QString>\n#include "views/CKalvorView.h"\n'}))

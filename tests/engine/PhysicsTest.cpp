@@ -92,6 +92,32 @@ TEST(Physics, FloatingSphereInAnExternalField) {
   EXPECT_NEAR(ey, 3.0, 0.03);
 }
 
+// A sphere at a fixed potential away from the origin: the external field's
+// potential -E0*y is zero only at y = 0, so the charges must make up
+// V + E0*c at the centre's height c. Outside:
+// phi = -E0 y + E0 R^3 (y - c)/r^3 + (V + E0 c) R/r, r from the centre.
+TEST(Physics, FixedSphereAboveTheOriginInAnExternalField) {
+  const double E0 = 2.0, V = 10.0, c = 20.0, R = 5.0;
+  FieldCalc calc;
+  testsys::Load(calc, "Me; 1 ; 2 ;    ; 1.0 ;\t\tc; 0 ; 20 ; 5 ; 90 ; -90 ; 10 ; 60 ; 2 ;\n");
+  testsys::With(calc, [&](CalcParameters& p) { p.ExternalField = E0; });
+  ASSERT_EQ(testsys::Solve(calc), FieldCalc::kNoError);
+  // The sign convention itself: the field is minus the potential's slope.
+  EXPECT_EQ(external_field::Potential(E0, 1.0) - external_field::Potential(E0, 0.0), -external_field::FieldY(E0));
+  for (const auto& [x, y] : {std::pair{6.0, 26.0}, std::pair{0.0, 12.0}, std::pair{8.0, 20.0}}) {
+    const double r = std::hypot(x, y - c);
+    const double want = -E0 * y + E0 * R * R * R * (y - c) / (r * r * r) + (V + E0 * c) * R / r;
+    double phi, ex, ey;
+    calc.FieldAt(2, x, y, &phi, &ex, &ey);
+    EXPECT_NEAR(phi, want, 1e-4 * (V + E0 * c)) << x << ", " << y;
+  }
+  // At the lower pole the outward normal is -y: E_r = -3 E0 + (V + E0 c)/R,
+  // so Ey = 3 E0 - (V + E0 c)/R (-4 kV/cm here: the charge wins).
+  double phi, ex, ey;
+  calc.FieldAt(2, 0.0, c - R * 1.0005, &phi, &ex, &ey);
+  EXPECT_NEAR(ey, 3 * E0 - (V + E0 * c) / R, 0.05);
+}
+
 TEST(Physics, DielectricSphereInAnExternalField) {
   const double epsIn = 4.0, E0 = 1.0;
   FieldCalc calc;
