@@ -372,6 +372,13 @@ DxfImportResult ImportDxf(const DxfDrawing& drawing, const DxfImportOptions& opt
   segs.clear();
   for (const Seg& s : right)
     if (s.Length() > tol) segs.push_back(s);
+  // Nothing left would be reported as an import of an empty system.
+  if (segs.empty()) {
+    res.error = text::Format("На назначенных слоях нет ни одного отрезка или дуги вне оси длиннее допуска (%.3g см): "
+                             "импортировать нечего.",
+                             tol);
+    return res;
+  }
 
   // Snapping: ends within the tolerance become one node.
   const int ends = static_cast<int>(segs.size()) * 2;

@@ -232,6 +232,22 @@ TEST(DxfImport, BadFilesGiveClearMessages) {
   EXPECT_NE(ImportDxf(big, o).error.find("20000"), std::string::npos);
 }
 
+TEST(DxfImport, ADrawingOnlyOnTheAxisOrShorterThanTheToleranceIsRefusedNotImportedEmpty) {
+  DxfImportOptions o;
+  o.layers["A"] = Map("conductor,1");
+  // Pieces on the axis only, then one piece far below the tolerance beside
+  // a long one on the axis.
+  for (const std::string body : {"0\nLINE\n8\nA\n10\n0\n20\n0\n11\n0\n21\n10\n",
+                                 "0\nLINE\n8\nA\n10\n0\n20\n0\n11\n0\n21\n10\n"
+                                 "0\nLINE\n8\nA\n10\n1\n20\n1\n11\n1\n21\n1.0000001\n"}) {
+    std::istringstream in("0\nSECTION\n2\nENTITIES\n" + body + "0\nENDSEC\n0\nEOF\n");
+    const DxfImportResult r = ImportDxf(ReadDxf(in), o);
+    EXPECT_FALSE(r.Ok());
+    EXPECT_NE(r.error.find("импортировать нечего"), std::string::npos) << r.error;
+    EXPECT_TRUE(r.system.IsEmpty());
+  }
+}
+
 TEST(DxfImport, LayerMappingsParseAsTheCommandLineWritesThem) {
   DxfLayerMapping m;
   std::string e;
