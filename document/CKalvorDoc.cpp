@@ -127,6 +127,10 @@ CKalvorDoc::OpenResult CKalvorDoc::OpenDocument(const QString& path) {
   // The parameters and curves saved with the system, when there are any.
   sidecar::Contents saved = sidecar::Read(info.absoluteFilePath(), calc_.Parameters());
   if (saved.found) calc_.SetParameters(saved.parameters);
+  // A spoiled value keeps its default; the user learns which one.
+  if (!saved.problem.empty())
+    result.warning += (result.warning.isEmpty() ? QString() : QStringLiteral("\n\n")) +
+                      QString::fromStdString(saved.problem) + QStringLiteral("\nДействует значение по умолчанию.");
   path_ = info.absoluteFilePath();
   // A run never writes its results over the system's own file.
   calc_.SetInputFiles({QFile::encodeName(path_).toStdString()});

@@ -51,7 +51,7 @@ class CKalvorDoc : public QObject {
   struct OpenResult {
     bool opened = false;
     QString error;    // why nothing was opened
-    QString warning;  // opened, but reading stopped early
+    QString warning;  // opened, but reading stopped early or its parameters file has a spoiled value
   };
   // Reads a field-system file. A file that cannot be read leaves the
   // document untouched; one whose reading stops at a bad line opens with what

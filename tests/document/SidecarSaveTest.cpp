@@ -185,6 +185,25 @@ TEST(SidecarForm, OverflowingAndBrokenValuesKeepTheirDefaultsAndAreNamed) {
   EXPECT_NE(c.problem.find("ExternalField"), std::string::npos) << c.problem;
 }
 
+// Opening a system whose parameters file has a spoiled value: the system
+// opens, the rest of the file is taken, and the warning names the file and
+// the key.
+TEST(SidecarForm, ASpoiledValueIsNamedWhenTheSystemOpens) {
+  QTemporaryDir dir;
+  const QString system = Put(dir.path(), "s.txt", kFourGeneratrices);
+  Put(dir.path(), "s.txt.kalvor.ini", "[Calculation]\nUseEarth=true\nPointsBetweenCPs=many\n");
+  CKalvorDoc document;
+  const CKalvorDoc::OpenResult r = document.OpenDocument(system);
+  ASSERT_TRUE(r.opened);
+  EXPECT_TRUE(document.Parameters().UseEarth);
+  EXPECT_EQ(document.Parameters().PointsBetweenCPs, 1);
+  EXPECT_NE(r.warning.indexOf(sidecar::PathFor(system)), -1) << r.warning.toStdString();
+  EXPECT_NE(r.warning.indexOf(QStringLiteral("PointsBetweenCPs")), -1) << r.warning.toStdString();
+  // A sound file opens without a word.
+  Put(dir.path(), "s.txt.kalvor.ini", "[Calculation]\nUseEarth=true\n");
+  EXPECT_EQ(document.OpenDocument(system).warning, QString());
+}
+
 // The shipped sphere-plane example opened as the desktop program opens it:
 // its parameters file switches the earth on, and the numbers are the
 // image series' (kalvor-calc's test checks the same numbers from the
