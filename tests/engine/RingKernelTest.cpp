@@ -2,8 +2,9 @@
 // instruction set this processor has: the potential and Ez within 1e-12
 // relative; Er within 1e-12 of the size of the terms its bracket adds, since
 // near the axis and far from a ring the written bracket K + E*(...) cancels
-// to O(k^4) and carries no more relative accuracy itself. Result files are
-// identical to the last printed digit.
+// to O(k^4) and carries no more relative accuracy itself. Result files
+// agree within a stated bound (kFileBound). Both bounds hold in the plain
+// and in the instrumented build.
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,9 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <vector>
 
@@ -110,12 +113,6 @@ void CheckAllCases() {
 }
 
 TEST(RingKernel, EveryTermWithinTheBoundOnEveryInstructionSet) {
-#ifdef KALVOR_SANITIZED
-  // The instrumented build rounds the vector kernel's near-ring cases
-  // differently in the last bits; the bound is a property of the release
-  // build, which the plain suite checks.
-  GTEST_SKIP() << "bit-level agreement is checked in the uninstrumented build";
-#endif
   const std::vector<long long> targets = ringkernel::AvailableTargets();
   ASSERT_FALSE(targets.empty());
   for (long long t : targets) {
@@ -244,26 +241,67 @@ std::vector<std::pair<std::string, std::string>> RunAndCollect(const std::string
   return files;
 }
 
-// A value that prints as zero keeps the sign of its rounding noise
-// ("-0.0000" for -1e-15 kV); both signs are the same printed digits.
-std::string SignlessZeros(const std::string& s) {
-  std::string out = s;
-  for (size_t at = out.find("-0."); at != std::string::npos; at = out.find("-0.", at + 1)) {
-    size_t end = at + 3;
-    while (end < out.size() && out[end] == '0') ++end;
-    const bool allZeros = end > at + 3 && (end == out.size() || !std::isdigit(static_cast<unsigned char>(out[end])));
-    if (allZeros && (at == 0 || !std::isdigit(static_cast<unsigned char>(out[at - 1])))) out[at] = ' ';
+// Numbers of a result file; the text before each one, digits dropped, and
+// its column name the quantity ("Charges[]= " 0, or column 3 of a table).
+struct Printed {
+  std::vector<std::string> text;  // text before number k; one more at the end
+  std::vector<double> value, unit;  // the number and one unit of its last printed digit
+  std::vector<std::string> label;
+};
+
+Printed Numbers(const std::string& s) {
+  static const std::regex number(R"([-+]?\d+\.?\d*(?:[eE][-+]?\d+)?)");
+  Printed p;
+  size_t from = 0;
+  int column = 0;
+  for (auto it = std::sregex_iterator(s.begin(), s.end(), number); it != std::sregex_iterator(); ++it) {
+    const std::string before = s.substr(from, static_cast<size_t>(it->position()) - from);
+    p.text.push_back(before);
+    const std::string n = it->str();
+    p.value.push_back(std::stod(n));
+    const size_t dot = n.find('.'), e = n.find_first_of("eE");
+    const int decimals = dot == std::string::npos ? 0 : static_cast<int>((e == std::string::npos ? n.size() : e) - dot - 1);
+    const int exponent = e == std::string::npos ? 0 : std::stoi(n.substr(e + 1));
+    p.unit.push_back(std::pow(10.0, exponent - decimals));
+    const size_t eol = before.rfind('\n');
+    column = eol == std::string::npos ? column + 1 : 0;
+    std::string label = before.substr(eol == std::string::npos ? 0 : eol + 1);
+    label.erase(std::remove_if(label.begin(), label.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }),
+                label.end());
+    p.label.push_back(label + " " + std::to_string(column));
+    from = static_cast<size_t>(it->position() + it->length());
   }
-  return out;
+  p.text.push_back(s.substr(from));
+  return p;
 }
 
-TEST(RingKernel, ResultFilesIdenticalToTheScalarPath) {
-#ifdef KALVOR_SANITIZED
-  // The instrumented build rounds the vector kernel's near-ring cases
-  // differently in the last bits; the bound is a property of the release
-  // build, which the plain suite checks.
-  GTEST_SKIP() << "bit-level agreement is checked in the uninstrumented build";
-#endif
+// The files of the two paths say the same: the same text, and every number
+// within two units of its last printed digit or kFileBound of the largest
+// value of its quantity in the file. Rounding differences of 1e-16 reach
+// the solution amplified by the matrix's condition; a small charge beside
+// large ones may then change in its last printed digit.
+constexpr double kFileBound = 1e-12;
+
+void ExpectSameFile(const std::string& name, const std::string& scalarText, const std::string& vectorText) {
+  const Printed a = Numbers(scalarText), b = Numbers(vectorText);
+  ASSERT_EQ(a.value.size(), b.value.size()) << name;
+  std::map<std::string, double> scale;
+  for (size_t k = 0; k < a.value.size(); ++k) scale[a.label[k]] = std::max(scale[a.label[k]], std::fabs(a.value[k]));
+  // A sign takes the place of a space before a number.
+  auto words = [](std::string t) {
+    t.erase(std::remove(t.begin(), t.end(), ' '), t.end());
+    return t;
+  };
+  for (size_t k = 0; k < a.text.size(); ++k)
+    ASSERT_EQ(words(a.text[k]), words(b.text[k])) << name << ", before number " << k;
+  for (size_t k = 0; k < a.value.size(); ++k) {
+    const double allowed = std::max(2 * std::max(a.unit[k], b.unit[k]), kFileBound * scale[a.label[k]]);
+    EXPECT_LE(std::fabs(a.value[k] - b.value[k]), allowed)
+        << name << ": \"" << a.label[k] << "\" number " << k << ": " << a.value[k] << " against " << b.value[k];
+  }
+}
+
+TEST(RingKernel, ResultFilesAgreeWithTheScalarPathInEveryBuild) {
   struct System {
     std::string text, gaps;
     bool earth;
@@ -293,10 +331,7 @@ TEST(RingKernel, ResultFilesIdenticalToTheScalarPath) {
     EXPECT_GT(scalar.size(), 1u);
     for (size_t i = 0; i < scalar.size(); ++i) {
       EXPECT_EQ(scalar[i].first, vector[i].first);
-      const std::string a = SignlessZeros(scalar[i].second), b = SignlessZeros(vector[i].second);
-      const size_t at = std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin();
-      EXPECT_EQ(at, a.size()) << scalar[i].first << " differs at \"" << a.substr(at > 60 ? at - 60 : 0, 120)
-                              << "\" of\n" << s.text.substr(0, 200);
+      ExpectSameFile(scalar[i].first, scalar[i].second, vector[i].second);
     }
   }
 }
