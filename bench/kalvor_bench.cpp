@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "LoadAverage.h"
 #include "engine/Blas.h"
 #include "engine/CalculationRun.h"
 #include "engine/Capacitance.h"
@@ -58,14 +59,6 @@ double Median(std::vector<double> v) {
   if (v.empty()) return 0.0;
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
-}
-
-std::string LoadAverage() {
-  double l[3] = {0, 0, 0};
-  if (getloadavg(l, 3) < 0) return "?";
-  char text[64];
-  std::snprintf(text, sizeof text, "%.1f %.1f %.1f", l[0], l[1], l[2]);
-  return text;
 }
 
 // ---------------------------------------------------------------------------

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "LoadAverage.h"
 #include "engine/Accuracy.h"
 #include "engine/Blas.h"
 #include "engine/FieldCalc.h"
@@ -49,14 +50,6 @@ const char* kClosedCylinder =
     "Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 0.000 ; 10.000 ; 5.000 ; 10.000 ; 100.000 ; 20 ; 2.0 ;\n"
     "Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 5.000 ; 10.000 ; 5.000 ; 0.000 ; 100.000 ; 40 ; 2.0 ;\n"
     "Me; 1 ; 2 ;    ; 1.0 ;\t\tl; 5.000 ; 0.000 ; 0.000 ; 0.000 ; 100.000 ; 20 ; 2.0 ;\n";
-
-std::string LoadAverage() {
-  double l[3] = {0, 0, 0};
-  if (getloadavg(l, 3) < 0) return "?";
-  char text[64];
-  std::snprintf(text, sizeof text, "%.1f %.1f %.1f", l[0], l[1], l[2]);
-  return text;
-}
 
 void Load(FieldCalc& calc, const std::string& text, bool earth, bool precise) {
   calc.Reset(true);

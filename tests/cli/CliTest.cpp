@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "../common/SmallDisk.h"
+#include "CliHarness.h"
 #include "cli/Options.h"
 #include "engine/FieldCalc.h"
 
@@ -22,48 +23,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int exit = -1;
-  std::string out, err;
-};
-
-class Cli : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("kalvor-cli-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-
-  Result Run(const std::string& args) {
-    const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-    const std::string cmd = std::string(KALVOR_CALC) + " " + args + " >" + out.string() + " 2>" + err.string();
-    const int status = std::system(cmd.c_str());
-    Result r;
-    r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = Read(out);
-    r.err = Read(err);
-    fs::remove(out);
-    fs::remove(err);
-    return r;
-  }
-
-  static std::string Read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
-
-  fs::path Write(const std::string& name, const std::string& text) {
-    std::ofstream(dir / name, std::ios::binary) << text;
-    return dir / name;
-  }
-
-  fs::path dir;
-};
+using clitest::Result;
+using Cli = clitest::Harness;
 
 const char* const kSphere =
     "Me; 1 ; 2 ;    ; 1.0 ;\t\tc; 0.000 ; 0.000 ; 5.000 ; 90.00000 ; -90.00000 ; 10.000 ; 40 ; 1.0000 ;\n";

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "CliHarness.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,31 +19,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class FieldViewCli : public ::testing::Test {
+class FieldViewCli : public clitest::Harness {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("kalvor-fvcli-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    std::ofstream(dir / "sphere.txt", std::ios::binary)
-        << "Me; 1 ; 2 ;    ; 1.0 ;\t\tc; 0.000 ; 0.000 ; 5.000 ; 90.00000 ; -90.00000 ; 10.000 ; 30 ; 3.0000 ;\n";
+    Harness::SetUp();
+    Write("sphere.txt",
+          "Me; 1 ; 2 ;    ; 1.0 ;\t\tc; 0.000 ; 0.000 ; 5.000 ; 90.00000 ; -90.00000 ; 10.000 ; 30 ; 3.0000 ;\n");
   }
-  void TearDown() override { fs::remove_all(dir); }
 
   int Run(const std::string& args, std::string* err = nullptr) {
-    const fs::path e = dir / "stderr.txt";
-    const std::string cmd = std::string(KALVOR_CALC) + " " + (dir / "sphere.txt").string() + " --quiet " + args +
-                            " >/dev/null 2>" + e.string();
-    const int status = std::system(cmd.c_str());
-    if (err) *err = Read(e);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  static std::string Read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    const clitest::Result r = Harness::Run((dir / "sphere.txt").string() + " --quiet " + args);
+    if (err) *err = r.err;
+    return r.exit;
   }
   static std::vector<std::vector<std::string>> Rows(const std::string& text) {
     std::vector<std::vector<std::string>> rows;
@@ -54,7 +43,6 @@ class FieldViewCli : public ::testing::Test {
     }
     return rows;
   }
-  fs::path dir;
 };
 
 TEST_F(FieldViewCli, MapAndFieldLinesOfASphere) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "CliHarness.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,32 +17,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class GeometryCli : public ::testing::Test {
+class GeometryCli : public clitest::Harness {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("kalvor-geomcli-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-
   int Run(const std::string& args, std::string* out = nullptr, std::string* err = nullptr) {
-    const fs::path o = dir / "stdout.txt", e = dir / "stderr.txt";
-    const std::string cmd = std::string(KALVOR_CALC) + " " + args + " --results " + dir.string() + " --quiet >" +
-                            o.string() + " 2>" + e.string();
-    const int status = std::system(cmd.c_str());
-    if (out) *out = Read(o);
-    if (err) *err = Read(e);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const clitest::Result r = Harness::Run(args + " --results " + dir.string() + " --quiet");
+    if (out) *out = r.out;
+    if (err) *err = r.err;
+    return r.exit;
   }
-  static std::string Read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
-  fs::path dir;
 };
 
 constexpr const char* kCylinder =

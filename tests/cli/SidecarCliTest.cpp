@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "CliHarness.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,9 +41,7 @@ const char kSphere[] =
     "// a sphere 10 cm above the plane\n"
     "Me; 1 ; 2 ;    ; 1.0 ;\t\tc; 0.000 ; 15.000 ; 5.000 ; 90.00000 ; -90.00000 ; 100.000 ; 60 ; 2.0000 ;\n";
 
-struct Outcome {
-  int exit = -1;
-  std::string out, err;
+struct Outcome : clitest::Result {
   // The conductor's charge as printed ("заряд 6.68e-07 Кл"); nan if none.
   double Charge() const {
     std::smatch m;
@@ -50,44 +50,17 @@ struct Outcome {
   }
 };
 
-class SidecarCli : public ::testing::Test {
+class SidecarCli : public clitest::Harness {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("kalvor-sidecar-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    Harness::SetUp();
     system = Write("sphere.txt", kSphere);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-
-  static std::string Read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
-  fs::path Write(const std::string& name, const std::string& text) {
-    std::ofstream(dir / name, std::ios::binary) << text;
-    return dir / name;
   }
   void Sidecar(const std::string& text) { Write("sphere.txt.kalvor.ini", text); }
 
-  Outcome Calc(const std::string& args) {
-    const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-    const std::string cmd = std::string(KALVOR_CALC) + " " + system.string() + " --quiet " + args + " >" +
-                            out.string() + " 2>" + err.string();
-    const int status = std::system(cmd.c_str());
-    Outcome r;
-    r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = Read(out);
-    r.err = Read(err);
-    fs::remove(out);
-    fs::remove(err);
-    return r;
-  }
+  Outcome Calc(const std::string& args) { return {Run(system.string() + " --quiet " + args)}; }
 
-  fs::path dir, system;
+  fs::path system;
 };
 
 TEST_F(SidecarCli, TheEarthOfTheParametersFileIsUsedAndOptionsWin) {
