@@ -72,7 +72,9 @@ def sweep(make_system, values, solve_options=None, executor=None):
     executor runs the solves: anything with submit (a concurrent.futures
     pool, a dask.distributed.Client) or with map; None solves them one after
     another here. Systems pickle exactly, so process pools and remote
-    workers give the same numbers as a serial sweep.
+    workers give the same numbers as a serial sweep, to the bit where they
+    run the BLAS on as many threads as the caller (Dask's worker processes
+    use one, which moves the last digit or two: ~1e-14 relative).
 
     Each row holds value; max_field_kv_per_cm (the largest over the bodies);
     max_field_error_kv_per_cm (its error estimate, NaN where the engine gives
