@@ -63,7 +63,7 @@ std::vector<FieldLineStart> DefaultFieldLineStarts(const FieldCalc& calc, int pe
   const CSurfColl& gens = calc.Generatrices();
   for (int g = 0; g < gens.GetSize(); ++g) {
     const SurfData& s = *gens[g];
-    if (!s.IsConductor() || s.isFloating) continue;
+    if (!s.IsConductor()) continue;
     for (int k = 0; k < perElectrode; ++k) {
       const double t = (k + 0.5) / perElectrode;
       double px, py, nx, ny;  // surface point and the normal to the outer side (left of travel)

@@ -63,8 +63,9 @@ struct FieldLineOptions {
   double stopBelow = 0.0;
 };
 
-// `perElectrode` start points on every conductor generatrix whose potential
-// is prescribed (fixed or variable), evenly spaced by arc length (centres of
+// `perElectrode` start points on every conductor generatrix (prescribed,
+// variable or floating potential: a floating body in an external field
+// sends lines out and takes them in), evenly spaced by arc length (centres of
 // equal parts, so none falls on a corner or the axis), each a hair outside
 // the surface, with the direction that leads into the gap: along E where E
 // points away from the conductor, else against it.

@@ -318,6 +318,42 @@ TEST(FieldLines, LinesBetweenTwoElectrodesEndOnTheOther) {
   EXPECT_GE(between, 8);
 }
 
+// An uncharged conductor sphere (radius R) in a uniform field E0: the exact
+// field lines keep the stream function (r^2 + 2R^3/r) sin^2(theta) of their
+// start on the surface, 3R^2 sin^2(theta0), and so bend around the sphere
+// into the uniform field, rho -> sqrt(3) R sin(theta0) far away.
+TEST(FieldLines, AFloatingSphereInAUniformFieldSendsOutTheExactLines) {
+  constexpr double R = 3.0, yc = 10.0;
+  FieldCalc calc;
+  testsys::Load(calc,
+                "Me; 3 ; 2 ;    ; 1.0 ;\t\tc; 0.000 ; 10.000 ; 3.000 ; 90.00000 ; 0.00000 ;x ; 40 ; 2.0000 ;\n"
+                "Me; 3 ; 2 ;    ; 1.0 ;\t\tc; 0.000 ; 10.000 ; 3.000 ; 0.00000 ; -90.00000 ;x ; 40 ; 2.0000 ;\n");
+  testsys::With(calc, [](CalcParameters& p) { p.ExternalField = 10.0; });
+  ASSERT_EQ(testsys::Solve(calc), FieldCalc::kNoError);
+  const auto starts = DefaultFieldLineStarts(calc, 6);
+  ASSERT_EQ(starts.size(), 12u);
+  FieldLineOptions opt;
+  opt.extent = {0, yc - 30, 30, yc + 30};
+  std::vector<FieldLine> lines;
+  ASSERT_EQ(TraceFieldLines(calc, starts, opt, lines), MapStatus::kComplete);
+  for (const FieldLine& line : lines) {
+    EXPECT_EQ(line.end, LineEnd::kBorder);
+    const FieldLinePoint& first = line.points.front();
+    const double r0 = std::hypot(first.x, first.y - yc);
+    EXPECT_NEAR(r0, R, 1e-5);
+    const double psi0 = 3 * R * R * (first.x / r0) * (first.x / r0);
+    int checked = 0;
+    for (const FieldLinePoint& p : line.points) {
+      const double r = std::hypot(p.x, p.y - yc);
+      if (r > 4 * R) break;
+      const double s = p.x / r;
+      EXPECT_NEAR((r * r + 2 * R * R * R / r) * s * s, psi0, 5e-4 * psi0) << "at (" << p.x << "; " << p.y << ")";
+      ++checked;
+    }
+    EXPECT_GT(checked, 5);
+  }
+}
+
 // Where a line crosses a dielectric interface the field on both sides keeps
 // its tangential E and normal D, and the line turns with it.
 TEST(FieldLines, LineRefractsAtADielectricPlate) {
