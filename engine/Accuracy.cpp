@@ -318,6 +318,28 @@ SolutionAnalysis AnalyseSolution(const FieldCalc& calc, const AnalysisOptions& o
     const double factor = g.conductor ? kFieldErrorFactor : kDielectricFieldErrorFactor;
     g.maxFieldError = std::max(g.maxFieldError, factor * c.fieldMisfit);
   }
+  // What the check points cannot see: the cell at each edge (kEdgeMissWeight).
+  for (const SingularPoint& sp : singular) {
+    if (!sp.infinite) continue;
+    double cell = 0.0;  // the coarser end cell at the edge, cm
+    for (int gi : sp.generatrices) {
+      const SurfData& e = *gens[gi];
+      if (e.PointCount() <= 0) continue;
+      double x0, y0, x1, y1, nx, ny;
+      PointOnGeneratrix(e, 0.0, x0, y0, nx, ny);
+      PointOnGeneratrix(e, static_cast<double>(e.PointCount()) + 1.0, x1, y1, nx, ny);
+      const bool atStart = std::hypot(x0 - sp.x, y0 - sp.y) <= std::hypot(x1 - sp.x, y1 - sp.y);
+      // An evenly placed element's first point is a whole step from its
+      // end, as a graded cell of two steps would put it.
+      cell = std::max(cell, e.Graded() ? EndStep(e, atStart) : 2.0 * EndStep(e, atStart));
+    }
+    for (GeneratrixAccuracy& g : result.generatrices) {
+      if (g.maxField <= 0.0 || cell <= 0.0) continue;
+      const double d = std::hypot(g.maxX - sp.x, g.maxY - sp.y);
+      const double reach = d > cell ? std::pow(cell / d, 1.0 - sp.exponent) : 1.0;
+      g.maxFieldError = std::max(g.maxFieldError, kEdgeMissWeight * reach * g.maxField);
+    }
+  }
   double systemMax = 0.0;
   for (const GeneratrixAccuracy& g : result.generatrices) systemMax = std::max(systemMax, g.maxField);
   for (GeneratrixAccuracy& g : result.generatrices) {

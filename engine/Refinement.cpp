@@ -30,11 +30,12 @@ constexpr double kInitialEndFraction = 1.0 / 16.0;
 // first cell at the edge reaches the neighbourhood's rim weakened as
 // (cell/radius)^(4/3) (a 270-degree edge; measured on a two-cylinder lens:
 // 3e-4 of the rim field at 1/64, 1.3e-5 at 1/400), so that
-// (target/kSingularWeight)^(3/4) keeps it below the target.
+// (target/kEdgeMissWeight)^(3/4) keeps it below the target. The analysis
+// reports that very figure as the field's error there, so the cell is sized
+// for half the target: the round that places it meets the target.
 constexpr double kSingularEndFraction = 1.0 / 64.0;
-constexpr double kSingularWeight = 0.08;
 double SingularEndFraction(double target) {
-  return std::min(kSingularEndFraction, std::pow(std::max(target, 1e-12) / kSingularWeight, 0.75));
+  return std::min(kSingularEndFraction, std::pow(0.5 * std::max(target, 1e-12) / kEdgeMissWeight, 0.75));
 }
 // Charges this many local spacings deep: the relative ripple of the field
 // between contour points goes as 2*pi*exp(-2*pi*ratio) (2e-5 at 2, 4e-8 at

@@ -144,6 +144,34 @@ TEST(Refinement, ClosedCylinderConvergesOutsideTheEdges) {
     EXPECT_GE(std::hypot(a.bodies[0].maxX - p.x, a.bodies[0].maxY - p.y), p.radius * (1.0 - 1e-6));
 }
 
+// Regression: beside an edge the reported error of the largest field was
+// the check points' figure alone, 5e-9 of the field after refinement to
+// 1e-4, while the value was 5e-5 off: the cell at the edge leaves an error
+// the boundary conditions do not show. Against a 1e-6 run as reference,
+// the error reported at 1e-4 and 1e-5 is 1/3 to 10 times the true one.
+TEST(Refinement, TheLargestFieldBesideAnEdgeReportsTheErrorItsEdgeCellLeaves) {
+  auto refined = [](double target) {
+    FieldCalc calc;
+    testsys::Load(calc, kClosedCylinder);
+    RefinementOptions o;
+    o.target = target;
+    EXPECT_TRUE(RefineToTarget(calc, o, nullptr).targetMet) << target;
+    const SolutionAnalysis a = AnalyseSolution(calc, 1);
+    EXPECT_EQ(a.bodies.size(), 1u);
+    return a.bodies.empty() ? BodyFigures{} : a.bodies[0];
+  };
+  const BodyFigures reference = refined(1e-6);
+  for (double target : {1e-4, 1e-5}) {
+    SCOPED_TRACE(target);
+    const BodyFigures b = refined(target);
+    const double trueError = std::fabs(b.maxField - reference.maxField);
+    EXPECT_LE(trueError, target * reference.maxField);
+    EXPECT_GE(b.maxFieldError, trueError / 3.0);
+    EXPECT_LE(b.maxFieldError, trueError * 10.0);
+    EXPECT_LE(b.maxFieldError, target * b.maxField);  // what the met target promises
+  }
+}
+
 // The lens: the potential beside a convex edge converges (two successive
 // targets agree), the inner cylinder's edges are singular, and the outer
 // cylinder's inside corners, where the field vanishes, are not.
