@@ -5,9 +5,6 @@
 
 #include "CliHarness.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <filesystem>
 #include <fstream>

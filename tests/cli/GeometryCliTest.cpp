@@ -5,9 +5,6 @@
 
 #include "CliHarness.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
