@@ -8,7 +8,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <exception>
 #include <new>
+#include <system_error>
+#include <atomic>
+#include <thread>
 #include <vector>
 
 #include "engine/FieldCalc.h"
@@ -37,8 +41,8 @@ void TouchPages(double* p, long long bytes) {
     __atomic_fetch_add(words + k, 0, __ATOMIC_RELAXED);
 }
 
-// Wall time a chunk of contour points should take.
-constexpr double kChunkSeconds = 0.05;
+// Ring evaluations in a group of contour points: a few milliseconds.
+constexpr double kGroupEvaluations = 1 << 20;
 
 }  // namespace
 
@@ -82,62 +86,125 @@ void FieldCalc::FillMatrix() {
   // of charges at a time into a small buffer that stays in the cache, then
   // writes the tile into the matrix's columns (each column gets the rows as
   // one short run). No buffer of the whole chunk ever goes to memory.
-  constexpr long long kGroup = 32;  // points
-  constexpr long long kTile = 256;  // charges, a whole number of vectors
+  constexpr long long kGroup = 64;  // points
+  constexpr long long kTile = 128;  // charges, a whole number of vectors
   // Rows of the tile lie this far apart: 2 or 4 KB apart they would fall
   // into one set of the first-level cache.
   constexpr long long kStride = kTile + 8;
   const bool precise = parameters_.Precise;
   // Two tiles take turns: while the rows of one are computed, the other
-  // goes out to the matrix a slice of columns per point, so that the
-  // stores drain to memory alongside the arithmetic instead of in bursts
-  // that stall it.
+  // goes out to the matrix a few pieces per point, so that the stores drain
+  // to memory alongside the arithmetic instead of in bursts that stall it.
   struct Pending {
     double* tile = nullptr;
     double* to = nullptr;  // the matrix at (r0, j0)
     double* rowMax = nullptr;  // at r0
-    long long rows = 0, width = 0, stored = 0;
+    long long rows = 0, width = 0, stored = 0, blocks = 0;
   };
   auto storeSome = [&](Pending& t, long long upTo) {
-    upTo = std::min(upTo, t.width);
     if (upTo <= t.stored) return;
-    ringkernel::StoreColumns(t.tile + t.stored, kStride, t.rows, upTo - t.stored, t.to + t.stored * ld, ld,
-                             t.rowMax);
+    ringkernel::StoreBlocks(t.tile, kStride, t.rows, t.width, t.to, ld, t.rowMax, t.stored, upTo);
     t.stored = upTo;
   };
-  auto fillPoints = [&](long long begin, long long end) {
-    // Kept per thread: the blocks are small and a fresh pair of tiles for
-    // each would cost a tenth of their arithmetic.
+  // Groups of points whose rows start on a cache line of every column where
+  // the columns themselves are line-aligned: the tile then goes out in
+  // whole lines (streamed), never half a line shared with another group,
+  // which the memory would have to read back first. A group is a few
+  // milliseconds of work at most, so that a stop is answered at once.
+  const double weight = (precise ? 20.0 : 1.0) * (parameters_.UseEarth ? 2.0 : 1.0);
+  const long long groupPoints = std::clamp<long long>(
+      static_cast<long long>(kGroupEvaluations / std::max(1.0, static_cast<double>(nc) * weight)), 8, kGroup);
+  std::vector<long long> groupStart{0};
+  for (long long p = 0; p < np;) {
+    long long end = std::min(np, p + groupPoints), cut = end;
+    if (end < np)
+      for (long long e = end; e > p + groupPoints / 2; --e)
+        if (rowOf[e] % 8 == 0) {
+          cut = e;
+          break;
+        }
+    groupStart.push_back(p = cut);
+  }
+  const long long groupCount = static_cast<long long>(groupStart.size()) - 1;
+  // Rows of points [g0, g1) into a tile, while the tile before goes out.
+  auto fillRange = [&](long long g0, long long g1, double* buffers, Pending& previous, int& turn) {
+    const long long r0 = rowOf[g0], rows = rowOf[g1] - r0;
+    for (long long j0 = 0; j0 < nc; j0 += kTile) {
+      const long long width = std::min(kTile, nc - j0);
+      double* tile = buffers + turn * 2 * kGroup * kStride;
+      turn ^= 1;
+      const long long points = g1 - g0;
+      for (long long p = g0; p < g1; ++p) {
+        double* pot = tile + (rowOf[p] - r0) * kStride;
+        double* normal = points_[p].material == 1 ? nullptr : pot + kStride;
+        if (precise)
+          precise::CoefficientRow(points_[p], q + j0, width, pot, normal);
+        else
+          CoefficientRow(points_[p], arrays, j0, j0 + width, pot, normal);
+        if (previous.tile) storeSome(previous, previous.blocks * (p - g0 + 1) / points);
+      }
+      if (previous.tile) storeSome(previous, previous.blocks);
+      previous = Pending{tile, a + j0 * ld + r0, rowMax + r0, rows, width, 0, ringkernel::StoreBlockCount(rows, width)};
+    }
+  };
+  // Every thread takes the next group until none is left, with no pause
+  // between chunks. The calling thread alone talks to the user: it asks
+  // about a stop for each point in order, a few groups ahead of the others
+  // (a group is taken only once all its points were asked about), and
+  // moves the bar as points are done.
+  std::atomic<long long> nextGroup{0}, pointsDone{0}, asked{0};
+  std::atomic<bool> stopped{false};
+  std::vector<char> filled(static_cast<size_t>(groupCount), 0);
+  long long askedHere = 0, stepped = 0, abortAt = -1;
+  const std::thread::id caller = std::this_thread::get_id();
+  const long long threads = WorkerThreads();
+  auto askUpTo = [&](long long point) {
+    for (; askedHere < point; ++askedHere)
+      if (AbortRequested()) {
+        abortAt = askedHere;
+        stopped.store(true);
+        return;
+      }
+    asked.store(askedHere, std::memory_order_release);
+  };
+  auto stepToDone = [&] {
+    if (!progress_) return;
+    for (const long long done = pointsDone.load(); stepped < done; ++stepped) progress_->StepForward();
+  };
+  auto work = [&] {
+    const bool asks = std::this_thread::get_id() == caller;
+    // Kept per thread: a fresh pair of tiles for each fill would cost a
+    // tenth of a small system's arithmetic.
     thread_local std::vector<double> buffers;
     buffers.resize(static_cast<size_t>(2 * 2 * kGroup * kStride));
     Pending previous;
     int turn = 0;
-    for (long long g0 = begin; g0 < end; g0 += kGroup) {
-      const long long g1 = std::min(end, g0 + kGroup);
-      const long long r0 = rowOf[g0], rows = rowOf[g1] - r0;
-      for (long long j0 = 0; j0 < nc; j0 += kTile) {
-        const long long width = std::min(kTile, nc - j0);
-        double* tile = buffers.data() + turn * 2 * kGroup * kStride;
-        turn ^= 1;
-        const long long points = g1 - g0;
-        for (long long p = g0; p < g1; ++p) {
-          double* pot = tile + (rowOf[p] - r0) * kStride;
-          double* normal = points_[p].material == 1 ? nullptr : pot + kStride;
-          if (precise)
-            precise::CoefficientRow(points_[p], q + j0, width, pot, normal);
-          else
-            CoefficientRow(points_[p], arrays, j0, j0 + width, pot, normal);
-          if (previous.tile) storeSome(previous, (previous.width * (p - g0 + 1) + points - 1) / points);
-        }
-        if (previous.tile) storeSome(previous, previous.width);
-        previous = Pending{tile, a + j0 * ld + r0, rowMax + r0, rows, width, 0};
+    for (;;) {
+      if (asks) {
+        askUpTo(groupStart[std::min(groupCount, nextGroup.load() + 4 * threads)]);
+        stepToDone();
       }
+      if (stopped.load()) break;
+      const long long g = nextGroup.fetch_add(1);
+      if (g >= groupCount) {
+        if (asks) askUpTo(np);  // a helper may wait for the last points
+        break;
+      }
+      while (!stopped.load() && groupStart[g + 1] > asked.load(std::memory_order_acquire)) {
+        if (asks)
+          askUpTo(groupStart[g + 1]);
+        else
+          std::this_thread::yield();
+      }
+      if (stopped.load()) break;
+      fillRange(groupStart[g], groupStart[g + 1], buffers.data(), previous, turn);
+      filled[static_cast<size_t>(g)] = 1;
+      pointsDone.fetch_add(groupStart[g + 1] - groupStart[g]);
     }
-    if (previous.tile) storeSome(previous, previous.width);
+    if (previous.tile) storeSome(previous, previous.blocks);
     ringkernel::StoreFence();
   };
 
-  long long chunk = ChunkFor(static_cast<double>(nc) * (parameters_.UseEarth ? 2 : 1));
   long long groups = 0;
   int groupId = 0;
   auto finishRow = [&](long long p) {
@@ -168,10 +235,8 @@ void FieldCalc::FillMatrix() {
       b[r] = external_field::ConductorRhs(parameters_.ExternalField, cp.y, cp.potential);
       for (long long g = 0; g < totalFloating_; ++g) a[(nc + g) * ld + r] = 0.0;
     }
-    if (progress_) progress_->StepForward();
   };
   try {
-    const long long threads = WorkerThreads();
     for (long long k = 0; k < touchPieces; k += threads) {
       if (AbortRequested()) return;
       const long long pieces = std::min(threads, touchPieces - k);
@@ -184,30 +249,46 @@ void FieldCalc::FillMatrix() {
       if (progress_)
         for (long long piece = 0; piece < pieces; ++piece) progress_->StepForward();
     }
-    for (long long start = 0; start < np;) {
-      // The cancel question point by point first, so that an abort stops
-      // the fill before the point at which it was confirmed.
-      long long stop = std::min(np, start + chunk);
-      bool aborted = false;
-      for (long long p = start; p < stop; ++p)
-        if (AbortRequested()) {
-          stop = p;
-          aborted = true;
-          break;
-        }
-      const auto began = std::chrono::steady_clock::now();
-      ParallelFor(stop - start, [&](long long b0, long long b1) { fillPoints(start + b0, start + b1); });
-      for (long long p = start; p < stop; ++p) finishRow(p);
-      if (aborted) return;
-      // The next chunk by the time this one took: long enough that the
-      // threads' start and the uneven end cost nothing, short enough for a
-      // stop to be answered at once however slow the points turn out (the
-      // precise formula, a busy machine, pages the system hands out late).
-      const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-      const double scale = std::clamp(kChunkSeconds / std::max(took, 1e-6), 0.25, 2.0);
-      chunk = std::max<long long>(1, static_cast<long long>(static_cast<double>(stop - start) * scale));
-      start = stop;
+    {
+      // The calling thread must be one of the workers: it alone asks.
+      std::vector<std::thread> helpers;
+      try {
+        for (long long t = 1; t < std::min(threads, groupCount); ++t)
+          helpers.emplace_back([&] {
+            try {
+              work();
+            } catch (...) {
+              // Its unfinished group is filled below.
+            }
+          });
+      } catch (const std::system_error&) {
+        // Fewer threads than wished: the others do the work.
+      }
+      std::exception_ptr failure;
+      try {
+        work();
+      } catch (...) {
+        failure = std::current_exception();
+        stopped.store(true);
+      }
+      for (std::thread& h : helpers) h.join();
+      if (failure) std::rethrow_exception(failure);
     }
+    const long long end = abortAt >= 0 ? abortAt : np;
+    // Points before an abort are filled as the user saw them go by; groups
+    // that were never taken, or cut by the abort, are filled here.
+    std::vector<double> buffers(static_cast<size_t>(2 * 2 * kGroup * kStride));
+    Pending previous;
+    int turn = 0;
+    for (long long g = 0; g < groupCount && groupStart[g] < end; ++g)
+      if (!filled[static_cast<size_t>(g)]) {
+        fillRange(groupStart[g], std::min(groupStart[g + 1], end), buffers.data(), previous, turn);
+        pointsDone.fetch_add(std::min(groupStart[g + 1], end) - groupStart[g]);
+      }
+    if (previous.tile) storeSome(previous, previous.blocks);
+    ringkernel::StoreFence();
+    for (long long p = 0; p < end; ++p) finishRow(p);
+    stepToDone();
   } catch (const std::bad_alloc&) {
     SetError(kNoMemory);
   }

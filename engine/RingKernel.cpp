@@ -239,31 +239,67 @@ void RowPrepared(const ContourPoint& cp, const RowWeights& w, const ChargeArrays
 // streaming stores (no read of the line first, no eviction of the tile);
 // the partial lines at either end, which neighbouring rows share, as
 // ordinary stores.
-void StoreColumns(const double* tile, long long stride, long long rows, long long width, double* dst,
-                  long long ld, double* rowMax) {
-  const D d;
-  const hn::RebindToSigned<D> di;
-  const long long lanes = static_cast<long long>(hn::Lanes(d));
-  const auto index = hn::Mul(hn::Iota(di, 0), hn::Set(di, static_cast<int64_t>(stride)));
-  for (long long j = 0; j < width; ++j) {
-    double* column = dst + j * ld;
-    const double* from = tile + j;
-    const long long misalign = static_cast<long long>(reinterpret_cast<uintptr_t>(column) % 64) / 8;
-    long long k = std::min(rows, misalign == 0 ? 0 : 8 - misalign);
-    if (reinterpret_cast<uintptr_t>(column) % 8 != 0) k = rows;  // never for doubles, but be safe
-    auto one = [&](long long i) {
-      const double v = from[i * stride];
-      column[i] = v;
-      rowMax[i] = std::max(rowMax[i], std::fabs(v));
-    };
-    for (long long i = 0; i < k; ++i) one(i);
-    const long long lines = (rows - k) / 8 * 8;
-    for (const long long end = k + lines; k < end; k += lanes) {
-      const V v = hn::GatherIndex(d, from + k * stride, index);
-      hn::Stream(v, d, column + k);
-      hn::StoreU(hn::Max(hn::LoadU(d, rowMax + k), hn::Abs(v)), d, rowMax + k);
-    }
-    for (; k < rows; ++k) one(k);
+// The value (k, j) of the tile to dst[j*ld + k], one at a time.
+inline void StoreOne(const double* tile, long long stride, long long k, long long j, double* dst, long long ld,
+                     double* rowMax) {
+  const double v = tile[k * stride + j];
+  dst[j * ld + k] = v;
+  rowMax[k] = std::max(rowMax[k], std::fabs(v));
+}
+
+#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
+// Eight tile rows, eight columns: transposed in registers, each column's
+// eight values one whole line; rowMax[0..8) raised on the way.
+inline void Store8x8(const double* t, long long s, double* d, long long ld, double* rowMax, bool stream) {
+  __m512d r[8];
+  for (int k = 0; k < 8; ++k) r[k] = _mm512_loadu_pd(t + k * s);
+  const __m512d t0 = _mm512_unpacklo_pd(r[0], r[1]), t1 = _mm512_unpackhi_pd(r[0], r[1]);
+  const __m512d t2 = _mm512_unpacklo_pd(r[2], r[3]), t3 = _mm512_unpackhi_pd(r[2], r[3]);
+  const __m512d t4 = _mm512_unpacklo_pd(r[4], r[5]), t5 = _mm512_unpackhi_pd(r[4], r[5]);
+  const __m512d t6 = _mm512_unpacklo_pd(r[6], r[7]), t7 = _mm512_unpackhi_pd(r[6], r[7]);
+  const __m512d u0 = _mm512_shuffle_f64x2(t0, t2, 0x88), u1 = _mm512_shuffle_f64x2(t0, t2, 0xDD);
+  const __m512d u2 = _mm512_shuffle_f64x2(t1, t3, 0x88), u3 = _mm512_shuffle_f64x2(t1, t3, 0xDD);
+  const __m512d u4 = _mm512_shuffle_f64x2(t4, t6, 0x88), u5 = _mm512_shuffle_f64x2(t4, t6, 0xDD);
+  const __m512d u6 = _mm512_shuffle_f64x2(t5, t7, 0x88), u7 = _mm512_shuffle_f64x2(t5, t7, 0xDD);
+  const __m512d c[8] = {_mm512_shuffle_f64x2(u0, u4, 0x88), _mm512_shuffle_f64x2(u2, u6, 0x88),
+                        _mm512_shuffle_f64x2(u1, u5, 0x88), _mm512_shuffle_f64x2(u3, u7, 0x88),
+                        _mm512_shuffle_f64x2(u0, u4, 0xDD), _mm512_shuffle_f64x2(u2, u6, 0xDD),
+                        _mm512_shuffle_f64x2(u1, u5, 0xDD), _mm512_shuffle_f64x2(u3, u7, 0xDD)};
+  // Lane k of a column is row k: the rows' largest magnitudes without a
+  // reduction.
+  const __m512d magnitude = _mm512_castsi512_pd(_mm512_set1_epi64(0x7fffffffffffffffLL));
+  __m512d largest = _mm512_loadu_pd(rowMax);
+  for (int j = 0; j < 8; ++j) {
+    largest = _mm512_max_pd(largest, _mm512_and_pd(c[j], magnitude));
+    if (stream)
+      _mm512_stream_pd(d + j * ld, c[j]);
+    else
+      _mm512_storeu_pd(d + j * ld, c[j]);
+  }
+  _mm512_storeu_pd(rowMax, largest);
+}
+#endif
+
+void StoreBlocks(const double* tile, long long stride, long long rows, long long width, double* dst, long long ld,
+                 double* rowMax, long long from, long long to) {
+  const long long across = width / 8, blocks = rows / 8 * across;
+#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
+  const bool stream = ld % 8 == 0 && reinterpret_cast<uintptr_t>(dst) % 64 == 0;
+#endif
+  for (long long b = from; b < std::min(to, blocks); ++b) {
+    const long long k = b / across * 8, j = b % across * 8;
+#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
+    Store8x8(tile + k * stride + j, stride, dst + j * ld + k, ld, rowMax + k, stream);
+#else
+    for (long long jj = j; jj < j + 8; ++jj)
+      for (long long kk = k; kk < k + 8; ++kk) StoreOne(tile, stride, kk, jj, dst, ld, rowMax);
+#endif
+  }
+  if (from <= blocks && to > blocks) {  // the rest: columns beyond the last eight, rows beyond the last eight
+    for (long long k = 0; k < rows / 8 * 8; ++k)
+      for (long long j = across * 8; j < width; ++j) StoreOne(tile, stride, k, j, dst, ld, rowMax);
+    for (long long k = rows / 8 * 8; k < rows; ++k)
+      for (long long j = 0; j < width; ++j) StoreOne(tile, stride, k, j, dst, ld, rowMax);
   }
 }
 
@@ -280,11 +316,11 @@ HWY_EXPORT(SumAtPoint);
 HWY_EXPORT(Row);
 HWY_EXPORT(RowPrepared);
 HWY_EXPORT(CurrentTarget);
-HWY_EXPORT(StoreColumns);
+HWY_EXPORT(StoreBlocks);
 
-void StoreColumns(const double* tile, long long stride, long long rows, long long width, double* dst,
-                  long long ld, double* rowMax) {
-  HWY_DYNAMIC_DISPATCH(StoreColumns)(tile, stride, rows, width, dst, ld, rowMax);
+void StoreBlocks(const double* tile, long long stride, long long rows, long long width, double* dst, long long ld,
+                 double* rowMax, long long from, long long to) {
+  HWY_DYNAMIC_DISPATCH(StoreBlocks)(tile, stride, rows, width, dst, ld, rowMax, from, to);
 }
 
 void SumAtPoint(const Charge* charges, long long count, double x, double y, int regionA, GeometrySums* a,

@@ -66,12 +66,18 @@ void Row(const ContourPoint& cp, const RowWeights& w, const ChargeArrays& charge
 
 // Writes a tile of `rows` rows (row k at tile + k*stride, `width` values
 // each) into the columns of a column-major matrix: value (k, j) to
-// dst[j*ld + k]. Whole cache lines bypass the cache (the matrix is far
-// larger than it and is read back only by the solver). Call StoreFence
-// before the matrix is handed to another thread. rowMax[k] is raised to the
-// largest magnitude stored in row k (the solver's equilibration wants it).
-void StoreColumns(const double* tile, long long stride, long long rows, long long width, double* dst,
-                  long long ld, double* rowMax);
+// dst[j*ld + k], in pieces: the tile is StoreBlockCount pieces, eight rows
+// by eight columns each, eight rows at a time across all columns, the
+// rows and columns beyond the last eight as the last piece; [from, to) of
+// them are written. Where ld is a multiple of 8 and dst a cache line's
+// start, each piece goes out as eight whole lines that bypass the cache
+// (the matrix is far larger than it and is read back only by the solver).
+// Call StoreFence before the matrix is handed to another thread. rowMax[k]
+// is raised to the largest magnitude stored in row k (the solver's
+// equilibration wants it).
+inline long long StoreBlockCount(long long rows, long long width) { return rows / 8 * (width / 8) + 1; }
+void StoreBlocks(const double* tile, long long stride, long long rows, long long width, double* dst, long long ld,
+                 double* rowMax, long long from, long long to);
 void StoreFence();
 
 // Name of the instruction set in use ("AVX3" is AVX-512).

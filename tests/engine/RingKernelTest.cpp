@@ -166,6 +166,61 @@ TEST(RingKernel, EveryCoefficientInPlaceOnEveryInstructionSet) {
   ringkernel::RestrictTargets(0);
 }
 
+// The tile goes into the matrix in pieces as the fill computes the next
+// one: whatever the cut of the pieces, the tile's shape, the leading
+// dimension and the alignment of the destination (streamed whole lines or
+// plain stores), every value lands transposed in its place, nothing outside
+// the tile is touched and each row's largest magnitude is kept.
+TEST(RingKernel, TilePiecesLandTransposedWhateverTheirCutAndAlignment) {
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<double> u(-3, 3);
+  for (long long t : ringkernel::AvailableTargets()) {
+    ringkernel::RestrictTargets(t);
+    SCOPED_TRACE(ringkernel::TargetName());
+    for (long long rows : {1, 7, 8, 13, 64, 128})
+      for (long long width : {1, 8, 13, 128})
+        for (long long ld : {rows, rows + 3, (rows + 7) / 8 * 8 + 8})
+          for (long long shift : {0, 1}) {
+            const long long stride = width + 8;
+            std::vector<double> tile(static_cast<size_t>(rows * stride));
+            for (double& v : tile) v = u(rng);
+            // Destination starting on a line (shift 0) or one value past it.
+            std::vector<double> store(static_cast<size_t>(ld * width + 16), 99.0);
+            double* base = store.data();
+            while (reinterpret_cast<uintptr_t>(base) % 64 != 0) ++base;
+            double* dst = base + shift;
+            std::vector<double> rowMax(static_cast<size_t>(rows), 0.5);
+            const long long count = ringkernel::StoreBlockCount(rows, width);
+            for (long long from = 0; from < count;) {
+              const long long to = std::min(count, from + 1 + static_cast<long long>(rng() % 5));
+              ringkernel::StoreBlocks(tile.data(), stride, rows, width, dst, ld, rowMax.data(), from, to);
+              from = to;
+            }
+            ringkernel::StoreFence();
+            int wrong = 0;
+            for (long long j = 0; j < width; ++j)
+              for (long long k = 0; k < ld; ++k) {
+                const double want = k < rows ? tile[static_cast<size_t>(k * stride + j)] : 99.0;
+                if (dst[j * ld + k] != want && ++wrong < 3)
+                  ADD_FAILURE() << rows << "x" << width << " ld " << ld << " shift " << shift << ": (" << k << ", "
+                                << j << ")";
+              }
+            for (long long k = 0; k < rows; ++k) {
+              double largest = 0.5;
+              for (long long j = 0; j < width; ++j)
+                largest = std::max(largest, std::fabs(tile[static_cast<size_t>(k * stride + j)]));
+              if (rowMax[static_cast<size_t>(k)] != largest && ++wrong < 3)
+                ADD_FAILURE() << rows << "x" << width << " ld " << ld << ": largest of row " << k;
+            }
+            for (const double* v = store.data(); v < store.data() + store.size(); ++v)
+              if ((v < dst || v >= dst + ld * width) && *v != 99.0 && ++wrong < 3)
+                ADD_FAILURE() << rows << "x" << width << " ld " << ld << ": written outside the columns";
+            EXPECT_EQ(wrong, 0);
+          }
+  }
+  ringkernel::RestrictTargets(0);
+}
+
 // Many charges of mixed regions with earth images, summed for two regions,
 // against the scalar loop; whole vectors and a ragged tail.
 TEST(RingKernel, SumsOverManyChargesMatchTheScalarLoop) {
