@@ -142,28 +142,6 @@ void AddPotentialAndFieldTwo(const Charge& c, double x, double y, int regionA, d
   }
 }
 
-void CoefficientRowScalar(const ContourPoint& cp, const Charge* charges, long long count, double* potentialRow,
-                          double* normalRow) {
-  const bool dielectric = cp.material != 1;
-  const double nx = cp.NormalX(), ny = cp.NormalY();
-  for (long long j = 0; j < count; ++j) {
-    const Charge& c = charges[j];
-    if (!dielectric) {
-      double p = 0.0;
-      if (ActsOnConductorPoint(c, cp)) {
-        const double eps = cp.epsOuter * kEps0;
-        p = RingPotentialOnly(c.q, c.x, cp.x, cp.y - c.y, eps);
-        if (c.earthImage) p += RingPotentialOnly(-c.q, c.x, cp.x, cp.y + c.y, eps);
-      }
-      potentialRow[j] = p;
-      continue;
-    }
-    const ChargeGeometry g(c, cp.x, cp.y, true);
-    potentialRow[j] = PotentialCoefficient(g, c, cp);
-    if (normalRow) normalRow[j] = NormalFieldCoefficient(g, c, cp, nx, ny);
-  }
-}
-
 namespace {
 std::atomic<bool> vectorised{true};
 
@@ -235,6 +213,64 @@ ringkernel::RowWeights WeightsFor(const ContourPoint& cp) {
   return w;
 }
 }  // namespace
+
+namespace {
+// The written formula's terms at one point, each times 2*pi^2*eps: the
+// potential and both field components, with its guards (the point a ring of
+// zero radius itself: nothing; on the axis Er = 0; a ring of zero radius a
+// point charge; on the ring Ez = 0).
+struct RingTerms {
+  double p = 0.0, r = 0.0, z = 0.0;
+};
+inline void AddRingTerms(double Q, double R, double r, double dz, RingTerms& s) {
+  const double h = r * R;
+  const double o = (r + R) * (r + R) + dz * dz;
+  if (o == 0.0) return;
+  const double k2 = RingModulus(h, o);
+  const double m1 = 1.0 - k2;
+  const double L = std::log(m1);
+  const double K = EllipticKWithLog(m1, L), E = EllipticEWithLog(m1, L);
+  const double so = std::sqrt(o);
+  const double t = (R - r) * (R - r) + dz * dz;
+  s.p += Q * K / so;
+  if (r < 0.0001 * R || r == 0.0)
+    ;
+  else if (h == 0.0)
+    s.r += Q / (2.0 * r * so) * (K - E * (R * R - r * r + dz * dz) / t);
+  else
+    s.r += (Q * 0.25 / std::sqrt(h)) * std::sqrt(k2) / r * (K + E * ((r - R) * 0.5 / R * k2 / m1 - 1.0));
+  if (t != 0.0) s.z += Q * dz * E / t / so;
+}
+}  // namespace
+
+void CoefficientRowScalar(const ContourPoint& cp, const Charge* charges, long long count, double* potentialRow,
+                          double* normalRow) {
+  if (cp.material == 1) {
+    const double eps = cp.epsOuter * kEps0;
+    for (long long j = 0; j < count; ++j) {
+      const Charge& c = charges[j];
+      double p = 0.0;
+      if (ActsOnConductorPoint(c, cp)) {
+        p = RingPotentialOnly(c.q, c.x, cp.x, cp.y - c.y, eps);
+        if (c.earthImage) p += RingPotentialOnly(-c.q, c.x, cp.x, cp.y + c.y, eps);
+      }
+      potentialRow[j] = p;
+    }
+    return;
+  }
+  // A dielectric point: the terms once, weighted by the side the charge
+  // lies on (outer, inner, elsewhere) as the conditions read.
+  const ringkernel::RowWeights w = WeightsFor(cp);
+  for (long long j = 0; j < count; ++j) {
+    const Charge& c = charges[j];
+    RingTerms s;
+    AddRingTerms(c.q, c.x, cp.x, cp.y - c.y, s);
+    if (c.earthImage) AddRingTerms(-c.q, c.x, cp.x, cp.y + c.y, s);
+    const int side = c.region == cp.otherRegion ? 0 : c.region == cp.region ? 1 : 2;
+    potentialRow[j] = s.p * w.pot[side];
+    if (normalRow) normalRow[j] = (s.r * w.nx + s.z * w.ny) * w.normal[side];
+  }
+}
 
 void CoefficientRow(const ContourPoint& cp, const Charge* charges, long long count, double* potentialRow,
                     double* normalRow) {
