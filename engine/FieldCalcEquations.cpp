@@ -87,7 +87,7 @@ void FieldCalc::FillMatrix() {
   // writes the tile into the matrix's columns (each column gets the rows as
   // one short run). No buffer of the whole chunk ever goes to memory.
   constexpr long long kGroup = 64;  // points
-  constexpr long long kTile = 128;  // charges, a whole number of vectors
+  constexpr long long kTile = 256;  // charges, a whole number of vectors
   // Rows of the tile lie this far apart: 2 or 4 KB apart they would fall
   // into one set of the first-level cache.
   constexpr long long kStride = kTile + 8;
