@@ -82,10 +82,10 @@ void FieldCalc::FillMatrix() {
   // The charges in the kernel's layout once, not once per row.
   const ringkernel::ChargeArrays arrays(q, parameters_.Precise ? 0 : nc);
 
-  // Each thread takes a few points at a time and computes their rows a tile
-  // of charges at a time into a small buffer that stays in the cache, then
-  // writes the tile into the matrix's columns (each column gets the rows as
-  // one short run). No buffer of the whole chunk ever goes to memory.
+  // Each thread takes a group of points at a time and computes their rows a
+  // tile of charges at a time into a small buffer that stays in the cache,
+  // then writes the tile into the matrix's columns, eight rows (one line of
+  // each column) at a time. Nothing but the matrix itself goes to memory.
   constexpr long long kGroup = 64;  // points
   constexpr long long kTile = 256;  // charges, a whole number of vectors
   // Rows of the tile lie this far apart: 2 or 4 KB apart they would fall
