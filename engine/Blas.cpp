@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <thread>
+#include <utility>
 
 extern "C" {
 void dgetrf_(const int* m, const int* n, double* a, const int* lda, int* ipiv, int* info);
@@ -74,6 +75,49 @@ void LuSolve(const double* lu, std::size_t nn, const int* pivots, double* b, std
   int info = 0;
   const char trans = transposed ? 'T' : 'N';
   dgetrs_(&trans, &n, &m, lu, &n, pivots, b, &n, &info);
+}
+
+void LuSolveVector(const double* lu, std::size_t nn, const int* pivots, double* x, bool transposed) {
+  constexpr int kBlock = 256;
+  const int n = static_cast<int>(nn);
+  if (n < 2 * kBlock) {
+    LuSolve(lu, nn, pivots, x, 1, transposed);
+    return;
+  }
+  EnsureThreads();
+  auto at = [&](int i, int j) { return lu + static_cast<std::size_t>(j) * nn + static_cast<std::size_t>(i); };
+  if (!transposed) {
+    // P L U x = b: the interchanges, L forward, U backward.
+    for (int i = 0; i < n; ++i)
+      if (pivots[i] - 1 != i) std::swap(x[i], x[pivots[i] - 1]);
+    for (int k = 0; k < n; k += kBlock) {
+      const int kb = std::min(kBlock, n - k);
+      cblas_dtrsv(CblasColMajor, CblasLower, CblasNoTrans, CblasUnit, kb, at(k, k), n, x + k, 1);
+      if (k + kb < n)
+        cblas_dgemv(CblasColMajor, CblasNoTrans, n - k - kb, kb, -1.0, at(k + kb, k), n, x + k, 1, 1.0, x + k + kb, 1);
+    }
+    for (int k = (n - 1) / kBlock * kBlock; k >= 0; k -= kBlock) {
+      const int kb = std::min(kBlock, n - k);
+      cblas_dtrsv(CblasColMajor, CblasUpper, CblasNoTrans, CblasNonUnit, kb, at(k, k), n, x + k, 1);
+      if (k > 0) cblas_dgemv(CblasColMajor, CblasNoTrans, k, kb, -1.0, at(0, k), n, x + k, 1, 1.0, x, 1);
+    }
+    return;
+  }
+  // U^T L^T P^T x = b: U^T forward, L^T backward, the interchanges in
+  // reverse. Each block's update reads whole column pieces.
+  for (int k = 0; k < n; k += kBlock) {
+    const int kb = std::min(kBlock, n - k);
+    if (k > 0) cblas_dgemv(CblasColMajor, CblasTrans, k, kb, -1.0, at(0, k), n, x, 1, 1.0, x + k, 1);
+    cblas_dtrsv(CblasColMajor, CblasUpper, CblasTrans, CblasNonUnit, kb, at(k, k), n, x + k, 1);
+  }
+  for (int k = (n - 1) / kBlock * kBlock; k >= 0; k -= kBlock) {
+    const int kb = std::min(kBlock, n - k);
+    if (k + kb < n)
+      cblas_dgemv(CblasColMajor, CblasTrans, n - k - kb, kb, -1.0, at(k + kb, k), n, x + k + kb, 1, 1.0, x + k, 1);
+    cblas_dtrsv(CblasColMajor, CblasLower, CblasTrans, CblasUnit, kb, at(k, k), n, x + k, 1);
+  }
+  for (int i = n - 1; i >= 0; --i)
+    if (pivots[i] - 1 != i) std::swap(x[i], x[pivots[i] - 1]);
 }
 
 }  // namespace blas

@@ -17,6 +17,11 @@ bool LuFactor(double* a, std::size_t n, int* pivots);
 // (column-major, leading dimension n), in place; with the transposed matrix
 // when asked.
 void LuSolve(const double* lu, std::size_t n, const int* pivots, double* b, std::size_t m, bool transposed = false);
+// The same for one right-hand side, in blocks whose updates run on all BLAS
+// threads: LAPACK's one-vector solve reads the factors on a single thread,
+// a third slower where memory, not arithmetic, sets the pace. Rounds
+// differently from LuSolve; for estimates, not for the run's charges.
+void LuSolveVector(const double* lu, std::size_t n, const int* pivots, double* x, bool transposed = false);
 
 // Threads BLAS uses (set once, explicitly, to the machine's cores).
 int Threads();

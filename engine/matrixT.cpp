@@ -312,7 +312,7 @@ double matrixT::ReciprocalCondition(const std::function<bool()>& keepGoing) cons
     const double* first = transposed ? cs : rs;
     const double* last = transposed ? rs : cs;
     for (std::size_t i = 0; i < n; ++i) x[i] /= first[i];
-    blas::LuSolve(r.data.get(), n, r.pivots.data(), x.data(), 1, transposed);
+    blas::LuSolveVector(r.data.get(), n, r.pivots.data(), x.data(), transposed);
     for (std::size_t i = 0; i < n; ++i) x[i] /= last[i];
   }
   if (!std::isfinite(estimate)) return 0.0;
