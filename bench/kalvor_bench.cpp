@@ -171,6 +171,8 @@ int ChildRun(long long unknowns) {
   for (const StageTiming& t : r.timings) stage[t.stage] += t.seconds;
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
+  if (std::getenv("KALVOR_BENCH_STAGES"))
+    for (const StageTiming& t : r.timings) std::fprintf(stderr, "  %s %.4f\n", t.stage.c_str(), t.seconds);
   std::printf("kernel=%s n=%lld ok=%d fill=%.4f solve=%.4f capacitance=%.4f total=%.4f rss=%.1f rcond=%.3g\n",
               blas::CoreName().c_str(), calc.Unknowns(), r.success && !a.capacitance.empty() ? 1 : 0,
               stage["fill"], stage["solve"], capacitance, total + 0.0 * analysis, usage.ru_maxrss / 1024.0,

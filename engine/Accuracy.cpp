@@ -9,6 +9,7 @@
 #include "engine/ProgressReporter.h"
 #include "engine/RingField.h"
 #include "engine/RingFieldPrecise.h"
+#include "engine/RingKernel.h"
 #include "model/Arch.h"
 #include "model/Line.h"
 #include "model/TextFormat.h"
@@ -176,6 +177,7 @@ SolutionAnalysis AnalyseSolution(const FieldCalc& calc, const AnalysisOptions& o
         jobs.push_back({i, static_cast<double>(j) * (n + 1.0) / (n * k + 1.0), false});
   }
 
+  const auto prepared = calc.PrepareCharges();
   // The field on the side that counts at `t` of generatrix `e`: the outer
   // side of a conductor, the larger of both of a dielectric.
   auto evaluate = [&](const SurfData& e, double t, CheckResult& c) {
@@ -185,7 +187,7 @@ SolutionAnalysis AnalyseSolution(const FieldCalc& calc, const AnalysisOptions& o
     c.excluded = InSingularNeighbourhood(singular, c.x, c.y);
     if (e.IsConductor()) {
       double phi, ex, ey;
-      calc.FieldAt(e.outerRegion, c.x, c.y, &phi, &ex, &ey);
+      calc.FieldAt(e.outerRegion, c.x, c.y, &phi, &ex, &ey, prepared.get());
       const auto f = floatingPotential.find(e.innerRegion);
       const double u = !e.isFloating ? PrescribedPotential(e, t) : f != floatingPotential.end() ? f->second : 0.0;
       c.potentialError = std::fabs(phi - u);
@@ -194,7 +196,7 @@ SolutionAnalysis AnalyseSolution(const FieldCalc& calc, const AnalysisOptions& o
       c.fieldMisfit = std::fabs(-ex * ny + ey * nx);
     } else {
       double out[3], in[3];
-      calc.FieldAtTwo(e.outerRegion, e.innerRegion, c.x, c.y, out, in);
+      calc.FieldAtTwo(e.outerRegion, e.innerRegion, c.x, c.y, out, in, prepared.get());
       c.potentialJump = std::fabs(out[0] - in[0]);
       c.flux = std::fabs(e.epsInner * (in[1] * nx + in[2] * ny) - e.epsOuter * (out[1] * nx + out[2] * ny));
       const double fo = std::hypot(out[1], out[2]), fi = std::hypot(in[1], in[2]);

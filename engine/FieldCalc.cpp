@@ -14,6 +14,7 @@
 #include "engine/ProgressReporter.h"
 #include "engine/RingField.h"
 #include "engine/RingFieldPrecise.h"
+#include "engine/RingKernel.h"
 #include "model/Arch.h"
 #include "model/CheckSurface.h"
 #include "model/ElementText.h"
@@ -386,13 +387,22 @@ double FieldCalc::RegionPermittivity(int region) const {
   return 0.0;
 }
 
-void FieldCalc::FieldAtTwo(int regionA, int regionB, double x, double y, double a[3], double b[3]) const {
+std::unique_ptr<ringkernel::ChargeArrays> FieldCalc::PrepareCharges() const {
+  return std::make_unique<ringkernel::ChargeArrays>(charges_.data(),
+                                                    parameters_.Precise ? 0 : static_cast<long long>(charges_.size()));
+}
+
+void FieldCalc::FieldAtTwo(int regionA, int regionB, double x, double y, double a[3], double b[3],
+                           const ringkernel::ChargeArrays* prepared) const {
   const double epsA = RegionPermittivity(regionA), epsB = RegionPermittivity(regionB);
   FieldSums sa, sb;
   if (parameters_.Precise) {
     for (const Charge& c : charges_)
       precise::AddPotentialAndFieldTwo(c, x, y, regionA, epsA, epsA == 0.0 ? nullptr : &sa, regionB, epsB,
                                        epsB == 0.0 ? nullptr : &sb);
+  } else if (prepared) {
+    SumPotentialAndFieldTwo(*prepared, x, y, regionA, epsA, epsA == 0.0 ? nullptr : &sa, regionB, epsB,
+                            epsB == 0.0 ? nullptr : &sb);
   } else {
     SumPotentialAndFieldTwo(charges_.data(), static_cast<long long>(charges_.size()), x, y, regionA, epsA,
                             epsA == 0.0 ? nullptr : &sa, regionB, epsB, epsB == 0.0 ? nullptr : &sb);
@@ -410,7 +420,8 @@ void FieldCalc::FieldAtTwo(int regionA, int regionB, double x, double y, double 
   finish(epsB, sb, b);
 }
 
-void FieldCalc::FieldAt(int region, double x, double y, double* phi, double* Ex, double* Ey) const {
+void FieldCalc::FieldAt(int region, double x, double y, double* phi, double* Ex, double* Ey,
+                        const ringkernel::ChargeArrays* prepared) const {
   const double eps = RegionPermittivity(region);
   if (eps == 0.0) {
     *phi = *Ex = *Ey = 0.0;
@@ -419,6 +430,8 @@ void FieldCalc::FieldAt(int region, double x, double y, double* phi, double* Ex,
   FieldSums s;
   if (parameters_.Precise)
     for (const Charge& c : charges_) precise::AddPotentialAndField(c, region, x, y, &s.phi, &s.x, &s.y, eps);
+  else if (prepared)
+    SumPotentialAndFieldTwo(*prepared, x, y, region, eps, &s, 0, 0.0, nullptr);
   else
     s = SumPotentialAndField(charges_.data(), static_cast<long long>(charges_.size()), region, x, y, eps);
   *Ex = s.x / eps;

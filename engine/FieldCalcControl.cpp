@@ -7,6 +7,7 @@
 #include "engine/ControlStream.h"
 #include "engine/FieldCalc.h"
 #include "engine/ProgressReporter.h"
+#include "engine/RingKernel.h"
 #include "model/TextFormat.h"
 
 bool FieldCalc::CheckControlFileSpace() {
@@ -76,11 +77,12 @@ void FieldCalc::WriteControl(ControlStream& out) {
     double eIn, eOut, phiIn, phiOut;
   };
   std::vector<Values> values(points_.size());
+  const auto prepared = PrepareCharges();
   auto compute = [&](long long begin, long long end) {
     for (long long j = begin; j < end; ++j) {
       const ContourPoint& p = points_[j];
       double in[3], outside[3];
-      FieldAtTwo(p.region, p.otherRegion, p.x, p.y, in, outside);
+      FieldAtTwo(p.region, p.otherRegion, p.x, p.y, in, outside, prepared.get());
       const double c = p.NormalX(), s = p.NormalY();
       values[j] = {c * in[1] + s * in[2], c * outside[1] + s * outside[2], in[0], outside[0]};
     }

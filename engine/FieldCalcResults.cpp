@@ -12,6 +12,7 @@
 #include "engine/GapCurves.h"
 #include "engine/Parallel.h"
 #include "engine/ProgressReporter.h"
+#include "engine/RingKernel.h"
 #include "model/TextFormat.h"
 
 namespace {
@@ -88,6 +89,7 @@ void FieldCalc::WriteResultFiles(const CSurfColl& items, const std::string& fold
     bytes += (rows + 1) * (14.0 * (gap ? 5 : SurfaceColumns(e)) + 2);
   }
   if (!CheckFreeSpace(folder, bytes)) return;
+  const auto prepared = PrepareCharges();
   for (int m = 1; m <= count; ++m) {
     if (AbortRequested()) return;
     const SurfData& e = *items[m - 1];
@@ -129,7 +131,7 @@ void FieldCalc::WriteResultFiles(const CSurfColl& items, const std::string& fold
           for (long long j = begin; j < end; ++j) {
             bool ok = true;
             const size_t slot = static_cast<size_t>(j % slots);
-            lines[slot] = gap ? GapRow(e, j, ok) : SurfaceRow(e, j, ok);
+            lines[slot] = gap ? GapRow(e, j, ok, prepared.get()) : SurfaceRow(e, j, ok, prepared.get());
             finite[slot] = ok;
           }
         },
@@ -172,17 +174,18 @@ void FieldCalc::WriteGapResults(const std::string& folder) {
   WriteResultFiles(gapCurves_, folder, true);
 }
 
-std::string FieldCalc::SurfaceRow(const SurfData& e, long long j, bool& finite) const {
+std::string FieldCalc::SurfaceRow(const SurfData& e, long long j, bool& finite,
+                                  const ringkernel::ChargeArrays* prepared) const {
   const bool dielectric = e.material == 0;
   double x, y, nx, ny, phi, ex, ey, exi = 0.0, eyi = 0.0;
   e.GetCalcPoint(x, y, nx, ny, static_cast<int>(j), static_cast<float>(resultsPerInterval_));
   if (dielectric) {
     double out[3], in[3];  // the inner potential is not written
-    FieldAtTwo(e.outerRegion, e.innerRegion, x, y, out, in);
+    FieldAtTwo(e.outerRegion, e.innerRegion, x, y, out, in, prepared);
     phi = out[0], ex = out[1], ey = out[2];
     exi = in[1], eyi = in[2];
   } else {
-    FieldAt(e.outerRegion, x, y, &phi, &ex, &ey);
+    FieldAt(e.outerRegion, x, y, &phi, &ex, &ey, prepared);
   }
   const double en = ex * nx + ey * ny;
   finite = std::isfinite(x) && std::isfinite(y) && std::isfinite(phi) && std::isfinite(en) &&
@@ -199,10 +202,11 @@ std::string FieldCalc::SurfaceRow(const SurfData& e, long long j, bool& finite) 
                       ex, ey, exi, eyi);
 }
 
-std::string FieldCalc::GapRow(const SurfData& c, long long j, bool& finite) const {
+std::string FieldCalc::GapRow(const SurfData& c, long long j, bool& finite,
+                              const ringkernel::ChargeArrays* prepared) const {
   double x, y, nx, ny, phi, ex, ey;
   c.GetCalcPoint(x, y, nx, ny, static_cast<int>(j), 1.0f);
-  FieldAt(c.innerRegion, x, y, &phi, &ex, &ey);
+  FieldAt(c.innerRegion, x, y, &phi, &ex, &ey, prepared);
   finite = std::isfinite(x) && std::isfinite(y) && std::isfinite(phi) && std::isfinite(ex) && std::isfinite(ey);
   return text::Format("%13.1f %13.1f %13.5f %13.5f %13.5f", x, y, phi, ex, ey);
 }
@@ -212,11 +216,12 @@ double FieldCalc::MaxSurfaceField(int index, int k) const {
   if (!e) return 0.0;
   const long long rows = e->PointCount() * k + 2;
   std::vector<double> best(static_cast<size_t>(rows), 0.0);
+  const auto prepared = PrepareCharges();
   ParallelFor(rows, [&](long long begin, long long end) {
     for (long long j = begin; j < end; ++j) {
       double x, y, nx, ny, out[3], in[3];
       e->GetCalcPoint(x, y, nx, ny, static_cast<int>(j), static_cast<float>(k));
-      FieldAtTwo(e->outerRegion, e->material == 0 ? e->innerRegion : e->outerRegion, x, y, out, in);
+      FieldAtTwo(e->outerRegion, e->material == 0 ? e->innerRegion : e->outerRegion, x, y, out, in, prepared.get());
       best[static_cast<size_t>(j)] = std::max(std::hypot(out[1], out[2]), std::hypot(in[1], in[2]));
     }
   });

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "engine/FieldCalc.h"
 #include "engine/Parallel.h"
 #include "engine/PlaneRegions.h"
+#include "engine/RingKernel.h"
 #include "model/Arch.h"
 #include "model/Line.h"
 
@@ -23,14 +25,14 @@ struct Slope {
 class LineField {
  public:
   LineField(const FieldCalc& calc, const PlaneRegions& regions, int sign)
-      : calc_(calc), regions_(regions), sign_(sign) {}
+      : calc_(calc), regions_(regions), sign_(sign), prepared_(calc.PrepareCharges()) {}
 
   Slope At(double x, double y) const {
     Slope s;
     const PointRegion where = regions_.Locate(x, y);
     if (where.conductor) return s;
     double phi, ex, ey;
-    calc_.FieldAt(where.region, std::fabs(x), y, &phi, &ex, &ey);
+    calc_.FieldAt(where.region, std::fabs(x), y, &phi, &ex, &ey, prepared_.get());
     if (x < 0) ex = -ex;  // mirror image across the axis
     s.e = std::hypot(ex, ey);
     s.free = true;
@@ -47,6 +49,7 @@ class LineField {
   const FieldCalc& calc_;
   const PlaneRegions& regions_;
   int sign_;
+  std::unique_ptr<ringkernel::ChargeArrays> prepared_;  // the charges laid out once per line
 };
 
 bool Outside(const MapRect& r, double x, double y) { return x > r.x2 || y < r.y1 || y > r.y2 || (r.x1 > 0 && x < r.x1); }

@@ -7,6 +7,7 @@
 #include "engine/FieldCalc.h"
 #include "engine/Parallel.h"
 #include "engine/PlaneRegions.h"
+#include "engine/RingKernel.h"
 
 FieldMap::FieldMap(const MapRect& rect, int width, int height)
     : rect_(rect), width_(std::max(0, width)), height_(std::max(0, height)) {
@@ -47,7 +48,8 @@ MapRect DefaultMapRect(const FieldCalc& calc, double margin) {
   return r;
 }
 
-MapPoint EvaluatePoint(const FieldCalc& calc, const PlaneRegions& regions, double x, double y) {
+MapPoint EvaluatePoint(const FieldCalc& calc, const PlaneRegions& regions, double x, double y,
+                       const ringkernel::ChargeArrays* prepared) {
   MapPoint p;
   const PointRegion where = regions.Locate(x, y);
   p.region = where.region;
@@ -57,7 +59,7 @@ MapPoint EvaluatePoint(const FieldCalc& calc, const PlaneRegions& regions, doubl
     p.phi = where.potential;
   } else {
     // The field is axisymmetric: left of the axis mirror the radial part.
-    calc.FieldAt(where.region, std::fabs(x), y, &p.phi, &p.ex, &p.ey);
+    calc.FieldAt(where.region, std::fabs(x), y, &p.phi, &p.ex, &p.ey, prepared);
     if (x < 0) p.ex = -p.ex;
     p.e = std::hypot(p.ex, p.ey);
   }
@@ -84,7 +86,8 @@ MapStatus ComputeFieldMap(const FieldCalc& calc, FieldMap& map, const MapCallbac
   const long long chunk = std::max<long long>(16, static_cast<long long>(1.5e6 / std::max(1.0, perPoint)));
   long long total = static_cast<long long>(W) * H, done = 0;
 
-  auto evaluate = [&](int i, int j) { map.At(i, j) = EvaluatePoint(calc, regions, map.X(i), map.Y(j)); };
+  const auto prepared = calc.PrepareCharges();
+  auto evaluate = [&](int i, int j) { map.At(i, j) = EvaluatePoint(calc, regions, map.X(i), map.Y(j), prepared.get()); };
 
   std::vector<std::pair<int, int>> todo;
   for (int stride = first; stride >= 1; stride /= 2) {

@@ -21,6 +21,9 @@
 #include <vector>
 
 class FieldCalc;
+namespace ringkernel {
+class ChargeArrays;
+}
 
 struct MapRect {
   double x1 = 0, y1 = 0, x2 = 0, y2 = 0;  // cm; grid points on the edges included
@@ -68,7 +71,8 @@ class PlaneRegions;
 
 // One point as the map computes it (for a cursor read-out): the region from
 // `regions`, then FieldAt there, or the conductor's potential and zero field.
-MapPoint EvaluatePoint(const FieldCalc& calc, const PlaneRegions& regions, double x, double y);
+MapPoint EvaluatePoint(const FieldCalc& calc, const PlaneRegions& regions, double x, double y,
+                       const ringkernel::ChargeArrays* prepared = nullptr);
 
 enum class MapStatus { kComplete, kStopped, kNoSolution, kBadRequest };
 

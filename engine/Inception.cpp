@@ -8,6 +8,7 @@
 #include "engine/Parallel.h"
 #include "engine/PlaneRegions.h"
 #include "engine/ProgressReporter.h"
+#include "engine/RingKernel.h"
 #include "model/TextFormat.h"
 
 namespace {
@@ -197,6 +198,7 @@ struct Candidate {
 
 std::vector<Candidate> BodyMaxima(const FieldCalc& calc, const BodyFigures& body) {
   std::vector<Candidate> maxima;
+  const auto prepared = calc.PrepareCharges();
   for (int g : body.generatrices) {
     const SurfData& e = *calc.Generatrices()[g];
     const long long n = e.PointCount();
@@ -207,7 +209,7 @@ std::vector<Candidate> BodyMaxima(const FieldCalc& calc, const BodyFigures& body
     for (Candidate& c : samples) {
       double x, y, nx, ny, phi, ex, ey;
       PointOnGeneratrix(e, c.t, x, y, nx, ny);
-      calc.FieldAt(e.outerRegion, std::fabs(x), y, &phi, &ex, &ey);
+      calc.FieldAt(e.outerRegion, std::fabs(x), y, &phi, &ex, &ey, prepared.get());
       c.field = std::hypot(ex, ey);
     }
     for (size_t i = 0; i < samples.size(); ++i) {

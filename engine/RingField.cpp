@@ -192,6 +192,26 @@ void SumPotentialAndFieldTwo(const Charge* charges, long long count, double x, d
   if (b) FinishSums(gb, epsB, b);
 }
 
+void SumPotentialAndFieldTwo(const ringkernel::ChargeArrays& charges, double x, double y, int regionA, double epsA,
+                             FieldSums* a, int regionB, double epsB, FieldSums* b) {
+  if (!a) {
+    std::swap(regionA, regionB);
+    std::swap(epsA, epsB);
+    std::swap(a, b);
+  }
+  if (!a) return;
+  if (!vectorised.load()) {
+    SumPotentialAndFieldTwo(charges.charges, charges.count, x, y, regionA, epsA, a, regionB, epsB, b);
+    return;
+  }
+  *a = FieldSums{};
+  if (b) *b = FieldSums{};
+  ringkernel::GeometrySums ga, gb;
+  ringkernel::SumAtPoint(charges, x, y, regionA, &ga, regionB, b ? &gb : nullptr);
+  FinishSums(ga, epsA, a);
+  if (b) FinishSums(gb, epsB, b);
+}
+
 namespace {
 ringkernel::RowWeights WeightsFor(const ContourPoint& cp) {
   ringkernel::RowWeights w;

@@ -155,6 +155,13 @@ FieldSums SumPotentialAndField(const Charge* charges, long long count, int regio
                                double epsRel);
 void SumPotentialAndFieldTwo(const Charge* charges, long long count, double x, double y, int regionA, double epsA,
                              FieldSums* a, int regionB, double epsB, FieldSums* b);
+namespace ringkernel {
+class ChargeArrays;
+}
+// The same over charges laid out once for many points (a stage that
+// evaluates the field at thousands of points).
+void SumPotentialAndFieldTwo(const ringkernel::ChargeArrays& charges, double x, double y, int regionA, double epsA,
+                             FieldSums* a, int regionB, double epsB, FieldSums* b);
 
 // One matrix row (two for a dielectric point) for all charges: the
 // coefficients PotentialCoefficient / NormalFieldCoefficient of each charge.

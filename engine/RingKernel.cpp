@@ -137,41 +137,64 @@ HWY_INLINE void ChargeTerms(D d, const Arrays& b, long long i, V r, V y, V& P, V
   }
 }
 
+// Sums over `padded` charges of `arrays` (chargeless padding adds nothing).
+struct PointSums {
+  V ap, ar, az, bp, br, bz;
+};
+HWY_INLINE void SumOver(D d, const Arrays& arrays, long long padded, V vr, V vy, V ra, V rb, bool two, PointSums& s) {
+  const size_t lanes = hn::Lanes(d);
+  for (long long i = 0; i < padded; i += static_cast<long long>(lanes)) {
+    V P, Er, Ez;
+    ChargeTerms<true>(d, arrays, i, vr, vy, P, Er, Ez);
+    const V reg = hn::Load(d, arrays.region + i);
+    const auto actsA = hn::Ne(reg, ra);
+    s.ap = s.ap + hn::IfThenElseZero(actsA, P);
+    s.ar = s.ar + hn::IfThenElseZero(actsA, Er);
+    s.az = s.az + hn::IfThenElseZero(actsA, Ez);
+    if (two) {
+      const auto actsB = hn::Ne(reg, rb);
+      s.bp = s.bp + hn::IfThenElseZero(actsB, P);
+      s.br = s.br + hn::IfThenElseZero(actsB, Er);
+      s.bz = s.bz + hn::IfThenElseZero(actsB, Ez);
+    }
+  }
+}
+
+HWY_INLINE void FinishPoint(D d, const PointSums& s, GeometrySums* a, GeometrySums* b) {
+  a->p = hn::GetLane(hn::SumOfLanes(d, s.ap));
+  a->r = hn::GetLane(hn::SumOfLanes(d, s.ar));
+  a->z = hn::GetLane(hn::SumOfLanes(d, s.az));
+  if (b) {
+    b->p = hn::GetLane(hn::SumOfLanes(d, s.bp));
+    b->r = hn::GetLane(hn::SumOfLanes(d, s.br));
+    b->z = hn::GetLane(hn::SumOfLanes(d, s.bz));
+  }
+}
+
 void SumAtPoint(const Charge* charges, long long count, double x, double y, int regionA, GeometrySums* a,
                 int regionB, GeometrySums* b) {
   const D d;
   const size_t lanes = hn::Lanes(d);
   Block block;
-  const V vr = hn::Set(d, x), vy = hn::Set(d, y);
-  const V ra = hn::Set(d, static_cast<double>(regionA)), rb = hn::Set(d, static_cast<double>(regionB));
-  V ap = hn::Zero(d), ar = ap, az = ap, bp = ap, br = ap, bz = ap;
+  const V zero = hn::Zero(d);
+  PointSums s{zero, zero, zero, zero, zero, zero};
   for (long long start = 0; start < count; start += kBlock) {
     block.Load(charges + start, std::min(kBlock, count - start), lanes);
-    const Arrays arrays = block.View();
-    for (long long i = 0; i < block.padded; i += static_cast<long long>(lanes)) {
-      V P, Er, Ez;
-      ChargeTerms<true>(d, arrays, i, vr, vy, P, Er, Ez);
-      const V reg = hn::Load(d, block.region + i);
-      const auto actsA = hn::Ne(reg, ra);
-      ap = ap + hn::IfThenElseZero(actsA, P);
-      ar = ar + hn::IfThenElseZero(actsA, Er);
-      az = az + hn::IfThenElseZero(actsA, Ez);
-      if (b) {
-        const auto actsB = hn::Ne(reg, rb);
-        bp = bp + hn::IfThenElseZero(actsB, P);
-        br = br + hn::IfThenElseZero(actsB, Er);
-        bz = bz + hn::IfThenElseZero(actsB, Ez);
-      }
-    }
+    SumOver(d, block.View(), block.padded, hn::Set(d, x), hn::Set(d, y), hn::Set(d, static_cast<double>(regionA)),
+            hn::Set(d, static_cast<double>(regionB)), b != nullptr, s);
   }
-  a->p = hn::GetLane(hn::SumOfLanes(d, ap));
-  a->r = hn::GetLane(hn::SumOfLanes(d, ar));
-  a->z = hn::GetLane(hn::SumOfLanes(d, az));
-  if (b) {
-    b->p = hn::GetLane(hn::SumOfLanes(d, bp));
-    b->r = hn::GetLane(hn::SumOfLanes(d, br));
-    b->z = hn::GetLane(hn::SumOfLanes(d, bz));
-  }
+  FinishPoint(d, s, a, b);
+}
+
+void SumAtPointPrepared(const ChargeArrays& charges, double x, double y, int regionA, GeometrySums* a, int regionB,
+                        GeometrySums* b) {
+  const D d;
+  const V zero = hn::Zero(d);
+  PointSums s{zero, zero, zero, zero, zero, zero};
+  const Arrays arrays{charges.x, charges.y, charges.q, charges.image, charges.region, charges.anyImage};
+  SumOver(d, arrays, charges.padded, hn::Set(d, x), hn::Set(d, y), hn::Set(d, static_cast<double>(regionA)),
+          hn::Set(d, static_cast<double>(regionB)), b != nullptr, s);
+  FinishPoint(d, s, a, b);
 }
 
 // One row over charges [0, size) of `b` (padded to `padded`), written from
@@ -313,6 +336,7 @@ HWY_AFTER_NAMESPACE();
 namespace ringkernel {
 
 HWY_EXPORT(SumAtPoint);
+HWY_EXPORT(SumAtPointPrepared);
 HWY_EXPORT(Row);
 HWY_EXPORT(RowPrepared);
 HWY_EXPORT(CurrentTarget);
@@ -326,6 +350,11 @@ void StoreBlocks(const double* tile, long long stride, long long rows, long long
 void SumAtPoint(const Charge* charges, long long count, double x, double y, int regionA, GeometrySums* a,
                 int regionB, GeometrySums* b) {
   HWY_DYNAMIC_DISPATCH(SumAtPoint)(charges, count, x, y, regionA, a, regionB, b);
+}
+
+void SumAtPoint(const ChargeArrays& charges, double x, double y, int regionA, GeometrySums* a, int regionB,
+                GeometrySums* b) {
+  HWY_DYNAMIC_DISPATCH(SumAtPointPrepared)(charges, x, y, regionA, a, regionB, b);
 }
 
 void Row(const ContourPoint& cp, const RowWeights& w, const Charge* charges, long long count, double* potentialRow,

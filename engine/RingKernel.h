@@ -59,6 +59,9 @@ class ChargeArrays {
  private:
   std::vector<double> storage_;
 };
+// SumAtPoint over charges laid out once for many points: the same sums.
+void SumAtPoint(const ChargeArrays& charges, double x, double y, int regionA, GeometrySums* a, int regionB,
+                GeometrySums* b);
 // Over charges [begin, end) (begin a multiple of 8), written from
 // potentialRow[0] / normalRow[0] on.
 void Row(const ContourPoint& cp, const RowWeights& w, const ChargeArrays& charges, long long begin, long long end,
