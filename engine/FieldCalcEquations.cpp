@@ -190,11 +190,15 @@ void FieldCalc::FillMatrix() {
         if (asks) askUpTo(np);  // a helper may wait for the last points
         break;
       }
-      while (!stopped.load() && groupStart[g + 1] > asked.load(std::memory_order_acquire)) {
+      // A helper waits only while the calling thread is held up (a question
+      // on screen may stay there for minutes): it yields, then naps.
+      for (int spins = 0; !stopped.load() && groupStart[g + 1] > asked.load(std::memory_order_acquire); ++spins) {
         if (asks)
           askUpTo(groupStart[g + 1]);
-        else
+        else if (spins < 1000)
           std::this_thread::yield();
+        else
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
       }
       if (stopped.load()) break;
       fillRange(groupStart[g], groupStart[g + 1], buffers.data(), previous, turn);

@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <time.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 #include "engine/Accuracy.h"
@@ -253,6 +257,49 @@ TEST(Capacitance, ConditionWarningWhereTheApproximateFormulaDegrades) {
       EXPECT_LT(fieldError, 1e-9) << "the exact formula does not degrade";
     }
   }
+}
+
+// While the question "really stop?" is on screen the other fill threads have
+// nothing asked about left to take; they must wait without burning a core
+// (the question may stay open for minutes).
+class SlowAnswer : public ScriptedProgress {
+ public:
+  bool AskYesNo(Question q, const std::string& text, const std::string& caption, Icon icon) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    return ScriptedProgress::AskYesNo(q, text, caption, icon);
+  }
+};
+
+double ProcessSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+TEST(FillStop, TheOtherThreadsWaitIdleWhileTheStopQuestionIsOpen) {
+  FieldCalc calc;
+  // Small enough that no pages are touched first: the third cancel query
+  // is the third contour point's.
+  testsys::Load(calc, testsys::Sphere(15, 100, 900, 2.0));
+  calc.Place();
+  ASSERT_EQ(calc.ErrorCode(), 0);
+  const double before = ProcessSeconds();
+  calc.FillMatrix();  // the fill's own work, without a question
+  const double work = ProcessSeconds() - before;
+  SlowAnswer ui;
+  ui.cancelAt = 3;
+  ui.answer = false;  // go on after the question
+  FieldCalc::ProgressScope attached(calc, ui);
+  const double cpu = ProcessSeconds();
+  const auto wall = std::chrono::steady_clock::now();
+  calc.FillMatrix();
+  const double busy = ProcessSeconds() - cpu;
+  const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count();
+  ASSERT_EQ(calc.ErrorCode(), FieldCalc::kNoError);
+  ASSERT_EQ(ui.questions.size(), 1u);
+  ASSERT_GE(took, 0.4);
+  // A helper spinning through the question would add its 0.4 s.
+  EXPECT_LT(busy, work + 0.2) << "CPU seconds during a fill that waited " << took << " s for an answer";
 }
 
 }  // namespace
