@@ -167,16 +167,30 @@ FieldSums SumPotentialAndField(const Charge* charges, long long count, int regio
   return s;
 }
 
-void SumPotentialAndFieldTwo(const Charge* charges, long long count, double x, double y, int regionA, double epsA,
-                             FieldSums* a, int regionB, double epsB, FieldSums* b) {
+namespace {
+// Puts the set asked for first and clears both; false when none is asked.
+bool StartSums(int& regionA, double& epsA, FieldSums*& a, int& regionB, double& epsB, FieldSums*& b) {
   if (!a) {
     std::swap(regionA, regionB);
     std::swap(epsA, epsB);
     std::swap(a, b);
   }
-  if (!a) return;
+  if (!a) return false;
   *a = FieldSums{};
   if (b) *b = FieldSums{};
+  return true;
+}
+
+void FinishBoth(const ringkernel::GeometrySums& ga, double epsA, FieldSums* a, const ringkernel::GeometrySums& gb,
+                double epsB, FieldSums* b) {
+  FinishSums(ga, epsA, a);
+  if (b) FinishSums(gb, epsB, b);
+}
+}  // namespace
+
+void SumPotentialAndFieldTwo(const Charge* charges, long long count, double x, double y, int regionA, double epsA,
+                             FieldSums* a, int regionB, double epsB, FieldSums* b) {
+  if (!StartSums(regionA, epsA, a, regionB, epsB, b)) return;
   if (!vectorised.load()) {
     for (long long j = 0; j < count; ++j) {
       if (b)
@@ -188,28 +202,19 @@ void SumPotentialAndFieldTwo(const Charge* charges, long long count, double x, d
   }
   ringkernel::GeometrySums ga, gb;
   ringkernel::SumAtPoint(charges, count, x, y, regionA, &ga, regionB, b ? &gb : nullptr);
-  FinishSums(ga, epsA, a);
-  if (b) FinishSums(gb, epsB, b);
+  FinishBoth(ga, epsA, a, gb, epsB, b);
 }
 
 void SumPotentialAndFieldTwo(const ringkernel::ChargeArrays& charges, double x, double y, int regionA, double epsA,
                              FieldSums* a, int regionB, double epsB, FieldSums* b) {
-  if (!a) {
-    std::swap(regionA, regionB);
-    std::swap(epsA, epsB);
-    std::swap(a, b);
-  }
-  if (!a) return;
   if (!vectorised.load()) {
     SumPotentialAndFieldTwo(charges.charges, charges.count, x, y, regionA, epsA, a, regionB, epsB, b);
     return;
   }
-  *a = FieldSums{};
-  if (b) *b = FieldSums{};
+  if (!StartSums(regionA, epsA, a, regionB, epsB, b)) return;
   ringkernel::GeometrySums ga, gb;
   ringkernel::SumAtPoint(charges, x, y, regionA, &ga, regionB, b ? &gb : nullptr);
-  FinishSums(ga, epsA, a);
-  if (b) FinishSums(gb, epsB, b);
+  FinishBoth(ga, epsA, a, gb, epsB, b);
 }
 
 namespace {
