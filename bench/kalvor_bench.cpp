@@ -430,7 +430,8 @@ void BenchFill(int unknowns) {
         const long long pieces = 64;
         ParallelFor(pieces, [&](long long b0, long long b1) {
           for (long long k = b0; k < b1; ++k) {
-            const size_t from = bytes * static_cast<size_t>(k) / pieces, to = bytes * static_cast<size_t>(k + 1) / pieces;
+            const size_t from = bytes * static_cast<size_t>(k) / pieces;
+            const size_t to = bytes * static_cast<size_t>(k + 1) / pieces;
             std::memset(block.data() + from, static_cast<int>(k + r), to - from);
           }
         });

@@ -87,7 +87,9 @@ MapStatus ComputeFieldMap(const FieldCalc& calc, FieldMap& map, const MapCallbac
   long long total = static_cast<long long>(W) * H, done = 0;
 
   const auto prepared = calc.PrepareCharges();
-  auto evaluate = [&](int i, int j) { map.At(i, j) = EvaluatePoint(calc, regions, map.X(i), map.Y(j), prepared.get()); };
+  auto evaluate = [&](int i, int j) {
+    map.At(i, j) = EvaluatePoint(calc, regions, map.X(i), map.Y(j), prepared.get());
+  };
 
   std::vector<std::pair<int, int>> todo;
   for (int stride = first; stride >= 1; stride /= 2) {

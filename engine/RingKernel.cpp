@@ -258,11 +258,10 @@ void RowPrepared(const ContourPoint& cp, const RowWeights& w, const ChargeArrays
   if (size > 0) RowOver(d, cp, w, arrays, size, padded, potentialRow, normalRow);
 }
 
-// Tile rows -> matrix columns. Whole cache lines of a column go out as
-// streaming stores (no read of the line first, no eviction of the tile);
-// the partial lines at either end, which neighbouring rows share, as
-// ordinary stores.
-// The value (k, j) of the tile to dst[j*ld + k], one at a time.
+// Tile rows -> matrix columns. Whole lines of a column go out as streaming
+// stores (no read of the line first, no eviction of the tile), the rest as
+// ordinary stores. The value (k, j) of the tile to dst[j*ld + k], one at a
+// time:
 inline void StoreOne(const double* tile, long long stride, long long k, long long j, double* dst, long long ld,
                      double* rowMax) {
   const double v = tile[k * stride + j];
