@@ -20,6 +20,7 @@
 #include "engine/FieldMap.h"
 #include "engine/Parallel.h"
 #include "engine/PlaneRegions.h"
+#include "engine/RingKernel.h"
 #include "engine/RunSummary.h"
 #include "engine/ScratchFolder.h"
 
@@ -138,9 +139,10 @@ py::object FieldAt(const PyResult& r, const py::object& x, const py::object& y) 
   double *oPhi = phi.mutable_data(), *oEx = ex.mutable_data(), *oEy = ey.mutable_data(), *oE = e.mutable_data();
   int* oRegion = region.mutable_data();
   bool* oConductor = conductor.mutable_data();
+  const auto prepared = r.calc->PrepareCharges();  // once for all the points
   ChunkedWithSignals(n, [&](long long b, long long end) {
     for (long long i = b; i < end; ++i) {
-      const MapPoint m = EvaluatePoint(*r.calc, *r.regions, px[i], py_[i]);
+      const MapPoint m = EvaluatePoint(*r.calc, *r.regions, px[i], py_[i], prepared.get());
       oPhi[i] = m.phi, oEx[i] = m.ex, oEy[i] = m.ey, oE[i] = m.e, oRegion[i] = m.region, oConductor[i] = m.conductor;
     }
   });
