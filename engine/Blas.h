@@ -37,5 +37,9 @@ std::string CoreName();
 // OPENBLAS_CORETYPE and a non-AVX-512 kernel was chosen, re-executes the
 // program once with OPENBLAS_CORETYPE=SkylakeX. Call first thing in main.
 void SelectBestKernel(int argc, char** argv);
+// Shortens the spinning of OpenBLAS's idle threads (2^22 cycles instead of
+// 2^28) unless the user set OPENBLAS_THREAD_TIMEOUT; SelectBestKernel calls
+// it. Only while no BLAS call is under way (first thing in main).
+void ShortenIdleSpin();
 
 }  // namespace blas

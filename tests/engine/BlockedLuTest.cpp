@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cmath>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -170,6 +172,40 @@ TEST(BlockedLu, OneVectorSolveInBlocksMatchesLapackBothWays) {
     EXPECT_LT(diff, 1e-11 * scale) << transposed;
     EXPECT_LT(residual, 1e-11) << transposed;
   }
+}
+
+// The BLAS threads are restarted with a shorter idle spin at start-up: they
+// must come back and solve as before, and a value the user set is kept.
+TEST(BlockedLu, TheBlasSolvesAfterItsThreadsRestartWithAShorterSpin) {
+  const char* before = std::getenv("OPENBLAS_THREAD_TIMEOUT");
+  const std::string saved = before ? before : "";
+  setenv("OPENBLAS_THREAD_TIMEOUT", "25", 1);
+  blas::ShortenIdleSpin();
+  EXPECT_STREQ(std::getenv("OPENBLAS_THREAD_TIMEOUT"), "25");
+  unsetenv("OPENBLAS_THREAD_TIMEOUT");
+  blas::ShortenIdleSpin();
+  EXPECT_STREQ(std::getenv("OPENBLAS_THREAD_TIMEOUT"), "22");
+  const size_t n = 900;  // large enough for the BLAS to use its threads
+  std::vector<double> a = Random(n, 5), lu;
+  for (size_t i = 0; i < n; ++i) a[i * n + i] += 4.0;
+  for (int round = 0; round < 2; ++round) {  // the threads restarted, then running
+    lu = a;
+    std::vector<int> pivots(n);
+    ASSERT_TRUE(blas::LuFactor(lu.data(), n, pivots.data()));
+    std::vector<double> x(n, 1.0);
+    blas::LuSolve(lu.data(), n, pivots.data(), x.data(), 1);
+    double residual = 0.0;
+    for (size_t i = 0; i < n; ++i) {
+      double row = -1.0;
+      for (size_t j = 0; j < n; ++j) row += a[j * n + i] * x[j];
+      residual = std::max(residual, std::fabs(row));
+    }
+    EXPECT_LT(residual, 1e-10) << round;
+  }
+  if (before)
+    setenv("OPENBLAS_THREAD_TIMEOUT", saved.c_str(), 1);
+  else
+    unsetenv("OPENBLAS_THREAD_TIMEOUT");
 }
 
 }  // namespace
