@@ -8,6 +8,7 @@
 //
 // Times are medians of three runs taken in turn, so that all of them see the
 // same machine state; the load average is printed beside them.
+// KALVOR_BENCH_STAGES=1 prints each default run's stage times to stderr.
 
 #include <sys/resource.h>
 #include <time.h>

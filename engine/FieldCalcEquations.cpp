@@ -6,12 +6,12 @@
 // zero-net-charge row per floating conductor.
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <exception>
 #include <new>
 #include <system_error>
-#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -126,6 +126,18 @@ void FieldCalc::FillMatrix() {
     groupStart.push_back(p = cut);
   }
   const long long groupCount = static_cast<long long>(groupStart.size()) - 1;
+  // The two tiles of the calling thread, kept per thread: a fresh pair for
+  // each fill would cost a tenth of a small system's arithmetic.
+  auto threadTiles = [] {
+    thread_local std::vector<double> buffers;
+    buffers.resize(static_cast<size_t>(2 * 2 * kGroup * kStride));
+    return buffers.data();
+  };
+  // The last tile out, and the streamed lines made visible to other threads.
+  auto flush = [&](Pending& previous) {
+    if (previous.tile) storeSome(previous, previous.blocks);
+    ringkernel::StoreFence();
+  };
   // Rows of points [g0, g1) into a tile, while the tile before goes out.
   auto fillRange = [&](long long g0, long long g1, double* buffers, Pending& previous, int& turn) {
     const long long r0 = rowOf[g0], rows = rowOf[g1] - r0;
@@ -173,10 +185,7 @@ void FieldCalc::FillMatrix() {
   };
   auto work = [&] {
     const bool asks = std::this_thread::get_id() == caller;
-    // Kept per thread: a fresh pair of tiles for each fill would cost a
-    // tenth of a small system's arithmetic.
-    thread_local std::vector<double> buffers;
-    buffers.resize(static_cast<size_t>(2 * 2 * kGroup * kStride));
+    double* const buffers = threadTiles();
     Pending previous;
     int turn = 0;
     for (;;) {
@@ -201,12 +210,11 @@ void FieldCalc::FillMatrix() {
           std::this_thread::sleep_for(std::chrono::milliseconds(1));
       }
       if (stopped.load()) break;
-      fillRange(groupStart[g], groupStart[g + 1], buffers.data(), previous, turn);
+      fillRange(groupStart[g], groupStart[g + 1], buffers, previous, turn);
       filled[static_cast<size_t>(g)] = 1;
       pointsDone.fetch_add(groupStart[g + 1] - groupStart[g]);
     }
-    if (previous.tile) storeSome(previous, previous.blocks);
-    ringkernel::StoreFence();
+    flush(previous);
   };
 
   long long groups = 0;
@@ -281,16 +289,15 @@ void FieldCalc::FillMatrix() {
     const long long end = abortAt >= 0 ? abortAt : np;
     // Points before an abort are filled as the user saw them go by; groups
     // that were never taken, or cut by the abort, are filled here.
-    std::vector<double> buffers(static_cast<size_t>(2 * 2 * kGroup * kStride));
+    double* const buffers = threadTiles();
     Pending previous;
     int turn = 0;
     for (long long g = 0; g < groupCount && groupStart[g] < end; ++g)
       if (!filled[static_cast<size_t>(g)]) {
-        fillRange(groupStart[g], std::min(groupStart[g + 1], end), buffers.data(), previous, turn);
+        fillRange(groupStart[g], std::min(groupStart[g + 1], end), buffers, previous, turn);
         pointsDone.fetch_add(std::min(groupStart[g + 1], end) - groupStart[g]);
       }
-    if (previous.tile) storeSome(previous, previous.blocks);
-    ringkernel::StoreFence();
+    flush(previous);
     for (long long p = 0; p < end; ++p) finishRow(p);
     stepToDone();
   } catch (const std::bad_alloc&) {
