@@ -98,29 +98,61 @@ void LuSolve(const double* lu, std::size_t nn, const int* pivots, double* b, std
   dgetrs_(&trans, &n, &m, lu, &n, pivots, b, &n, &info);
 }
 
-void LuSolveVector(const double* lu, std::size_t nn, const int* pivots, double* x, bool transposed) {
+void LuSolveVector(const double* lu, std::size_t n, const int* pivots, double* x, bool transposed) {
+  LuSolveVectors(lu, n, pivots, x, 1, transposed);
+}
+
+void LuSolveVectors(const double* lu, std::size_t nn, const int* pivots, double* x, std::size_t mm,
+                    bool transposed) {
   constexpr int kBlock = 256;
-  const int n = static_cast<int>(nn);
+  const int n = static_cast<int>(nn), m = static_cast<int>(mm);
+  if (n == 0 || m == 0) return;
   if (n < 2 * kBlock) {
-    LuSolve(lu, nn, pivots, x, 1, transposed);
+    LuSolve(lu, nn, pivots, x, mm, transposed);
     return;
   }
   EnsureThreads();
   auto at = [&](int i, int j) { return lu + static_cast<std::size_t>(j) * nn + static_cast<std::size_t>(i); };
+  // One column goes through dgemv; several through dgemm, which reads each
+  // block of the factors once for all of them.
+  auto update = [&](CBLAS_TRANSPOSE t, int rows, int cols, const double* block, const double* from, double* to) {
+    if (m == 1)
+      cblas_dgemv(CblasColMajor, t, rows, cols, -1.0, block, n, from, 1, 1.0, to, 1);
+    else if (t == CblasNoTrans)
+      cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, rows, m, cols, -1.0, block, n, from, n, 1.0, to, n);
+    else
+      cblas_dgemm(CblasColMajor, CblasTrans, CblasNoTrans, cols, m, rows, -1.0, block, n, from, n, 1.0, to, n);
+  };
+  auto diagonal = [&](CBLAS_UPLO uplo, CBLAS_TRANSPOSE t, CBLAS_DIAG d, int k, int kb) {
+    if (m == 1)
+      cblas_dtrsv(CblasColMajor, uplo, t, d, kb, at(k, k), n, x + k, 1);
+    else
+      cblas_dtrsm(CblasColMajor, CblasLeft, uplo, t, d, kb, m, 1.0, at(k, k), n, x + k, n);
+  };
+  auto interchange = [&](bool backwards) {
+    for (int c = 0; c < m; ++c) {
+      double* y = x + static_cast<std::size_t>(c) * nn;
+      if (backwards) {
+        for (int i = n - 1; i >= 0; --i)
+          if (pivots[i] - 1 != i) std::swap(y[i], y[pivots[i] - 1]);
+      } else {
+        for (int i = 0; i < n; ++i)
+          if (pivots[i] - 1 != i) std::swap(y[i], y[pivots[i] - 1]);
+      }
+    }
+  };
   if (!transposed) {
     // P L U x = b: the interchanges, L forward, U backward.
-    for (int i = 0; i < n; ++i)
-      if (pivots[i] - 1 != i) std::swap(x[i], x[pivots[i] - 1]);
+    interchange(false);
     for (int k = 0; k < n; k += kBlock) {
       const int kb = std::min(kBlock, n - k);
-      cblas_dtrsv(CblasColMajor, CblasLower, CblasNoTrans, CblasUnit, kb, at(k, k), n, x + k, 1);
-      if (k + kb < n)
-        cblas_dgemv(CblasColMajor, CblasNoTrans, n - k - kb, kb, -1.0, at(k + kb, k), n, x + k, 1, 1.0, x + k + kb, 1);
+      diagonal(CblasLower, CblasNoTrans, CblasUnit, k, kb);
+      if (k + kb < n) update(CblasNoTrans, n - k - kb, kb, at(k + kb, k), x + k, x + k + kb);
     }
     for (int k = (n - 1) / kBlock * kBlock; k >= 0; k -= kBlock) {
       const int kb = std::min(kBlock, n - k);
-      cblas_dtrsv(CblasColMajor, CblasUpper, CblasNoTrans, CblasNonUnit, kb, at(k, k), n, x + k, 1);
-      if (k > 0) cblas_dgemv(CblasColMajor, CblasNoTrans, k, kb, -1.0, at(0, k), n, x + k, 1, 1.0, x, 1);
+      diagonal(CblasUpper, CblasNoTrans, CblasNonUnit, k, kb);
+      if (k > 0) update(CblasNoTrans, k, kb, at(0, k), x + k, x);
     }
     return;
   }
@@ -128,17 +160,15 @@ void LuSolveVector(const double* lu, std::size_t nn, const int* pivots, double* 
   // reverse. Each block's update reads whole column pieces.
   for (int k = 0; k < n; k += kBlock) {
     const int kb = std::min(kBlock, n - k);
-    if (k > 0) cblas_dgemv(CblasColMajor, CblasTrans, k, kb, -1.0, at(0, k), n, x, 1, 1.0, x + k, 1);
-    cblas_dtrsv(CblasColMajor, CblasUpper, CblasTrans, CblasNonUnit, kb, at(k, k), n, x + k, 1);
+    if (k > 0) update(CblasTrans, k, kb, at(0, k), x, x + k);
+    diagonal(CblasUpper, CblasTrans, CblasNonUnit, k, kb);
   }
   for (int k = (n - 1) / kBlock * kBlock; k >= 0; k -= kBlock) {
     const int kb = std::min(kBlock, n - k);
-    if (k + kb < n)
-      cblas_dgemv(CblasColMajor, CblasTrans, n - k - kb, kb, -1.0, at(k + kb, k), n, x + k + kb, 1, 1.0, x + k, 1);
-    cblas_dtrsv(CblasColMajor, CblasLower, CblasTrans, CblasUnit, kb, at(k, k), n, x + k, 1);
+    if (k + kb < n) update(CblasTrans, n - k - kb, kb, at(k + kb, k), x + k + kb, x + k);
+    diagonal(CblasLower, CblasTrans, CblasUnit, k, kb);
   }
-  for (int i = n - 1; i >= 0; --i)
-    if (pivots[i] - 1 != i) std::swap(x[i], x[pivots[i] - 1]);
+  interchange(true);
 }
 
 }  // namespace blas

@@ -22,6 +22,12 @@ void LuSolve(const double* lu, std::size_t n, const int* pivots, double* b, std:
 // a third slower where memory, not arithmetic, sets the pace. Rounds
 // differently from LuSolve; for estimates, not for the run's charges.
 void LuSolveVector(const double* lu, std::size_t n, const int* pivots, double* x, bool transposed = false);
+// The same for m right-hand sides (column-major, leading dimension n): the
+// updates read each block of the factors once for all of them (one pass
+// over the factors for a few columns, where LuSolve's small-m path is
+// slower than that).
+void LuSolveVectors(const double* lu, std::size_t n, const int* pivots, double* x, std::size_t m,
+                    bool transposed = false);
 
 // Threads BLAS uses (set once, explicitly, to the machine's cores).
 int Threads();

@@ -104,26 +104,25 @@ bool AddCapacitance(const FieldCalc& calc, SolutionAnalysis& analysis, ProgressR
   }
   double rcond = -1.0;
   if (a.IsFactorised()) {
-    // The run's own factors: one triangular solve for all bodies at once
-    // and the estimate from the same factors.
+    // The run's own factors: all bodies and the estimate in one pass over
+    // them, then the estimate's few passes of its own.
     matrixT b(static_cast<std::size_t>(n), m);
     if (m > 0) std::copy(rhs.begin(), rhs.end(), b.Data());
+    bool stopped = false;
     try {
-      const matrixT x = a.SolveFactored(b);
+      const matrixT x = a.SolveFactoredWithCondition(b, rcond, [&] {
+        stopped = stopped || (ui && ui->CancelRequested() &&
+                              ui->AskYesNo(ProgressReporter::Question::ConfirmAbort,
+                                           "Вы действительно хотите прервать расчет?", "",
+                                           ProgressReporter::Icon::Question));
+        return !stopped;
+      });
+      if (stopped) return false;
       for (size_t j = 0; j < m; ++j)
         std::copy_n(x.Data() + j * x.Ld(), static_cast<size_t>(n), rhs.begin() + static_cast<long long>(j * n));
     } catch (const math::matrix_error&) {
       return true;
     }
-    bool stopped = false;
-    rcond = a.ReciprocalCondition([&] {
-      stopped = stopped || (ui && ui->CancelRequested() &&
-                            ui->AskYesNo(ProgressReporter::Question::ConfirmAbort,
-                                         "Вы действительно хотите прервать расчет?", "",
-                                         ProgressReporter::Icon::Question));
-      return !stopped;
-    });
-    if (stopped) return false;
   } else if (!SolveSeveral(a, rhs, m, rcond)) {
     return true;
   }

@@ -18,8 +18,6 @@
 #include "engine/Parallel.h"
 #include "engine/ProgressReporter.h"
 
-extern "C" void dlacn2_(const int* n, double* v, double* x, int* isgn, double* est, int* kase, int* isave);
-
 namespace math {
 
 namespace {
@@ -290,34 +288,101 @@ void matrixT::Factorise(const SolveWatch& watch, bool forCondition, const double
   FactoriseInPlace(watch, 0, forCondition, rowMax);
 }
 
+double InverseNormEstimate(std::size_t n, const double* first, const double* alternating,
+                           const std::function<bool(std::vector<double>&, bool transposed)>& apply) {
+  if (n == 1) return std::fabs(first[0]);
+  auto sum = [&](const double* v) {
+    double s = 0.0;
+    for (std::size_t i = 0; i < n; ++i) s += std::fabs(v[i]);
+    return s;
+  };
+  auto largest = [&](const std::vector<double>& v) {  // the first of largest magnitude
+    std::size_t at = 0;
+    for (std::size_t i = 1; i < n; ++i)
+      if (std::fabs(v[i]) > std::fabs(v[at])) at = i;
+    return at;
+  };
+  double estimate = sum(first);
+  std::vector<double> x(n);
+  std::vector<signed char> sign(n);
+  for (std::size_t i = 0; i < n; ++i) x[i] = sign[i] = first[i] >= 0.0 ? 1 : -1;
+  if (!apply(x, true)) return -1.0;
+  std::size_t j = largest(x);
+  for (int iteration = 2;; ++iteration) {
+    std::fill(x.begin(), x.end(), 0.0);
+    x[j] = 1.0;
+    if (!apply(x, false)) return -1.0;
+    const double previous = estimate;
+    estimate = sum(x.data());
+    bool repeated = true;
+    for (std::size_t i = 0; i < n && repeated; ++i) repeated = (x[i] >= 0.0 ? 1 : -1) == sign[i];
+    if (repeated || estimate <= previous) break;  // converged, or cycling
+    for (std::size_t i = 0; i < n; ++i) x[i] = sign[i] = x[i] >= 0.0 ? 1 : -1;
+    if (!apply(x, true)) return -1.0;
+    const std::size_t last = j;
+    j = largest(x);
+    if (x[last] == std::fabs(x[j]) || iteration >= 5) break;
+  }
+  return std::max(estimate, 2.0 * sum(alternating) / (3.0 * static_cast<double>(n)));
+}
+
 double matrixT::ReciprocalCondition(const std::function<bool()>& keepGoing) const {
+  if (!rep_->factorised) return -1.0;
+  double rcond = -1.0;
+  (void)SolveFactoredWithCondition(matrixT(RowNo(), 0), rcond, keepGoing);
+  return rcond;
+}
+
+matrixT matrixT::SolveFactoredWithCondition(const matrixT& b, double& rcond,
+                                            const std::function<bool()>& keepGoing) const {
+  if (!rep_->factorised) throw matrix_error(kNotFactorised);
   const Rep& r = *rep_;
   const std::size_t n = r.nRows;
-  if (!r.factorised || r.scaledNorm < 0.0 || n == 0 || r.rowScale.size() != n) return -1.0;
-  if (r.scaledNorm == 0.0) return 0.0;
-  // dlacn2 asks for products with the inverse of B = Dr*A*Dc and of its
-  // transpose; both come from A's factors: B^-1 = Dc^-1 A^-1 Dr^-1.
-  const int nn = static_cast<int>(n);
-  std::vector<double> v(n), x(n);
-  std::vector<int> sign(n);
-  int kase = 0, isave[3] = {0, 0, 0};
-  double estimate = 0.0;
+  if (b.RowNo() != n) throw matrix_error(kInconsistent);
+  rcond = -1.0;
+  if (n == 0 || r.scaledNorm < 0.0 || r.rowScale.size() != n) return SolveFactored(b);
+  if (r.scaledNorm == 0.0) {
+    rcond = 0.0;
+    return SolveFactored(b);
+  }
+  // The estimate asks for products with the inverse of C = Dr*A*Dc and of
+  // its transpose; both come from A's factors: C^-1 = Dc^-1 A^-1 Dr^-1.
+  // B's columns and the estimate's two fixed vectors go in one pass.
+  const std::size_t m = b.ColNo();
   const double* rs = r.rowScale.data();
   const double* cs = r.colScale.data();
-  for (;;) {
-    dlacn2_(&nn, v.data(), x.data(), sign.data(), &estimate, &kase, isave);
-    if (kase == 0) break;
-    if (keepGoing && !keepGoing()) return -1.0;
-    const bool transposed = kase == 2;
-    const double* first = transposed ? cs : rs;
-    const double* last = transposed ? rs : cs;
-    for (std::size_t i = 0; i < n; ++i) x[i] /= first[i];
-    blas::LuSolveVector(r.data.get(), n, r.pivots.data(), x.data(), transposed);
-    for (std::size_t i = 0; i < n; ++i) x[i] /= last[i];
+  std::vector<double> work(n * (m + 2));
+  for (std::size_t j = 0; j < m; ++j) std::copy_n(b.rep_->data.get() + j * b.rep_->allocRows, n, &work[j * n]);
+  double* first = &work[m * n];
+  double* alternating = first + n;
+  for (std::size_t i = 0; i < n; ++i) {
+    first[i] = 1.0 / static_cast<double>(n) / rs[i];
+    const double magnitude = 1.0 + static_cast<double>(i) / static_cast<double>(std::max<std::size_t>(1, n - 1));
+    alternating[i] = (i % 2 == 0 ? magnitude : -magnitude) / rs[i];
   }
-  if (!std::isfinite(estimate)) return 0.0;
-  if (estimate <= 0.0) return -1.0;
-  return 1.0 / estimate / r.scaledNorm;
+  if (keepGoing && !keepGoing()) return matrixT();
+  blas::LuSolveVectors(r.data.get(), n, r.pivots.data(), work.data(), m + 2);
+  for (std::size_t i = 0; i < n; ++i) {
+    first[i] /= cs[i];
+    alternating[i] /= cs[i];
+  }
+  const double estimate = InverseNormEstimate(n, first, alternating, [&](std::vector<double>& x, bool transposed) {
+    if (keepGoing && !keepGoing()) return false;
+    const double* before = transposed ? cs : rs;
+    const double* after = transposed ? rs : cs;
+    for (std::size_t i = 0; i < n; ++i) x[i] /= before[i];
+    blas::LuSolveVector(r.data.get(), n, r.pivots.data(), x.data(), transposed);
+    for (std::size_t i = 0; i < n; ++i) x[i] /= after[i];
+    return true;
+  });
+  if (estimate < 0.0) return matrixT();  // stopped
+  if (!std::isfinite(estimate))
+    rcond = 0.0;
+  else if (estimate > 0.0)
+    rcond = 1.0 / estimate / r.scaledNorm;
+  matrixT x(n, m);
+  if (m > 0) std::copy_n(work.data(), n * m, x.rep_->data.get());
+  return x;
 }
 
 bool matrixT::IsFactorised() const { return rep_->factorised; }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 class ProgressReporter;
 
@@ -32,6 +33,16 @@ class solve_stopped : public matrix_error {
 // itself runs on a helper thread meanwhile, so the watcher may keep a
 // display alive and ask questions.
 using SolveWatch = std::function<bool(double fractionDone)>;
+
+// Hager's estimate of the 1-norm of an inverse, refined as Higham did and
+// as LAPACK's dlacn2 takes it: at most five iterations, then the estimate
+// from the alternating vector (+-(1 + i/(n-1))), whichever is larger.
+// `first` and `alternating` are the inverse applied to e/n and to that
+// vector: neither depends on the iteration, so a caller can take both in
+// one pass over the factors. `apply` multiplies by the inverse or its
+// transpose in place; false stops the estimate, which then returns -1.
+double InverseNormEstimate(std::size_t n, const double* first, const double* alternating,
+                           const std::function<bool(std::vector<double>&, bool transposed)>& apply);
 
 class matrixT {
  public:
@@ -87,6 +98,14 @@ class matrixT {
   // estimate that overflows. `keepGoing` is asked before every solve (each
   // one pass over the factors); false ends the estimate with -1.
   double ReciprocalCondition(const std::function<bool()>& keepGoing = {}) const;
+  // X with A*X = B from the kept factors and the estimate above in `rcond`,
+  // B's columns solved in the estimate's first pass over the factors (one
+  // pass fewer than SolveFactored and ReciprocalCondition one after the
+  // other, and one fewer again than LAPACK's order of the estimate's
+  // solves). Throws as SolveFactored. A stop leaves rcond -1 and returns a
+  // 0 x 0 matrix.
+  matrixT SolveFactoredWithCondition(const matrixT& b, double& rcond,
+                                     const std::function<bool()>& keepGoing = {}) const;
   // X with A*X = B from the kept factors, for any number of columns; throws
   // matrix_error "matrixT::SolveFactored(): not factorised!" without them and
   // the Inconsistent error for a B of the wrong height.

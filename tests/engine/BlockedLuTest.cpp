@@ -143,10 +143,10 @@ TEST(BlockedLu, FactorsKeptForSeveralRightHandSides) {
 
 namespace {
 
-// The one-vector solve in blocks against LAPACK's, for a matrix of several
-// blocks with a ragged last one, plain and transposed: the same solution to
-// the rounding of the method, and the system satisfied.
-TEST(BlockedLu, OneVectorSolveInBlocksMatchesLapackBothWays) {
+// The solves in blocks against LAPACK's, for a matrix of several blocks
+// with a ragged last one, plain and transposed, one column and several:
+// the same solution to the rounding of the method, the system satisfied.
+TEST(BlockedLu, VectorSolvesInBlocksMatchLapackBothWays) {
   const size_t n = 700;
   std::vector<double> a = Random(n, 9);
   for (size_t i = 0; i < n; ++i) a[i * n + i] += 4.0;
@@ -171,6 +171,24 @@ TEST(BlockedLu, OneVectorSolveInBlocksMatchesLapackBothWays) {
     }
     EXPECT_LT(diff, 1e-11 * scale) << transposed;
     EXPECT_LT(residual, 1e-11) << transposed;
+  }
+  // Several columns at once: each as it comes alone.
+  const size_t m = 3;
+  std::vector<double> several(n * m);
+  for (double& v : several) v = u(rng);
+  for (bool transposed : {false, true}) {
+    std::vector<double> got = several;
+    blas::LuSolveVectors(lu.data(), n, pivots.data(), got.data(), m, transposed);
+    for (size_t c = 0; c < m; ++c) {
+      std::vector<double> want(several.begin() + c * n, several.begin() + (c + 1) * n);
+      blas::LuSolve(lu.data(), n, pivots.data(), want.data(), 1, transposed);
+      double diff = 0.0, scale = 0.0;
+      for (size_t i = 0; i < n; ++i) {
+        scale = std::max(scale, std::fabs(want[i]));
+        diff = std::max(diff, std::fabs(got[c * n + i] - want[i]));
+      }
+      EXPECT_LT(diff, 1e-11 * scale) << transposed << " " << c;
+    }
   }
 }
 
