@@ -188,7 +188,11 @@ int ChildDgesv(long long unknowns) {
   calc.Place();
   calc.FillMatrix();
   const int n = static_cast<int>(calc.Unknowns());
-  std::vector<double> a(calc.Coefficients().Data(), calc.Coefficients().Data() + static_cast<size_t>(n) * n);
+  // Packed with leading dimension n, as a user would hand it to dgesv.
+  std::vector<double> a(static_cast<size_t>(n) * n);
+  const size_t ld = calc.Coefficients().Ld();
+  for (int j = 0; j < n; ++j)
+    std::copy_n(calc.Coefficients().Data() + static_cast<size_t>(j) * ld, n, a.data() + static_cast<size_t>(j) * n);
   std::vector<double> b(static_cast<size_t>(n), 1.0);
   std::vector<int> piv(static_cast<size_t>(n));
   blas::Threads();  // the same thread count as the calculation

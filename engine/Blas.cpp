@@ -90,44 +90,45 @@ bool LuFactor(double* a, std::size_t nn, int* pivots) {
   return info == 0;
 }
 
-void LuSolve(const double* lu, std::size_t nn, const int* pivots, double* b, std::size_t mm, bool transposed) {
+void LuSolve(const double* lu, std::size_t nn, std::size_t ld, const int* pivots, double* b, std::size_t mm,
+             bool transposed) {
   if (nn == 0 || mm == 0) return;
-  const int n = static_cast<int>(nn), m = static_cast<int>(mm);
+  const int n = static_cast<int>(nn), m = static_cast<int>(mm), lda = static_cast<int>(ld);
   int info = 0;
   const char trans = transposed ? 'T' : 'N';
-  dgetrs_(&trans, &n, &m, lu, &n, pivots, b, &n, &info);
+  dgetrs_(&trans, &n, &m, lu, &lda, pivots, b, &n, &info);
 }
 
-void LuSolveVector(const double* lu, std::size_t n, const int* pivots, double* x, bool transposed) {
-  LuSolveVectors(lu, n, pivots, x, 1, transposed);
+void LuSolveVector(const double* lu, std::size_t n, std::size_t ld, const int* pivots, double* x, bool transposed) {
+  LuSolveVectors(lu, n, ld, pivots, x, 1, transposed);
 }
 
-void LuSolveVectors(const double* lu, std::size_t nn, const int* pivots, double* x, std::size_t mm,
+void LuSolveVectors(const double* lu, std::size_t nn, std::size_t ld, const int* pivots, double* x, std::size_t mm,
                     bool transposed) {
   constexpr int kBlock = 256;
-  const int n = static_cast<int>(nn), m = static_cast<int>(mm);
+  const int n = static_cast<int>(nn), m = static_cast<int>(mm), lda = static_cast<int>(ld);
   if (n == 0 || m == 0) return;
   if (n < 2 * kBlock) {
-    LuSolve(lu, nn, pivots, x, mm, transposed);
+    LuSolve(lu, nn, ld, pivots, x, mm, transposed);
     return;
   }
   EnsureThreads();
-  auto at = [&](int i, int j) { return lu + static_cast<std::size_t>(j) * nn + static_cast<std::size_t>(i); };
+  auto at = [&](int i, int j) { return lu + static_cast<std::size_t>(j) * ld + static_cast<std::size_t>(i); };
   // One column goes through dgemv; several through dgemm, which reads each
   // block of the factors once for all of them.
   auto update = [&](CBLAS_TRANSPOSE t, int rows, int cols, const double* block, const double* from, double* to) {
     if (m == 1)
-      cblas_dgemv(CblasColMajor, t, rows, cols, -1.0, block, n, from, 1, 1.0, to, 1);
+      cblas_dgemv(CblasColMajor, t, rows, cols, -1.0, block, lda, from, 1, 1.0, to, 1);
     else if (t == CblasNoTrans)
-      cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, rows, m, cols, -1.0, block, n, from, n, 1.0, to, n);
+      cblas_dgemm(CblasColMajor, CblasNoTrans, CblasNoTrans, rows, m, cols, -1.0, block, lda, from, n, 1.0, to, n);
     else
-      cblas_dgemm(CblasColMajor, CblasTrans, CblasNoTrans, cols, m, rows, -1.0, block, n, from, n, 1.0, to, n);
+      cblas_dgemm(CblasColMajor, CblasTrans, CblasNoTrans, cols, m, rows, -1.0, block, lda, from, n, 1.0, to, n);
   };
   auto diagonal = [&](CBLAS_UPLO uplo, CBLAS_TRANSPOSE t, CBLAS_DIAG d, int k, int kb) {
     if (m == 1)
-      cblas_dtrsv(CblasColMajor, uplo, t, d, kb, at(k, k), n, x + k, 1);
+      cblas_dtrsv(CblasColMajor, uplo, t, d, kb, at(k, k), lda, x + k, 1);
     else
-      cblas_dtrsm(CblasColMajor, CblasLeft, uplo, t, d, kb, m, 1.0, at(k, k), n, x + k, n);
+      cblas_dtrsm(CblasColMajor, CblasLeft, uplo, t, d, kb, m, 1.0, at(k, k), lda, x + k, n);
   };
   auto interchange = [&](bool backwards) {
     for (int c = 0; c < m; ++c) {

@@ -13,22 +13,24 @@ namespace blas {
 // Returns false on an exactly zero pivot.
 bool LuFactor(double* a, std::size_t n, int* pivots);
 
-// Solves with the factors of LuFactor for m right-hand sides in `b`
+// Solves with the factors of LuFactor (or of any LU with its pivots) held
+// with leading dimension `ld` >= n, for m right-hand sides in `b`
 // (column-major, leading dimension n), in place; with the transposed matrix
 // when asked.
-void LuSolve(const double* lu, std::size_t n, const int* pivots, double* b, std::size_t m, bool transposed = false);
+void LuSolve(const double* lu, std::size_t n, std::size_t ld, const int* pivots, double* b, std::size_t m,
+             bool transposed = false);
 // The same for one right-hand side, in blocks whose updates run on all BLAS
 // threads: LAPACK's one-vector solve reads the factors on a single thread,
 // a third slower where memory, not arithmetic, sets the pace. Rounds
 // differently from LuSolve; for estimates, not for the run's charges.
-void LuSolveVector(const double* lu, std::size_t n, const int* pivots, double* x, bool transposed = false);
+void LuSolveVector(const double* lu, std::size_t n, std::size_t ld, const int* pivots, double* x,
+                   bool transposed = false);
 // The same for m right-hand sides (column-major, leading dimension n): the
 // updates read each block of the factors once for all of them (one pass
 // over the factors for a few columns, where LuSolve's small-m path is
 // slower than that).
-void LuSolveVectors(const double* lu, std::size_t n, const int* pivots, double* x, std::size_t m,
+void LuSolveVectors(const double* lu, std::size_t n, std::size_t ld, const int* pivots, double* x, std::size_t m,
                     bool transposed = false);
-
 // Threads BLAS uses (set once, explicitly, to the machine's cores).
 int Threads();
 // Sets them (0: the machine's cores again); for runs that go side by side,

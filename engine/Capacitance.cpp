@@ -63,7 +63,7 @@ bool SolveSeveral(const matrixT& a, std::vector<double>& b, std::size_t columns,
   if (columns == 0) return true;
   for (std::size_t c = 0; c < columns; ++c)
     for (std::size_t i = 0; i < n; ++i) b[c * n + i] *= rowScale[i];
-  blas::LuSolve(lu.data(), n, pivots.data(), b.data(), columns);
+  blas::LuSolve(lu.data(), n, n, pivots.data(), b.data(), columns);
   for (std::size_t c = 0; c < columns; ++c)
     for (std::size_t i = 0; i < n; ++i) b[c * n + i] *= colScale[i];
   return true;

@@ -280,7 +280,7 @@ bool FieldCalc::ReserveStorage() {
     const bool rhsFresh = rhs_.IsEmpty(), matrixFresh = coefficients_.IsEmpty();
     if (rhs_.RowNo() != size || rhs_.ColNo() != 1) rhs_.Resize(size, 1);
     if (!rhsFresh) rhs_.SetAll(0.0);
-    coefficients_.Resize(size, size);
+    coefficients_.Resize(size, size, true);  // columns on cache lines: the fill streams them
     if (!matrixFresh) coefficients_.SetAll(0.0);
   } catch (const std::bad_alloc&) {
     Reset(false);

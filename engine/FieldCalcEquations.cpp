@@ -156,7 +156,8 @@ void FieldCalc::FillMatrix() {
         if (previous.tile) storeSome(previous, previous.blocks * (p - g0 + 1) / points);
       }
       if (previous.tile) storeSome(previous, previous.blocks);
-      previous = Pending{tile, a + j0 * ld + r0, rowMax + r0, rows, width, 0, ringkernel::StoreBlockCount(rows, width)};
+      double* to = a + j0 * ld + r0;
+      previous = Pending{tile, to, rowMax + r0, rows, width, 0, ringkernel::StoreBlockCount(rows, width, to, ld)};
     }
   };
   // Every thread takes the next group until none is left, with no pause

@@ -304,12 +304,14 @@ inline void Store8x8(const double* t, long long s, double* d, long long ld, doub
 
 void StoreBlocks(const double* tile, long long stride, long long rows, long long width, double* dst, long long ld,
                  double* rowMax, long long from, long long to) {
-  const long long across = width / 8, blocks = rows / 8 * across;
+  // Blocks of eight rows start where the columns' lines do.
+  const long long head = StoreHead(rows, dst, ld);
+  const long long across = width / 8, blocks = (rows - head) / 8 * across, end = head + (rows - head) / 8 * 8;
 #if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
-  const bool stream = ld % 8 == 0 && reinterpret_cast<uintptr_t>(dst) % 64 == 0;
+  const bool stream = ld % 8 == 0 && reinterpret_cast<uintptr_t>(dst + head) % 64 == 0;
 #endif
   for (long long b = from; b < std::min(to, blocks); ++b) {
-    const long long k = b / across * 8, j = b % across * 8;
+    const long long k = head + b / across * 8, j = b % across * 8;
 #if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
     Store8x8(tile + k * stride + j, stride, dst + j * ld + k, ld, rowMax + k, stream);
 #else
@@ -317,11 +319,13 @@ void StoreBlocks(const double* tile, long long stride, long long rows, long long
       for (long long kk = k; kk < k + 8; ++kk) StoreOne(tile, stride, kk, jj, dst, ld, rowMax);
 #endif
   }
-  if (from <= blocks && to > blocks) {  // the rest: columns beyond the last eight, rows beyond the last eight
-    for (long long k = 0; k < rows / 8 * 8; ++k)
+  if (from <= blocks && to > blocks) {  // the rest: rows before the first line and after the last eight,
+                                        // columns beyond the last eight
+    for (long long k = head; k < end; ++k)
       for (long long j = across * 8; j < width; ++j) StoreOne(tile, stride, k, j, dst, ld, rowMax);
-    for (long long k = rows / 8 * 8; k < rows; ++k)
-      for (long long j = 0; j < width; ++j) StoreOne(tile, stride, k, j, dst, ld, rowMax);
+    for (long long k = 0; k < rows; ++k)
+      if (k < head || k >= end)
+        for (long long j = 0; j < width; ++j) StoreOne(tile, stride, k, j, dst, ld, rowMax);
   }
 }
 

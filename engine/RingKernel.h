@@ -10,6 +10,7 @@
 // are formed with the same operations as the scalar formula, since m1 near
 // the clamp would magnify any other rounding a thousandfold.
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -71,14 +72,21 @@ void Row(const ContourPoint& cp, const RowWeights& w, const ChargeArrays& charge
 // each) into the columns of a column-major matrix: value (k, j) to
 // dst[j*ld + k], in pieces: the tile is StoreBlockCount pieces, eight rows
 // by eight columns each, eight rows at a time across all columns, the
-// rows and columns beyond the last eight as the last piece; [from, to) of
-// them are written. Where ld is a multiple of 8 and dst a cache line's
-// start, each piece goes out as eight whole lines that bypass the cache
-// (the matrix is far larger than it and is read back only by the solver).
-// Call StoreFence before the matrix is handed to another thread. rowMax[k]
-// is raised to the largest magnitude stored in row k (the solver's
-// equilibration wants it).
-inline long long StoreBlockCount(long long rows, long long width) { return rows / 8 * (width / 8) + 1; }
+// rows before the first line of the columns (StoreHead), the rows and
+// columns beyond the last eight as the last piece; [from, to) of them are
+// written. Where ld is a multiple of 8, each piece goes out as eight whole
+// lines that bypass the cache (the matrix is far larger than it and is
+// read back only by the solver). Call StoreFence before the matrix is
+// handed to another thread. rowMax[k] is raised to the largest magnitude
+// stored in row k (the solver's equilibration wants it).
+inline long long StoreHead(long long rows, const double* dst, long long ld) {
+  if (ld % 8 != 0) return 0;
+  const long long past = static_cast<long long>(reinterpret_cast<unsigned long long>(dst) % 64 / 8);
+  return std::min(rows, (8 - past) % 8);
+}
+inline long long StoreBlockCount(long long rows, long long width, const double* dst, long long ld) {
+  return (rows - StoreHead(rows, dst, ld)) / 8 * (width / 8) + 1;
+}
 void StoreBlocks(const double* tile, long long stride, long long rows, long long width, double* dst, long long ld,
                  double* rowMax, long long from, long long to);
 void StoreFence();

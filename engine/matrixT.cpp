@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <atomic>
 #include <chrono>
@@ -39,7 +40,11 @@ double* AllocateZeroed(std::size_t count, std::size_t& mappedBytes) {
       return static_cast<double*>(p);
     }
   }
-  return static_cast<double*>(std::calloc(count, sizeof(double)));
+  // Line-aligned, so that whole lines of the columns can be streamed.
+  const std::size_t rounded = (bytes + 63) / 64 * 64;
+  void* p = std::aligned_alloc(64, std::max<std::size_t>(64, rounded));
+  if (p) std::memset(p, 0, rounded);
+  return static_cast<double*>(p);
 }
 
 struct FreeBlock {
@@ -57,6 +62,7 @@ struct matrixT::Rep {
   using Free = FreeBlock;
   std::unique_ptr<double[], Free> data;
   std::size_t nRows = 0, nCols = 0, allocRows = 0, allocCols = 0;
+  std::size_t ld = 0;  // between the columns' starts, >= allocRows
   // Set by Factorise: the storage holds the LU factors with these 1-based
   // row interchanges.
   std::vector<int> pivots;
@@ -67,17 +73,18 @@ struct matrixT::Rep {
   double scaledNorm = -1.0;
 
   Rep() = default;
-  Rep(std::size_t rows, std::size_t cols) : nRows(rows), nCols(cols), allocRows(rows), allocCols(cols) {
-    if (rows && cols && rows > SIZE_MAX / sizeof(double) / cols) throw std::bad_alloc();
+  Rep(std::size_t rows, std::size_t cols, std::size_t stride = 0)
+      : nRows(rows), nCols(cols), allocRows(rows), allocCols(cols), ld(std::max(rows, stride)) {
+    if (ld && cols && ld > SIZE_MAX / sizeof(double) / cols) throw std::bad_alloc();
     if (rows != 0 && cols != 0) {
       std::size_t mapped = 0;
-      double* p = AllocateZeroed(rows * cols, mapped);
+      double* p = AllocateZeroed(ld * cols, mapped);
       if (!p) throw std::bad_alloc();
       data = std::unique_ptr<double[], Free>(p, Free{mapped});
     }
   }
-  double& At(std::size_t i, std::size_t j) { return data[j * allocRows + i]; }
-  double At(std::size_t i, std::size_t j) const { return data[j * allocRows + i]; }
+  double& At(std::size_t i, std::size_t j) { return data[j * ld + i]; }
+  double At(std::size_t i, std::size_t j) const { return data[j * ld + i]; }
 };
 
 namespace {
@@ -88,12 +95,13 @@ namespace {
 // passed to the factorisation, which ends at its next block, and waited for
 // (no thread is ever abandoned). Without a display or a watcher, or for
 // small matrices, it runs right here.
-LuOutcome FactorWatched(double* a, std::size_t n, int* pivots, ProgressReporter* progress, const SolveWatch& watch) {
-  if ((!progress && !watch) || n < 2 * kLuBlock) return BlockedLu(a, n, n, pivots);
+LuOutcome FactorWatched(double* a, std::size_t n, std::size_t ld, int* pivots, ProgressReporter* progress,
+                        const SolveWatch& watch) {
+  if ((!progress && !watch) || n < 2 * kLuBlock) return BlockedLu(a, n, ld, pivots);
   std::atomic<double> done{0.0};
   std::atomic<bool> stop{false};
   auto run = [&] {
-    return BlockedLu(a, n, n, pivots, [&](double fraction) {
+    return BlockedLu(a, n, ld, pivots, [&](double fraction) {
       done.store(fraction);
       return !stop.load();
     });
@@ -123,9 +131,9 @@ LuOutcome FactorWatched(double* a, std::size_t n, int* pivots, ProgressReporter*
 // column of the row-scaled matrix by its own (1 for a zero row or column).
 // Returns the 1-norm of the equilibrated matrix. Rows in bands and columns
 // one by one, both in parallel.
-double Equilibrate(const double* a, std::size_t nn, std::vector<double>& row, std::vector<double>& col,
-                   const double* rowMax) {
-  const long long n = static_cast<long long>(nn);
+double Equilibrate(const double* a, std::size_t nn, std::size_t ldd, std::vector<double>& row,
+                   std::vector<double>& col, const double* rowMax) {
+  const long long n = static_cast<long long>(nn), ld = static_cast<long long>(ldd);
   row.assign(nn, 0.0);
   col.assign(nn, 1.0);
   constexpr long long kBand = 512;
@@ -137,7 +145,7 @@ double Equilibrate(const double* a, std::size_t nn, std::vector<double>& row, st
         const long long i1 = std::min(n, i0 + kBand);
         double* r = row.data();
         for (long long j = 0; j < n; ++j) {
-          const double* c = a + j * n;
+          const double* c = a + j * ld;
           for (long long i = i0; i < i1; ++i) r[i] = std::max(r[i], std::fabs(c[i]));
         }
       }
@@ -147,7 +155,7 @@ double Equilibrate(const double* a, std::size_t nn, std::vector<double>& row, st
   std::vector<double> sums(nn, 0.0);
   ParallelFor(n, [&](long long j0, long long j1) {
     for (long long j = j0; j < j1; ++j) {
-      const double* c = a + j * n;
+      const double* c = a + j * ld;
       double largest = 0.0, sum = 0.0;
       for (long long i = 0; i < n; ++i) {
         const double v = std::fabs(c[i]) * row[static_cast<std::size_t>(i)];
@@ -170,14 +178,22 @@ const char* const kSingular = "matrixT::Solve(): Singular matrix!";
 const char* const kNotFactorised = "matrixT::SolveFactored(): not factorised!";
 }  // namespace
 
+std::size_t matrixT::PaddedLd(std::size_t rows) {
+  if (rows % 8 == 0) return rows;
+  std::size_t ld = (rows + 7) / 8 * 8;
+  if (ld % 512 == 0) ld += 8;  // columns 4 KB apart would share cache sets
+  return ld;
+}
+
 matrixT::matrixT() : rep_(std::make_shared<Rep>()) {}
 matrixT::matrixT(std::size_t rows, std::size_t cols) : rep_(std::make_shared<Rep>(rows, cols)) {}
 
 void matrixT::Detach() {
   if (rep_.use_count() <= 1) return;
-  auto copy = std::make_shared<Rep>(rep_->nRows, rep_->nCols);
+  const bool padded = rep_->ld != rep_->allocRows;
+  auto copy = std::make_shared<Rep>(rep_->nRows, rep_->nCols, padded ? PaddedLd(rep_->nRows) : 0);
   for (std::size_t j = 0; j < rep_->nCols; ++j)
-    std::copy_n(&rep_->data[j * rep_->allocRows], rep_->nRows, &copy->data[j * copy->allocRows]);
+    std::copy_n(&rep_->data[j * rep_->ld], rep_->nRows, &copy->data[j * copy->ld]);
   rep_ = std::move(copy);
 }
 
@@ -193,7 +209,7 @@ double matrixT::operator()(std::size_t i, std::size_t j) const {
   return rep_->At(i, j);
 }
 
-void matrixT::Resize(std::size_t rows, std::size_t cols) {
+void matrixT::Resize(std::size_t rows, std::size_t cols, bool padded) {
   if (rows == rep_->allocRows && cols == rep_->allocCols) {
     if (rep_->nRows == rows && rep_->nCols == cols) return;
     Detach();
@@ -202,10 +218,10 @@ void matrixT::Resize(std::size_t rows, std::size_t cols) {
     rep_->nCols = cols;
     return;
   }
-  auto fresh = std::make_shared<Rep>(rows, cols);
+  auto fresh = std::make_shared<Rep>(rows, cols, padded ? PaddedLd(rows) : 0);
   const std::size_t r = std::min(rows, rep_->nRows), c = std::min(cols, rep_->nCols);
   for (std::size_t j = 0; j < c; ++j)
-    std::copy_n(&rep_->data[j * rep_->allocRows], r, &fresh->data[j * rows]);
+    std::copy_n(&rep_->data[j * rep_->ld], r, &fresh->data[j * fresh->ld]);
   rep_ = std::move(fresh);
 }
 
@@ -215,7 +231,7 @@ std::size_t matrixT::ColNo() const { return rep_->nCols; }
 void matrixT::SetAll(double v) {
   Detach();
   rep_->factorised = false;
-  std::fill_n(rep_->data.get(), rep_->allocRows * rep_->allocCols, v);
+  std::fill_n(rep_->data.get(), rep_->ld * rep_->allocCols, v);
 }
 
 double* matrixT::Data() {
@@ -224,7 +240,7 @@ double* matrixT::Data() {
   return rep_->data.get();
 }
 const double* matrixT::Data() const { return rep_->data.get(); }
-std::size_t matrixT::Ld() const { return rep_->allocRows; }
+std::size_t matrixT::Ld() const { return rep_->ld; }
 
 matrixT matrixT::Solve(const matrixT& b, const SolveWatch& watch) const {
   matrixT work = *this;
@@ -242,23 +258,24 @@ void matrixT::FactoriseInPlace(const SolveWatch& watch, std::size_t rhsColumns, 
     progress->SetPosition(0);
   }
   Detach();
-  // The factors want the leading dimension n: restore the in-use size first.
+  // The factors want the in-use block at the storage's start.
   if (rep_->allocRows != n || rep_->allocCols != n) {
     matrixT packed(n, n);
     for (std::size_t j = 0; j < n; ++j)
-      std::copy_n(&rep_->data[j * rep_->allocRows], n, &packed.rep_->data[j * n]);
+      std::copy_n(&rep_->data[j * rep_->ld], n, &packed.rep_->data[j * n]);
     rep_ = std::move(packed.rep_);
   }
+  const std::size_t ld = rep_->ld;
   rep_->factorised = false;
   rep_->rowScale.clear();
   rep_->colScale.clear();
   rep_->scaledNorm = -1.0;
   LuOutcome outcome;
   try {
-    if (forCondition) rep_->scaledNorm = Equilibrate(rep_->data.get(), n, rep_->rowScale, rep_->colScale, rowMax);
+    if (forCondition) rep_->scaledNorm = Equilibrate(rep_->data.get(), n, ld, rep_->rowScale, rep_->colScale, rowMax);
     if (progress) progress->SetPosition(static_cast<long long>(n));
     rep_->pivots.assign(n, 0);
-    outcome = FactorWatched(rep_->data.get(), n, rep_->pivots.data(), progress, watch);
+    outcome = FactorWatched(rep_->data.get(), n, ld, rep_->pivots.data(), progress, watch);
   } catch (...) {
     rep_ = std::make_shared<Rep>();
     throw;
@@ -352,7 +369,7 @@ matrixT matrixT::SolveFactoredWithCondition(const matrixT& b, double& rcond,
   const double* rs = r.rowScale.data();
   const double* cs = r.colScale.data();
   std::vector<double> work(n * (m + 2));
-  for (std::size_t j = 0; j < m; ++j) std::copy_n(b.rep_->data.get() + j * b.rep_->allocRows, n, &work[j * n]);
+  for (std::size_t j = 0; j < m; ++j) std::copy_n(b.rep_->data.get() + j * b.rep_->ld, n, &work[j * n]);
   double* first = &work[m * n];
   double* alternating = first + n;
   for (std::size_t i = 0; i < n; ++i) {
@@ -361,7 +378,7 @@ matrixT matrixT::SolveFactoredWithCondition(const matrixT& b, double& rcond,
     alternating[i] = (i % 2 == 0 ? magnitude : -magnitude) / rs[i];
   }
   if (keepGoing && !keepGoing()) return matrixT();
-  blas::LuSolveVectors(r.data.get(), n, r.pivots.data(), work.data(), m + 2);
+  blas::LuSolveVectors(r.data.get(), n, r.ld, r.pivots.data(), work.data(), m + 2);
   for (std::size_t i = 0; i < n; ++i) {
     first[i] /= cs[i];
     alternating[i] /= cs[i];
@@ -371,7 +388,7 @@ matrixT matrixT::SolveFactoredWithCondition(const matrixT& b, double& rcond,
     const double* before = transposed ? cs : rs;
     const double* after = transposed ? rs : cs;
     for (std::size_t i = 0; i < n; ++i) x[i] /= before[i];
-    blas::LuSolveVector(r.data.get(), n, r.pivots.data(), x.data(), transposed);
+    blas::LuSolveVector(r.data.get(), n, r.ld, r.pivots.data(), x.data(), transposed);
     for (std::size_t i = 0; i < n; ++i) x[i] /= after[i];
     return true;
   });
@@ -397,8 +414,8 @@ matrixT matrixT::SolveFactored(const matrixT& b) const {
   // LAPACK rejects n = 0 with lda < 1).
   if (n == 0 || m == 0) return x;
   for (std::size_t j = 0; j < m; ++j)
-    std::copy_n(b.rep_->data.get() + j * b.rep_->allocRows, n, x.rep_->data.get() + j * n);
-  blas::LuSolve(rep_->data.get(), n, rep_->pivots.data(), x.rep_->data.get(), m);
+    std::copy_n(b.rep_->data.get() + j * b.rep_->ld, n, x.rep_->data.get() + j * x.rep_->ld);
+  blas::LuSolve(rep_->data.get(), n, rep_->ld, rep_->pivots.data(), x.rep_->data.get(), m);
   return x;
 }
 

@@ -55,8 +55,13 @@ class matrixT {
   double operator()(std::size_t i, std::size_t j) const;
 
   // Keeps the overlapping top-left block; new elements are 0. Resizing to
-  // the allocated size only restores the in-use sizes.
-  void Resize(std::size_t rows, std::size_t cols);
+  // the allocated size only restores the in-use sizes. `padded` lays the
+  // columns PaddedLd(rows) apart (see Ld).
+  void Resize(std::size_t rows, std::size_t cols, bool padded = false);
+  // A column length rounded up to whole cache lines (8 values), but never
+  // onto a multiple of 4 KB: every column then starts on a line, and the
+  // fill can write whole lines of it straight to memory.
+  static std::size_t PaddedLd(std::size_t rows);
   std::size_t RowNo() const;
   std::size_t ColNo() const;
   bool IsEmpty() const { return RowNo() == 0 && ColNo() == 0; }

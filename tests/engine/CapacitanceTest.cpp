@@ -108,7 +108,9 @@ TEST(Capacitance, ConditionEstimateFromTheRunsFactorsAgreesWithDgecon) {
     calc.FillMatrix();
     ASSERT_EQ(calc.ErrorCode(), 0);
     const int n = static_cast<int>(calc.Unknowns());
-    std::vector<double> b(calc.Coefficients().Data(), calc.Coefficients().Data() + static_cast<size_t>(n) * n);
+    std::vector<double> b(static_cast<size_t>(n) * n);
+    for (int j = 0; j < n; ++j)
+      for (int i = 0; i < n; ++i) b[static_cast<size_t>(j) * n + i] = calc.Coefficients()(i, j);
     calc.SolveCharges(false);
     ASSERT_EQ(calc.ErrorCode(), 0);
     const double ours = calc.Coefficients().ReciprocalCondition();

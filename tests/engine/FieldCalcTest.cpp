@@ -259,8 +259,8 @@ TEST(FieldCalc, FillIsBitIdenticalForAnyThreadCount) {
     calc.Place();
     calc.FillMatrix();
     ASSERT_EQ(calc.ErrorCode(), FieldCalc::kNoError);
-    const size_t n = calc.Coefficients().RowNo();
-    std::vector<double> m(calc.Coefficients().Data(), calc.Coefficients().Data() + n * n);
+    const size_t size = calc.Coefficients().Ld() * calc.Coefficients().ColNo();
+    std::vector<double> m(calc.Coefficients().Data(), calc.Coefficients().Data() + size);
     if (first.empty())
       first = m;
     else

@@ -180,17 +180,18 @@ TEST(RingKernel, TilePiecesLandTransposedWhateverTheirCutAndAlignment) {
     for (long long rows : {1, 7, 8, 13, 64, 128})
       for (long long width : {1, 8, 13, 128})
         for (long long ld : {rows, rows + 3, (rows + 7) / 8 * 8 + 8})
-          for (long long shift : {0, 1}) {
+          for (long long shift : {0, 1, 5}) {
             const long long stride = width + 8;
             std::vector<double> tile(static_cast<size_t>(rows * stride));
             for (double& v : tile) v = u(rng);
-            // Destination starting on a line (shift 0) or one value past it.
+            // Destination starting on a line (shift 0) or values past it:
+            // the rows before the next line go out on their own.
             std::vector<double> store(static_cast<size_t>(ld * width + 16), 99.0);
             double* base = store.data();
             while (reinterpret_cast<uintptr_t>(base) % 64 != 0) ++base;
             double* dst = base + shift;
             std::vector<double> rowMax(static_cast<size_t>(rows), 0.5);
-            const long long count = ringkernel::StoreBlockCount(rows, width);
+            const long long count = ringkernel::StoreBlockCount(rows, width, dst, ld);
             for (long long from = 0; from < count;) {
               const long long to = std::min(count, from + 1 + static_cast<long long>(rng() % 5));
               ringkernel::StoreBlocks(tile.data(), stride, rows, width, dst, ld, rowMax.data(), from, to);
