@@ -90,7 +90,7 @@ struct matrixT::Rep {
 namespace {
 
 // The factorisation runs on a helper thread while this thread moves the bar
-// by the work actually done and asks the watcher every 10 ms (a short
+// by the work actually done and asks the watcher every 5 ms (a short
 // solve still moves in small steps; the wake-ups cost nothing); a stop is
 // passed to the factorisation, which ends at its next block, and waited for
 // (no thread is ever abandoned). Without a display or a watcher, or for
@@ -113,7 +113,7 @@ LuOutcome FactorWatched(double* a, std::size_t n, std::size_t ld, int* pivots, P
     return run();  // no thread to be had: factorise without a display
   }
   try {
-    while (result.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+    while (result.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
       const double fraction = done.load();
       if (progress)
         progress->SetPosition(static_cast<long long>(n) + static_cast<long long>(fraction * static_cast<double>(n)));

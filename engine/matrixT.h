@@ -26,7 +26,7 @@ class solve_stopped : public matrix_error {
   solve_stopped() : matrix_error("matrixT::Solve(): stopped") {}
 };
 
-// Called on the solving thread about every 10 ms while a matrix is
+// Called on the solving thread about every 5 ms while a matrix is
 // factorised, with the share of the factorisation's work done (0..1, never
 // decreasing); false stops the factorisation, which then ends within one
 // block of work and the solve throws solve_stopped. The factorisation
