@@ -109,8 +109,10 @@ void FieldCalc::FillMatrix() {
   // Groups of points whose rows start on a cache line of every column where
   // the columns themselves are line-aligned: the tile then goes out in
   // whole lines (streamed), never half a line shared with another group,
-  // which the memory would have to read back first. A group is a few
-  // milliseconds of work at most, so that a stop is answered at once.
+  // which the memory would have to read back first. Where no such cut is
+  // near (dielectric points, two rows each, from an odd row on), the rows
+  // before a group's first whole line go out with plain stores. A group is
+  // a few milliseconds of work at most, so that a stop is answered at once.
   const double weight = (precise ? 20.0 : 1.0) * (parameters_.UseEarth ? 2.0 : 1.0);
   const long long groupPoints = std::clamp<long long>(
       static_cast<long long>(kGroupEvaluations / std::max(1.0, static_cast<double>(nc) * weight)), 8, kGroup);

@@ -307,6 +307,7 @@ void matrixT::Factorise(const SolveWatch& watch, bool forCondition, const double
 
 double InverseNormEstimate(std::size_t n, const double* first, const double* alternating,
                            const std::function<bool(std::vector<double>&, bool transposed)>& apply) {
+  if (n == 0) return 0.0;
   if (n == 1) return std::fabs(first[0]);
   auto sum = [&](const double* v) {
     double s = 0.0;
