@@ -131,7 +131,7 @@ void PlainRow(const ContourPoint& cp, const Charge* charges, long long count, do
 std::string CoatedSphere(long long unknowns) {
   const long long each = std::max<long long>(2, unknowns / 3);
   std::ostringstream s;
-  s << "Me; 1 ; 2 ;    ; 1.0 ;\t\tc; 0.000 ; 30.000 ; 5.000 ; 90.00000 ; -90.00000 ; 100 ;" << each
+  s << "Me; 1 ; 2 ;    ; 4.0 ;\t\tc; 0.000 ; 30.000 ; 5.000 ; 90.00000 ; -90.00000 ; 100 ;" << each
     << " ; 2.0000 ;\n";
   s << "De; 2 ; 3 ;4.0 ; 1.0 ;\t\tc; 0.000 ; 30.000 ; 7.000 ; 90.00000 ; -90.00000 ;" << each << " ; 2.0000 ;\n";
   return s.str();
