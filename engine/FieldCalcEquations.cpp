@@ -53,7 +53,8 @@ void FieldCalc::FillMatrix() {
   const long long matrixBytes =
       static_cast<long long>(coefficients_.Ld()) * static_cast<long long>(coefficients_.ColNo()) * 8;
   const long long touchPiece = TouchPiece(matrixBytes);
-  const long long touchPieces = matrixBytes >= kTouchFrom ? (matrixBytes + touchPiece - 1) / touchPiece : 0;
+  const long long touchPieces =
+      matrixBytes >= kTouchFrom && !coefficients_.PagesWritten() ? (matrixBytes + touchPiece - 1) / touchPiece : 0;
   if (progress_) {
     progress_->ShowStage("Заполнение матрицы");
     progress_->SetRange(0, totalPoints_ + touchPieces);
@@ -264,6 +265,9 @@ void FieldCalc::FillMatrix() {
       if (progress_)
         for (long long piece = 0; piece < pieces; ++piece) progress_->StepForward();
     }
+    // A fill of this block again finds its pages there (blocks the library
+    // cleared, under 32 MB, had them from the start).
+    coefficients_.MarkPagesWritten();
     {
       // The calling thread must be one of the workers: it alone asks.
       std::vector<std::thread> helpers;

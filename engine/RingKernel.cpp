@@ -271,33 +271,41 @@ inline void StoreOne(const double* tile, long long stride, long long k, long lon
 
 #if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
 // Eight tile rows, eight columns: transposed in registers, each column's
-// eight values one whole line; rowMax[0..8) raised on the way.
-inline void Store8x8(const double* t, long long s, double* d, long long ld, double* rowMax, bool stream) {
-  __m512d r[8];
-  for (int k = 0; k < 8; ++k) r[k] = _mm512_loadu_pd(t + k * s);
-  const __m512d t0 = _mm512_unpacklo_pd(r[0], r[1]), t1 = _mm512_unpackhi_pd(r[0], r[1]);
-  const __m512d t2 = _mm512_unpacklo_pd(r[2], r[3]), t3 = _mm512_unpackhi_pd(r[2], r[3]);
-  const __m512d t4 = _mm512_unpacklo_pd(r[4], r[5]), t5 = _mm512_unpackhi_pd(r[4], r[5]);
-  const __m512d t6 = _mm512_unpacklo_pd(r[6], r[7]), t7 = _mm512_unpackhi_pd(r[6], r[7]);
+// eight values one whole line; rowMax[0..8) raised on the way. Unrolled by
+// hand and inlined: written as loops over arrays it stayed out of line with
+// every register spilled, a quarter of what the fill paid beyond the kernel.
+template <bool kStream>
+HWY_INLINE void Store8x8(const double* t, long long s, double* d, long long ld, double* rowMax) {
+  const __m512d r0 = _mm512_loadu_pd(t), r1 = _mm512_loadu_pd(t + s), r2 = _mm512_loadu_pd(t + 2 * s),
+                r3 = _mm512_loadu_pd(t + 3 * s), r4 = _mm512_loadu_pd(t + 4 * s), r5 = _mm512_loadu_pd(t + 5 * s),
+                r6 = _mm512_loadu_pd(t + 6 * s), r7 = _mm512_loadu_pd(t + 7 * s);
+  const __m512d t0 = _mm512_unpacklo_pd(r0, r1), t1 = _mm512_unpackhi_pd(r0, r1);
+  const __m512d t2 = _mm512_unpacklo_pd(r2, r3), t3 = _mm512_unpackhi_pd(r2, r3);
+  const __m512d t4 = _mm512_unpacklo_pd(r4, r5), t5 = _mm512_unpackhi_pd(r4, r5);
+  const __m512d t6 = _mm512_unpacklo_pd(r6, r7), t7 = _mm512_unpackhi_pd(r6, r7);
   const __m512d u0 = _mm512_shuffle_f64x2(t0, t2, 0x88), u1 = _mm512_shuffle_f64x2(t0, t2, 0xDD);
   const __m512d u2 = _mm512_shuffle_f64x2(t1, t3, 0x88), u3 = _mm512_shuffle_f64x2(t1, t3, 0xDD);
   const __m512d u4 = _mm512_shuffle_f64x2(t4, t6, 0x88), u5 = _mm512_shuffle_f64x2(t4, t6, 0xDD);
   const __m512d u6 = _mm512_shuffle_f64x2(t5, t7, 0x88), u7 = _mm512_shuffle_f64x2(t5, t7, 0xDD);
-  const __m512d c[8] = {_mm512_shuffle_f64x2(u0, u4, 0x88), _mm512_shuffle_f64x2(u2, u6, 0x88),
-                        _mm512_shuffle_f64x2(u1, u5, 0x88), _mm512_shuffle_f64x2(u3, u7, 0x88),
-                        _mm512_shuffle_f64x2(u0, u4, 0xDD), _mm512_shuffle_f64x2(u2, u6, 0xDD),
-                        _mm512_shuffle_f64x2(u1, u5, 0xDD), _mm512_shuffle_f64x2(u3, u7, 0xDD)};
   // Lane k of a column is row k: the rows' largest magnitudes without a
   // reduction.
   const __m512d magnitude = _mm512_castsi512_pd(_mm512_set1_epi64(0x7fffffffffffffffLL));
   __m512d largest = _mm512_loadu_pd(rowMax);
-  for (int j = 0; j < 8; ++j) {
-    largest = _mm512_max_pd(largest, _mm512_and_pd(c[j], magnitude));
-    if (stream)
-      _mm512_stream_pd(d + j * ld, c[j]);
+  auto put = [&](long long j, __m512d c) {
+    largest = _mm512_max_pd(largest, _mm512_and_pd(c, magnitude));
+    if constexpr (kStream)
+      _mm512_stream_pd(d + j * ld, c);
     else
-      _mm512_storeu_pd(d + j * ld, c[j]);
-  }
+      _mm512_storeu_pd(d + j * ld, c);
+  };
+  put(0, _mm512_shuffle_f64x2(u0, u4, 0x88));
+  put(1, _mm512_shuffle_f64x2(u2, u6, 0x88));
+  put(2, _mm512_shuffle_f64x2(u1, u5, 0x88));
+  put(3, _mm512_shuffle_f64x2(u3, u7, 0x88));
+  put(4, _mm512_shuffle_f64x2(u0, u4, 0xDD));
+  put(5, _mm512_shuffle_f64x2(u2, u6, 0xDD));
+  put(6, _mm512_shuffle_f64x2(u1, u5, 0xDD));
+  put(7, _mm512_shuffle_f64x2(u3, u7, 0xDD));
   _mm512_storeu_pd(rowMax, largest);
 }
 #endif
@@ -313,7 +321,10 @@ void StoreBlocks(const double* tile, long long stride, long long rows, long long
   for (long long b = from; b < std::min(to, blocks); ++b) {
     const long long k = head + b / across * 8, j = b % across * 8;
 #if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
-    Store8x8(tile + k * stride + j, stride, dst + j * ld + k, ld, rowMax + k, stream);
+    if (stream)
+      Store8x8<true>(tile + k * stride + j, stride, dst + j * ld + k, ld, rowMax + k);
+    else
+      Store8x8<false>(tile + k * stride + j, stride, dst + j * ld + k, ld, rowMax + k);
 #else
     for (long long jj = j; jj < j + 8; ++jj)
       for (long long kk = k; kk < k + 8; ++kk) StoreOne(tile, stride, kk, jj, dst, ld, rowMax);

@@ -71,6 +71,7 @@ struct matrixT::Rep {
   // scales and the 1-norm of the equilibrated matrix (< 0: not taken).
   std::vector<double> rowScale, colScale;
   double scaledNorm = -1.0;
+  bool pagesWritten = false;
 
   Rep() = default;
   Rep(std::size_t rows, std::size_t cols, std::size_t stride = 0)
@@ -81,6 +82,7 @@ struct matrixT::Rep {
       double* p = AllocateZeroed(ld * cols, mapped);
       if (!p) throw std::bad_alloc();
       data = std::unique_ptr<double[], Free>(p, Free{mapped});
+      pagesWritten = mapped == 0;  // cleared by the library, every page written
     }
   }
   double& At(std::size_t i, std::size_t j) { return data[j * ld + i]; }
@@ -194,6 +196,7 @@ void matrixT::Detach() {
   auto copy = std::make_shared<Rep>(rep_->nRows, rep_->nCols, padded ? PaddedLd(rep_->nRows) : 0);
   for (std::size_t j = 0; j < rep_->nCols; ++j)
     std::copy_n(&rep_->data[j * rep_->ld], rep_->nRows, &copy->data[j * copy->ld]);
+  copy->pagesWritten = true;
   rep_ = std::move(copy);
 }
 
@@ -232,6 +235,7 @@ void matrixT::SetAll(double v) {
   Detach();
   rep_->factorised = false;
   std::fill_n(rep_->data.get(), rep_->ld * rep_->allocCols, v);
+  rep_->pagesWritten = true;
 }
 
 double* matrixT::Data() {
@@ -241,6 +245,11 @@ double* matrixT::Data() {
 }
 const double* matrixT::Data() const { return rep_->data.get(); }
 std::size_t matrixT::Ld() const { return rep_->ld; }
+bool matrixT::PagesWritten() const { return rep_->pagesWritten; }
+void matrixT::MarkPagesWritten() {
+  Detach();
+  rep_->pagesWritten = true;
+}
 
 matrixT matrixT::Solve(const matrixT& b, const SolveWatch& watch) const {
   matrixT work = *this;

@@ -72,6 +72,11 @@ class matrixT {
   double* Data();
   const double* Data() const;
   std::size_t Ld() const;
+  // Whether every page of the storage has been written since it was
+  // allocated: the system hands pages out at their first write, and a fill
+  // that knows they are there need not touch them first.
+  bool PagesWritten() const;
+  void MarkPagesWritten();
 
   // X with A*X = B by LU factorisation with partial pivoting (the first row
   // of largest magnitude), blocked over the BLAS (BlockedLu.h). Neither A

@@ -326,12 +326,13 @@ class CountingProgress : public ScriptedProgress {
   }
 };
 
-// A fill of a few megabytes is touched in pieces and filled in chunks; a
-// stop asked at any point ends it before the next piece or within the
-// chunk of contour points under way.
+// A fill of tens of megabytes (a block the system hands out page by page)
+// is touched in pieces and filled in chunks; a stop asked at any point ends
+// it before the next piece or within the chunk of contour points under way.
+// Once every page was written, a fill of the same block touches none.
 TEST(FillStop, StopsBeforeTheNextPieceOrChunkWhereverItIsAsked) {
   FieldCalc calc;
-  testsys::Load(calc, testsys::Sphere(15, 100, 1200, 2.0));
+  testsys::Load(calc, testsys::Sphere(15, 100, 2100, 2.0));
   testsys::With(calc, [](CalcParameters& p) { p.UseEarth = true; });
   calc.Place();
   ASSERT_EQ(calc.ErrorCode(), 0);
@@ -356,6 +357,15 @@ TEST(FillStop, StopsBeforeTheNextPieceOrChunkWhereverItIsAsked) {
     if (touchSteps < 0) touchSteps = ui.Upper() - n;
   }
   EXPECT_GT(touchSteps, 4);  // the pages were touched in pieces, each a step of the bar
+
+  CountingProgress again;
+  {
+    FieldCalc::ProgressScope attached(calc, again);
+    calc.ClearError();
+    calc.FillMatrix();
+  }
+  ASSERT_EQ(calc.ErrorCode(), 0);
+  EXPECT_EQ(again.Upper(), n) << "pages written by the stopped fills were touched again";
 }
 
 }  // namespace
