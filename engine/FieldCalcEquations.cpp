@@ -6,6 +6,7 @@
 // zero-net-charge row per floating conductor.
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -144,6 +145,9 @@ void FieldCalc::FillMatrix() {
   // Rows of points [g0, g1) into a tile, while the tile before goes out.
   auto fillRange = [&](long long g0, long long g1, double* buffers, Pending& previous, int& turn) {
     const long long r0 = rowOf[g0], rows = rowOf[g1] - r0;
+    std::array<ringkernel::RowWeights, kGroup> weights;
+    if (!precise)
+      for (long long p = g0; p < g1; ++p) weights[static_cast<size_t>(p - g0)] = RowWeightsFor(points_[p]);
     for (long long j0 = 0; j0 < nc; j0 += kTile) {
       const long long width = std::min(kTile, nc - j0);
       double* tile = buffers + turn * 2 * kGroup * kStride;
@@ -155,7 +159,7 @@ void FieldCalc::FillMatrix() {
         if (precise)
           precise::CoefficientRow(points_[p], q + j0, width, pot, normal);
         else
-          CoefficientRow(points_[p], arrays, j0, j0 + width, pot, normal);
+          CoefficientRow(points_[p], weights[static_cast<size_t>(p - g0)], arrays, j0, j0 + width, pot, normal);
         if (previous.tile) storeSome(previous, previous.blocks * (p - g0 + 1) / points);
       }
       if (previous.tile) storeSome(previous, previous.blocks);

@@ -217,8 +217,7 @@ void SumPotentialAndFieldTwo(const ringkernel::ChargeArrays& charges, double x, 
   FinishBoth(ga, epsA, a, gb, epsB, b);
 }
 
-namespace {
-ringkernel::RowWeights WeightsFor(const ContourPoint& cp) {
+ringkernel::RowWeights RowWeightsFor(const ContourPoint& cp) {
   ringkernel::RowWeights w;
   w.dielectric = cp.material != 1;
   if (!w.dielectric) {
@@ -237,7 +236,6 @@ ringkernel::RowWeights WeightsFor(const ContourPoint& cp) {
   }
   return w;
 }
-}  // namespace
 
 namespace {
 // The written formula's terms at one point, each times 2*pi^2*eps: the
@@ -285,7 +283,7 @@ void CoefficientRowScalar(const ContourPoint& cp, const Charge* charges, long lo
   }
   // A dielectric point: the terms once, weighted by the side the charge
   // lies on (outer, inner, elsewhere) as the conditions read.
-  const ringkernel::RowWeights w = WeightsFor(cp);
+  const ringkernel::RowWeights w = RowWeightsFor(cp);
   for (long long j = 0; j < count; ++j) {
     const Charge& c = charges[j];
     RingTerms s;
@@ -303,7 +301,7 @@ void CoefficientRow(const ContourPoint& cp, const Charge* charges, long long cou
     CoefficientRowScalar(cp, charges, count, potentialRow, normalRow);
     return;
   }
-  ringkernel::Row(cp, WeightsFor(cp), charges, count, potentialRow, normalRow);
+  ringkernel::Row(cp, RowWeightsFor(cp), charges, count, potentialRow, normalRow);
 }
 
 void CoefficientRow(const ContourPoint& cp, const ringkernel::ChargeArrays& charges, long long begin, long long end,
@@ -312,5 +310,14 @@ void CoefficientRow(const ContourPoint& cp, const ringkernel::ChargeArrays& char
     CoefficientRowScalar(cp, charges.charges + begin, end - begin, potentialRow, normalRow);
     return;
   }
-  ringkernel::Row(cp, WeightsFor(cp), charges, begin, end, potentialRow, normalRow);
+  ringkernel::Row(cp, RowWeightsFor(cp), charges, begin, end, potentialRow, normalRow);
+}
+
+void CoefficientRow(const ContourPoint& cp, const ringkernel::RowWeights& w, const ringkernel::ChargeArrays& charges,
+                    long long begin, long long end, double* potentialRow, double* normalRow) {
+  if (!vectorised.load()) {
+    CoefficientRowScalar(cp, charges.charges + begin, end - begin, potentialRow, normalRow);
+    return;
+  }
+  ringkernel::Row(cp, w, charges, begin, end, potentialRow, normalRow);
 }

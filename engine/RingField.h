@@ -157,6 +157,7 @@ void SumPotentialAndFieldTwo(const Charge* charges, long long count, double x, d
                              FieldSums* a, int regionB, double epsB, FieldSums* b);
 namespace ringkernel {
 class ChargeArrays;
+struct RowWeights;
 }
 // The same over charges laid out once for many points (a stage that
 // evaluates the field at thousands of points).
@@ -179,6 +180,11 @@ class ChargeArrays;
 // potentialRow[0] / normalRow[0] on.
 void CoefficientRow(const ContourPoint& cp, const ringkernel::ChargeArrays& charges, long long begin, long long end,
                     double* potentialRow, double* normalRow);
+// The same with the point's weights (its permittivities and normal) taken
+// once for the many pieces of its row.
+ringkernel::RowWeights RowWeightsFor(const ContourPoint& cp);
+void CoefficientRow(const ContourPoint& cp, const ringkernel::RowWeights& w, const ringkernel::ChargeArrays& charges,
+                    long long begin, long long end, double* potentialRow, double* normalRow);
 
 // Whether the batch entry points above use the vectorised kernel (the
 // default) or the scalar formula; for tests and benchmarks that compare them.
