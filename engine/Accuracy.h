@@ -19,7 +19,11 @@
 // L/d 1.5-3, 10-80 points, both formulas): the
 // tangential figure is 0.5 times the true error where the largest field
 // sits at a pole and 2-4 times it where it is an overshoot between contour
-// points, hence the factor kFieldErrorFactor.
+// points, hence the factor kFieldErrorFactor. In the approximate mode the
+// checks use the approximate formula too and cannot see its own error: near
+// each largest field the same charges are evaluated with the exact
+// integrals, whose misfit counts as well and whose difference at the largest
+// field is added.
 
 #include <string>
 #include <vector>

@@ -394,9 +394,18 @@ std::unique_ptr<ringkernel::ChargeArrays> FieldCalc::PrepareCharges() const {
 
 void FieldCalc::FieldAtTwo(int regionA, int regionB, double x, double y, double a[3], double b[3],
                            const ringkernel::ChargeArrays* prepared) const {
+  FieldAtTwoWith(parameters_.Precise, regionA, regionB, x, y, a, b, prepared);
+}
+
+void FieldCalc::FieldAtTwoExact(int regionA, int regionB, double x, double y, double a[3], double b[3]) const {
+  FieldAtTwoWith(true, regionA, regionB, x, y, a, b, nullptr);
+}
+
+void FieldCalc::FieldAtTwoWith(bool exact, int regionA, int regionB, double x, double y, double a[3], double b[3],
+                               const ringkernel::ChargeArrays* prepared) const {
   const double epsA = RegionPermittivity(regionA), epsB = RegionPermittivity(regionB);
   FieldSums sa, sb;
-  if (parameters_.Precise) {
+  if (exact) {
     for (const Charge& c : charges_)
       precise::AddPotentialAndFieldTwo(c, x, y, regionA, epsA, epsA == 0.0 ? nullptr : &sa, regionB, epsB,
                                        epsB == 0.0 ? nullptr : &sb);

@@ -152,6 +152,9 @@ class FieldCalc {
   // {phi, Ex, Ey} for each, the same numbers as two FieldAt calls.
   void FieldAtTwo(int regionA, int regionB, double x, double y, double a[3], double b[3],
                   const ringkernel::ChargeArrays* prepared = nullptr) const;
+  // FieldAtTwo with the exact elliptic integrals whatever the mode: the
+  // yardstick for the approximate formula's own error (many times slower).
+  void FieldAtTwoExact(int regionA, int regionB, double x, double y, double a[3], double b[3]) const;
   // The charges as they are now in the vectorised kernel's layout; empty in
   // precise mode (which does not use it).
   std::unique_ptr<ringkernel::ChargeArrays> PrepareCharges() const;
@@ -208,6 +211,8 @@ class FieldCalc {
   bool AbortRequested();
 
  private:
+  void FieldAtTwoWith(bool exact, int regionA, int regionB, double x, double y, double a[3], double b[3],
+                      const ringkernel::ChargeArrays* prepared) const;
   // Items [0, count) in chunks: the cancel question item by item (unless
   // askCancel is false), then the chunk computed in parallel by
   // compute(begin, end), then emit(i) for each item in order on this
