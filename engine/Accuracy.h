@@ -23,7 +23,10 @@
 // checks use the approximate formula too and cannot see its own error: near
 // each largest field the same charges are evaluated with the exact
 // integrals, whose misfit counts as well and whose difference at the largest
-// field is added.
+// field is added. A conductor's largest field also carries the signed mean
+// displacement misfit of each dielectric interface facing it, over the
+// permittivity on its side: that misfit acts as a surface charge whose flux
+// lands on the conductor.
 
 #include <string>
 #include <vector>
