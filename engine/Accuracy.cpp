@@ -342,10 +342,9 @@ SolutionAnalysis AnalyseSolution(const FieldCalc& calc, const AnalysisOptions& o
   // The approximate formula's own error is invisible to the checks: they
   // evaluate it too. Near each largest field the same charges are taken
   // again with the exact integrals: the misfit at those check points counts
-  // as well, and the difference at the largest field itself is added (a
-  // coated sphere's largest field was 1.3-2 times its estimate without it,
-  // the approximate formula's clamp tens of per cent off with an estimate of
-  // a half).
+  // as well, and the difference at the largest field itself is added
+  // (without it a clamped coated sphere reported 8.53 +- 0.05 kV/cm against
+  // an exact 6.36).
   std::vector<double> formulaError(static_cast<size_t>(count), 0.0);
   if (!params.Precise) {
     std::vector<int> maxima;
