@@ -306,11 +306,7 @@ void CoefficientRow(const ContourPoint& cp, const Charge* charges, long long cou
 
 void CoefficientRow(const ContourPoint& cp, const ringkernel::ChargeArrays& charges, long long begin, long long end,
                     double* potentialRow, double* normalRow) {
-  if (!vectorised.load()) {
-    CoefficientRowScalar(cp, charges.charges + begin, end - begin, potentialRow, normalRow);
-    return;
-  }
-  ringkernel::Row(cp, RowWeightsFor(cp), charges, begin, end, potentialRow, normalRow);
+  CoefficientRow(cp, RowWeightsFor(cp), charges, begin, end, potentialRow, normalRow);
 }
 
 void CoefficientRow(const ContourPoint& cp, const ringkernel::RowWeights& w, const ringkernel::ChargeArrays& charges,
