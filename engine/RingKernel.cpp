@@ -275,7 +275,7 @@ inline void StoreOne(const double* tile, long long stride, long long k, long lon
 // hand and inlined: written as loops over arrays it stayed out of line with
 // every register spilled, a quarter of what the fill paid beyond the kernel.
 template <bool kStream>
-HWY_INLINE void Store8x8(const double* t, long long s, double* d, long long ld, double* rowMax) {
+HWY_INLINE __m512d Store8x8(const double* t, long long s, double* d, long long ld, __m512d largest) {
   const __m512d r0 = _mm512_loadu_pd(t), r1 = _mm512_loadu_pd(t + s), r2 = _mm512_loadu_pd(t + 2 * s),
                 r3 = _mm512_loadu_pd(t + 3 * s), r4 = _mm512_loadu_pd(t + 4 * s), r5 = _mm512_loadu_pd(t + 5 * s),
                 r6 = _mm512_loadu_pd(t + 6 * s), r7 = _mm512_loadu_pd(t + 7 * s);
@@ -290,7 +290,6 @@ HWY_INLINE void Store8x8(const double* t, long long s, double* d, long long ld, 
   // Lane k of a column is row k: the rows' largest magnitudes without a
   // reduction.
   const __m512d magnitude = _mm512_castsi512_pd(_mm512_set1_epi64(0x7fffffffffffffffLL));
-  __m512d largest = _mm512_loadu_pd(rowMax);
   auto put = [&](long long j, __m512d c) {
     largest = _mm512_max_pd(largest, _mm512_and_pd(c, magnitude));
     if constexpr (kStream)
@@ -306,7 +305,7 @@ HWY_INLINE void Store8x8(const double* t, long long s, double* d, long long ld, 
   put(5, _mm512_shuffle_f64x2(u2, u6, 0xDD));
   put(6, _mm512_shuffle_f64x2(u1, u5, 0xDD));
   put(7, _mm512_shuffle_f64x2(u3, u7, 0xDD));
-  _mm512_storeu_pd(rowMax, largest);
+  return largest;
 }
 #endif
 
@@ -317,19 +316,26 @@ void StoreBlocks(const double* tile, long long stride, long long rows, long long
   const long long across = width / 8, blocks = (rows - head) / 8 * across, end = head + (rows - head) / 8 * 8;
 #if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
   const bool stream = ld % 8 == 0 && reinterpret_cast<uintptr_t>(dst + head) % 64 == 0;
-#endif
+  // The eight rows' maxima stay in a register along a strip of blocks: read
+  // and written back per block, each block waited for the one before.
+  for (long long b = from; b < std::min(to, blocks);) {
+    const long long k = head + b / across * 8, stripEnd = std::min(std::min(to, blocks), (b / across + 1) * across);
+    __m512d largest = _mm512_loadu_pd(rowMax + k);
+    if (stream)
+      for (; b < stripEnd; ++b)
+        largest = Store8x8<true>(tile + k * stride + b % across * 8, stride, dst + b % across * 8 * ld + k, ld, largest);
+    else
+      for (; b < stripEnd; ++b)
+        largest = Store8x8<false>(tile + k * stride + b % across * 8, stride, dst + b % across * 8 * ld + k, ld, largest);
+    _mm512_storeu_pd(rowMax + k, largest);
+  }
+#else
   for (long long b = from; b < std::min(to, blocks); ++b) {
     const long long k = head + b / across * 8, j = b % across * 8;
-#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
-    if (stream)
-      Store8x8<true>(tile + k * stride + j, stride, dst + j * ld + k, ld, rowMax + k);
-    else
-      Store8x8<false>(tile + k * stride + j, stride, dst + j * ld + k, ld, rowMax + k);
-#else
     for (long long jj = j; jj < j + 8; ++jj)
       for (long long kk = k; kk < k + 8; ++kk) StoreOne(tile, stride, kk, jj, dst, ld, rowMax);
-#endif
   }
+#endif
   if (from <= blocks && to > blocks) {  // the rest: rows before the first line and after the last eight,
                                         // columns beyond the last eight
     for (long long k = head; k < end; ++k)
@@ -337,6 +343,129 @@ void StoreBlocks(const double* tile, long long stride, long long rows, long long
     for (long long k = 0; k < rows; ++k)
       if (k < head || k >= end)
         for (long long j = 0; j < width; ++j) StoreOne(tile, stride, k, j, dst, ld, rowMax);
+  }
+}
+
+// Lanes of points, one charge at a time (the charge broadcast): each result
+// is a piece of the charge's column, stored where it goes, with no tile and
+// no transposition in between. Bit for bit RowOver's values: Ring is the
+// same lane-wise arithmetic whichever side is broadcast.
+void Columns(const ContourPoint* points, const RowWeights* weights, const long long* rows, long long count,
+             const ChargeArrays& a, long long begin, long long end, double* dst, long long ld, double* rowMax) {
+  const D d;
+  const long long N = static_cast<long long>(hn::Lanes(d));
+  end = std::min(end, a.count);
+  for (long long first = 0; first < count; first += kColumnPoints) {
+    const long long m = std::min(kColumnPoints, count - first);
+    const ContourPoint* pts = points + first;
+    const RowWeights* ws = weights + first;
+    const long long* row = rows + first;
+    // Per lane: the point and the weights for a charge on its outer side,
+    // its inner side, elsewhere (a conductor point: outer only when it is
+    // also its own region, as RowOver's `acts`).
+    alignas(64) double px[kColumnPoints], py[kColumnPoints], inner[kColumnPoints], outer[kColumnPoints],
+        wo[kColumnPoints], wi[kColumnPoints], we[kColumnPoints], no[kColumnPoints], ni[kColumnPoints],
+        ne[kColumnPoints], nx[kColumnPoints], ny[kColumnPoints], die[kColumnPoints];
+    alignas(64) double maxP[kColumnPoints], maxN[kColumnPoints];
+    for (long long k = 0; k < kColumnPoints; ++k) {
+      const bool real = k < m;
+      px[k] = real ? pts[k].x : 1.0;  // padding lanes: an ordinary point, weighed by nothing
+      py[k] = real ? pts[k].y : 0.0;
+      inner[k] = real ? static_cast<double>(pts[k].region) : -1.0;
+      outer[k] = real ? static_cast<double>(pts[k].otherRegion) : -1.0;
+      const RowWeights w = real ? ws[k] : RowWeights{};
+      die[k] = w.dielectric ? 1.0 : 0.0;
+      wo[k] = w.pot[0];
+      wi[k] = w.dielectric ? w.pot[1] : w.pot[0];
+      we[k] = w.dielectric ? w.pot[2] : w.pot[0];
+      no[k] = w.normal[0];
+      ni[k] = w.normal[1];
+      ne[k] = w.normal[2];
+      nx[k] = w.nx;
+      ny[k] = w.ny;
+      maxP[k] = maxN[k] = 0.0;
+    }
+    // A run of N points is stored whole where its rows are one piece of
+    // the column: N conductor rows, or N dielectric pairs (potential and
+    // normal rows interleaved); otherwise lane by lane.
+    enum Kind : char { kConductors, kDielectrics, kMixed };
+    Kind kind[kColumnPoints];
+    const long long strips = (m + N - 1) / N;
+    for (long long s = 0; s < strips; ++s) {
+      const long long k0 = s * N;
+      bool conductors = k0 + N <= m, dielectrics = k0 + N <= m;
+      for (long long k = k0; k < std::min(m, k0 + N); ++k) {
+        conductors = conductors && !ws[k].dielectric && row[k] == row[k0] + (k - k0);
+        dielectrics = dielectrics && ws[k].dielectric && row[k] == row[k0] + 2 * (k - k0);
+      }
+      kind[s] = conductors ? kConductors : dielectrics ? kDielectrics : kMixed;
+    }
+    const V zero = hn::Zero(d), magnitude = hn::BitCast(d, hn::Set(hn::RebindToUnsigned<D>(), 0x7fffffffffffffffull));
+    for (long long j = begin; j < end; ++j) {
+      const V R = hn::Set(d, a.x[j]), cy = hn::Set(d, a.y[j]), Q = hn::Set(d, a.q[j]), reg = hn::Set(d, a.region[j]);
+      const V Qi = hn::Set(d, a.image[j]);
+      double* column = dst + j * ld;
+      for (long long s = 0; s < strips; ++s) {
+        const long long k0 = s * N;
+        const V r = hn::Load(d, px + k0), y = hn::Load(d, py + k0);
+        const V in = hn::Load(d, inner + k0), out = hn::Load(d, outer + k0);
+        V P, Er, Ez;
+        if (kind[s] == kConductors) {
+          Ring<false>(d, Q, R, r, y - cy, P, Er, Ez);
+          if (a.anyImage) {  // as ChargeTerms: a chargeless image adds zeros
+            V p2, r2, z2;
+            Ring<false>(d, Qi, R, r, y + cy, p2, r2, z2);
+            P = P + p2;
+          }
+          const auto acts = hn::Or(hn::Eq(reg, in), hn::Ne(reg, out));
+          const V v = hn::IfThenElseZero(acts, P * hn::Load(d, wo + k0));
+          hn::StoreU(v, d, column + row[k0]);
+          hn::Store(hn::Max(hn::Load(d, maxP + k0), hn::And(v, magnitude)), d, maxP + k0);
+          continue;
+        }
+        Ring<true>(d, Q, R, r, y - cy, P, Er, Ez);
+        if (a.anyImage) {
+          V p2, r2, z2;
+          Ring<true>(d, Qi, R, r, y + cy, p2, r2, z2);
+          P = P + p2;
+          Er = Er + r2;
+          Ez = Ez + z2;
+        }
+        const auto isOuter = hn::Eq(reg, out);
+        const auto isInner = hn::AndNot(isOuter, hn::Eq(reg, in));
+        const V wp = hn::IfThenElse(isOuter, hn::Load(d, wo + k0),
+                                    hn::IfThenElse(isInner, hn::Load(d, wi + k0), hn::Load(d, we + k0)));
+        const V wn = hn::IfThenElse(isOuter, hn::Load(d, no + k0),
+                                    hn::IfThenElse(isInner, hn::Load(d, ni + k0), hn::Load(d, ne + k0)));
+        const V en = (Er * hn::Load(d, nx + k0) + Ez * hn::Load(d, ny + k0)) * wn;
+        if (kind[s] == kDielectrics) {
+          const V v = P * wp;
+          hn::StoreInterleaved2(v, en, d, column + row[k0]);
+          hn::Store(hn::Max(hn::Load(d, maxP + k0), hn::And(v, magnitude)), d, maxP + k0);
+          hn::Store(hn::Max(hn::Load(d, maxN + k0), hn::And(en, magnitude)), d, maxN + k0);
+          continue;
+        }
+        // Conductor lanes as RowOver's conductor rows.
+        const auto acts = hn::Or(hn::Eq(reg, in), hn::Ne(reg, out));
+        const auto dielectric = hn::Ne(hn::Load(d, die + k0), zero);
+        const V v = hn::IfThenElse(dielectric, P * wp, hn::IfThenElseZero(acts, P * hn::Load(d, wo + k0)));
+        alignas(64) double pv[kColumnPoints], nv[kColumnPoints];
+        hn::Store(v, d, pv);
+        hn::Store(en, d, nv);
+        for (long long k = k0; k < std::min(m, k0 + N); ++k) {
+          column[row[k]] = pv[k - k0];
+          maxP[k] = std::max(maxP[k], std::fabs(pv[k - k0]));
+          if (ws[k].dielectric) {
+            column[row[k] + 1] = nv[k - k0];
+            maxN[k] = std::max(maxN[k], std::fabs(nv[k - k0]));
+          }
+        }
+      }
+    }
+    for (long long k = 0; k < m; ++k) {
+      rowMax[row[k]] = std::max(rowMax[row[k]], maxP[k]);
+      if (ws[k].dielectric) rowMax[row[k] + 1] = std::max(rowMax[row[k] + 1], maxN[k]);
+    }
   }
 }
 
@@ -355,6 +484,12 @@ HWY_EXPORT(Row);
 HWY_EXPORT(RowPrepared);
 HWY_EXPORT(CurrentTarget);
 HWY_EXPORT(StoreBlocks);
+HWY_EXPORT(Columns);
+
+void Columns(const ContourPoint* points, const RowWeights* weights, const long long* rows, long long count,
+             const ChargeArrays& charges, long long begin, long long end, double* dst, long long ld, double* rowMax) {
+  HWY_DYNAMIC_DISPATCH(Columns)(points, weights, rows, count, charges, begin, end, dst, ld, rowMax);
+}
 
 void StoreBlocks(const double* tile, long long stride, long long rows, long long width, double* dst, long long ld,
                  double* rowMax, long long from, long long to) {

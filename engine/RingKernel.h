@@ -91,6 +91,17 @@ void StoreBlocks(const double* tile, long long stride, long long rows, long long
                  double* rowMax, long long from, long long to);
 void StoreFence();
 
+// The rows of `count` contour points (point k's potential row rows[k], a
+// dielectric point's normal row after it) for charges [begin, end), written
+// straight into the columns of a column-major matrix: value (row, j) to
+// dst[j*ld + row], the same values Row gives. The points go in lanes and
+// the charge is broadcast, so each result is already a piece of a column:
+// no tile, no transposition, one store per piece among the arithmetic.
+// rowMax[row] is raised to the largest magnitude stored in the row.
+constexpr long long kColumnPoints = 64;
+void Columns(const ContourPoint* points, const RowWeights* weights, const long long* rows, long long count,
+             const ChargeArrays& charges, long long begin, long long end, double* dst, long long ld, double* rowMax);
+
 // Name of the instruction set in use ("AVX3" is AVX-512).
 std::string TargetName();
 // Restricts the choice to the given Highway target bits (0 restores the

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -218,6 +219,74 @@ TEST(RingKernel, TilePiecesLandTransposedWhateverTheirCutAndAlignment) {
                 ADD_FAILURE() << rows << "x" << width << " ld " << ld << ": written outside the columns";
             EXPECT_EQ(wrong, 0);
           }
+  }
+  ringkernel::RestrictTargets(0);
+}
+
+// The fill writes each charge's column straight from lanes of points. Runs
+// of conductor points, of dielectric points, points of both kinds in one
+// vector, rows that are not one piece, a ragged tail, more points than one
+// pass takes, a range of charges not starting at zero, with and without
+// earth images: every value is Row's bit for bit, lands in its row, and
+// nothing else in the matrix is touched; each row's largest magnitude kept.
+TEST(RingKernel, ColumnsAreTheRowsBitForBitWhateverTheMixOfPoints) {
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<double> u(0.0, 10.0);
+  for (long long t : ringkernel::AvailableTargets()) {
+    ringkernel::RestrictTargets(t);
+    SCOPED_TRACE(ringkernel::TargetName());
+    for (bool earth : {false, true})
+      for (const char* mix : {"cccccccccccccccccccccccccccccccc", "dddddddddddddddddddddd", "cdcdccddcddd", "c",
+                              "ccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccdddddddddddddddd"
+                              "ddddcccc"}) {
+        const long long np = static_cast<long long>(std::strlen(mix));
+        std::vector<ContourPoint> pts;
+        std::vector<ringkernel::RowWeights> weights;
+        std::vector<long long> rows;
+        long long row = 3;  // not on a line
+        for (long long k = 0; k < np; ++k) {
+          const bool dielectric = mix[k] == 'd';
+          // Region 1 and 2 meet here; charges below lie in 1, 2 and 3.
+          pts.emplace_back(k % 5 == 0 ? 0.0 : u(rng), u(rng) - 5, dielectric ? 2 : 1, 1 + k % 2, 2 - k % 2,
+                           2.0, 5.0, u(rng), 0.0, false);
+          weights.push_back(RowWeightsFor(pts.back()));
+          rows.push_back(row);
+          row += (dielectric ? 2 : 1) + (k == 40 ? 5 : 0);  // a gap: rows not one piece
+        }
+        std::vector<Charge> charges;
+        for (int j = 0; j < 45; ++j)
+          charges.emplace_back(j == 7 ? 0.0 : u(rng), u(rng) - 5, 1, 1 + j % 3, 2, earth && j % 4 != 0, u(rng) - 5);
+        // A charge on a point: the formula's singular place.
+        charges[11].x = pts[0].x;
+        charges[11].y = pts[0].y;
+        const ringkernel::ChargeArrays arrays(charges.data(), 45);
+        const long long ld = row + 4, begin = 8, nc = 45;
+        std::vector<double> matrix(static_cast<size_t>(ld * nc), 99.0), rowMax(static_cast<size_t>(ld), 0.25);
+        ringkernel::Columns(pts.data(), weights.data(), rows.data(), np, arrays, begin, nc, matrix.data(), ld,
+                            rowMax.data());
+        std::vector<double> want(matrix.size(), 99.0), wantMax(rowMax.size(), 0.25);
+        std::vector<double> p(static_cast<size_t>(nc)), n(static_cast<size_t>(nc));
+        for (long long k = 0; k < np; ++k) {
+          const bool dielectric = weights[static_cast<size_t>(k)].dielectric;
+          ringkernel::Row(pts[static_cast<size_t>(k)], weights[static_cast<size_t>(k)], arrays, begin, nc,
+                          p.data(), dielectric ? n.data() : nullptr);
+          for (long long j = begin; j < nc; ++j)
+            for (int e = 0; e < (dielectric ? 2 : 1); ++e) {
+              const long long r = rows[static_cast<size_t>(k)] + e;
+              const double v = (e == 0 ? p : n)[static_cast<size_t>(j - begin)];
+              want[static_cast<size_t>(j * ld + r)] = v;
+              wantMax[static_cast<size_t>(r)] = std::max(wantMax[static_cast<size_t>(r)], std::fabs(v));
+            }
+        }
+        int wrong = 0;
+        for (size_t i = 0; i < matrix.size(); ++i)
+          if (std::memcmp(&matrix[i], &want[i], sizeof(double)) != 0 && ++wrong < 4)
+            ADD_FAILURE() << mix << (earth ? " earth" : "") << ": row " << i % static_cast<size_t>(ld) << " charge "
+                          << i / static_cast<size_t>(ld) << ": " << matrix[i] << " instead of " << want[i];
+        for (size_t r = 0; r < rowMax.size(); ++r)
+          if (rowMax[r] != wantMax[r] && ++wrong < 4) ADD_FAILURE() << mix << ": largest of row " << r;
+        EXPECT_EQ(wrong, 0);
+      }
   }
   ringkernel::RestrictTargets(0);
 }
