@@ -189,18 +189,20 @@ void FieldCalc::FillMatrix() {
   long long askedHere = 0, stepped = 0, abortAt = -1;
   const std::thread::id caller = std::this_thread::get_id();
   const long long threads = WorkerThreads();
+  auto stepToDone = [&] {
+    if (!progress_) return;
+    for (const long long done = pointsDone.load(); stepped < done; ++stepped) progress_->StepForward();
+  };
+  // The bar is brought up to date before each question: otherwise what the
+  // other threads did meanwhile would show up only after a stop.
   auto askUpTo = [&](long long point) {
     for (; askedHere < point; ++askedHere)
-      if (AbortRequested()) {
+      if (stepToDone(), AbortRequested()) {
         abortAt = askedHere;
         stopped.store(true);
         return;
       }
     asked.store(askedHere, std::memory_order_release);
-  };
-  auto stepToDone = [&] {
-    if (!progress_) return;
-    for (const long long done = pointsDone.load(); stepped < done; ++stepped) progress_->StepForward();
   };
   auto work = [&] {
     const bool asks = std::this_thread::get_id() == caller;
