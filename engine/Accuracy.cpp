@@ -411,11 +411,12 @@ SolutionAnalysis AnalyseSolution(const FieldCalc& calc, const AnalysisOptions& o
   }
   // Where the clamp is reached the solved charges answer the formula's
   // equations, not the true ones: the exact residual b - A_exact*x at every
-  // equation, taken back through the factors (first order: A*dx = r), gives
-  // the charges' correction, and its field at each largest field is what
-  // the formula cost there. The checks alone saw a tenth of it in the
-  // clamped coats (the error is spread over the whole interface, the
-  // conductor answers it as a whole).
+  // equation, taken back through the factors (A*dx = r), and the field of dx
+  // at each largest field is added. The checks alone saw a tenth of the
+  // error in the clamped coats (it is spread over the whole interface, the
+  // conductor answers it as a whole). dx is no small correction there (as
+  // large as the charges themselves; iterated, it diverges): it is a bound,
+  // checked against the truth on clamped coats, not a better answer.
   bool corrected = false;
   if (clampReached && calc.Coefficients().IsFactorised()) {
     const std::vector<Charge>& solved = calc.Charges();
