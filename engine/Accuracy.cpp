@@ -262,6 +262,7 @@ SolutionAnalysis AnalyseSolution(const FieldCalc& calc, const AnalysisOptions& o
     }
   }
   const bool clampReached = std::find(clamped.begin(), clamped.end(), 1) != clamped.end();
+  result.clampReached = clampReached;
 
   if (ui) {
     ui->ShowStage("Оценка точности решения");

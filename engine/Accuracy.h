@@ -110,6 +110,7 @@ struct SolutionAnalysis {
   // are left out of every figure above except the potential ones.
   std::vector<SingularPoint> singularPoints;
   bool aborted = false;  // the user stopped the analysis (the figures are incomplete)
+  bool clampReached = false;  // the written formula's modulus clamp took effect somewhere
   double potentialScale = 1.0;  // kV
   double fluxScale = 1.0;       // kV/cm times relative permittivity
   std::vector<std::string> warnings;

@@ -59,7 +59,8 @@ struct RefinementResult {
   bool limitReached = false;   // the next round would exceed maxUnknowns
   bool memoryLimited = false;  // the next round's matrix would exceed maxMemoryMb
   bool stalled = false;        // four rounds gained less than 10 % on the best
-  bool switchedToPrecise = false;  // the target is below kApproximateFormulaFloor
+  bool switchedToPrecise = false;  // the target is below kApproximateFormulaFloor, or:
+  bool switchedForClamp = false;   // a round reached the written formula's modulus clamp
   long long nextUnknowns = 0;  // of the round that was not started (limit, memory)
   double nextMemoryMb = 0.0;
   double maxMemoryMb = 0.0;    // the bound applied

@@ -78,6 +78,34 @@ double TipField(double target) {
 
 }  // namespace
 
+// A 5 cm sphere at 100 kV in a 20 cm coat (eps 4) whose 360 points sit so
+// close to their charges that the written formula's modulus clamp is
+// reached. Refining it with the formula went wild round after round (10, 6,
+// 9, 1109, 52 kV/cm against 11.43) and stopped as stalled on one of them;
+// finer points never cure the clamp. The round that reaches it is done
+// again with the exact integrals, and so is every round after it.
+TEST(Refinement, AClampedStartGoesOnWithTheExactIntegralsAndMeetsTheTarget) {
+  FieldCalc calc;
+  testsys::Load(calc,
+                "Me; 1 ; 2 ;    ; 4 ;\t\tc; 0.000 ; 30.000 ; 5.000 ; 90.00000 ; -90.00000 ; 100 ;90 ; 1.5 ;\n"
+                "De; 2 ; 3 ;4 ; 1.0 ;\t\tc; 0.000 ; 30.000 ; 20 ; 90.00000 ; -90.00000 ;360 ; 1.5 ;\n");
+  RefinementOptions o;
+  o.target = 1e-3;
+  const RefinementResult r = RefineToTarget(calc, o, nullptr);
+  ASSERT_TRUE(r.targetMet) << r.StopReason();
+  EXPECT_TRUE(r.switchedForClamp);
+  EXPECT_TRUE(r.switchedToPrecise);
+  for (const RefinementRound& round : r.rounds) EXPECT_TRUE(round.precise);
+  // Layered sphere: Q/(4 pi eps0) = U / ((1/a - 1/b)/eps + 1/b).
+  const double q = 100.0 / ((1.0 / 5 - 1.0 / 20) / 4.0 + 1.0 / 20);
+  ASSERT_EQ(testsys::Solve(calc), FieldCalc::kNoError);
+  const SolutionAnalysis a = AnalyseSolution(calc, 1);
+  ASSERT_EQ(a.generatrices.size(), 2u);
+  EXPECT_NEAR(a.generatrices[0].maxField, q / (4.0 * 25.0), 1e-3 * q / 100.0);
+  EXPECT_NEAR(a.generatrices[1].maxField, q / 400.0, 1e-3 * q / 400.0);  // just outside the coat, in air
+  EXPECT_FALSE(a.clampReached);
+}
+
 // The largest field of the sphere-plane gap to 1e-6 of the image series,
 // its reported error honest, and the capacitance to 1e-7.
 TEST(Refinement, SpherePlaneFieldToOneInAMillion) {
