@@ -164,9 +164,11 @@ void PrintRound(const RefinementRound& r, int number) {
 // Prints how the refinement ended and saves the refined system; false when
 // the save failed.
 bool ReportRefinement(const FieldCalc& calc, const RefinementResult& r, const CalcOptions& opt) {
-  if (r.switchedForClamp)
-    std::printf("Уточнение достигло ограничения модуля приближенной формулы кольца (k^2 <= 0.9999): "
-                "этот и следующие шаги считались в точном режиме\n");
+  if (r.switchedForFormula)
+    std::printf("Приближенная формула кольца не позволяла достичь цели (достигнуто ограничение модуля "
+                "k^2 <= 0.9999 или уточнение с ней перестало сходиться): с шага %d уточнение считало в "
+                "точном режиме\n",
+                r.switchedAtRound);
   else if (r.switchedToPrecise)
     std::printf("Цель %.2e ниже предела приближенной формулы кольца (%.0e): уточнение считало в точном режиме\n",
                 *opt.targetError, kApproximateFormulaFloor);

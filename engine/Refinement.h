@@ -60,7 +60,11 @@ struct RefinementResult {
   bool memoryLimited = false;  // the next round's matrix would exceed maxMemoryMb
   bool stalled = false;        // four rounds gained less than 10 % on the best
   bool switchedToPrecise = false;  // the target is below kApproximateFormulaFloor, or:
-  bool switchedForClamp = false;   // a round reached the written formula's modulus clamp
+  // the written formula could not reach the target (a round reached its
+  // modulus clamp, or the rounds stalled with it): from round
+  // switchedAtRound (1-based) on they were precise.
+  bool switchedForFormula = false;
+  int switchedAtRound = 0;
   long long nextUnknowns = 0;  // of the round that was not started (limit, memory)
   double nextMemoryMb = 0.0;
   double maxMemoryMb = 0.0;    // the bound applied

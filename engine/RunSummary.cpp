@@ -118,7 +118,7 @@ std::string SummaryJson(const SummaryInput& in) {
       {"stalled", r ? ordered_json(r->stalled) : ordered_json(nullptr)},
       {"stop_reason", r && !r->StopReason().empty() ? ordered_json(r->StopReason()) : ordered_json(nullptr)},
       {"switched_to_precise", r ? ordered_json(r->switchedToPrecise) : ordered_json(nullptr)},
-      {"switched_for_clamp", r ? ordered_json(r->switchedForClamp) : ordered_json(nullptr)},
+      {"switched_for_formula", r ? ordered_json(r->switchedForFormula) : ordered_json(nullptr)},
       {"max_memory_mb", r ? ordered_json(r->maxMemoryMb) : ordered_json(nullptr)},
   };
   if (in.inception) {
