@@ -81,6 +81,66 @@ bool StoppableFor(long long count, double evaluationsPerItem, ProgressReporter* 
   return true;
 }
 
+// The exact residual b - A_exact*x of every equation of the solved `calc`
+// (the formula's row minus the exact integrals' row, times the charges),
+// taken back through the factors the run kept: `correction` is the charges
+// with dx as their values, empty where dx is not finite or the rows do not
+// match. False when the user stopped it.
+bool ExactResidualCorrection(const FieldCalc& calc, double perEvaluation, ProgressReporter* ui,
+                             std::vector<Charge>& correction) {
+  correction.clear();
+  const std::vector<ContourPoint>& points = calc.Points();
+  const std::vector<Charge>& solved = calc.Charges();
+  const long long nc = static_cast<long long>(solved.size());
+  const long long n = calc.Unknowns();
+  std::vector<long long> rowOf(points.size() + 1, 0);
+  for (size_t p = 0; p < points.size(); ++p) rowOf[p + 1] = rowOf[p] + (points[p].material == 1 ? 1 : 2);
+  if (rowOf.back() != nc || n < nc) return true;
+  std::vector<Charge> unit(solved);
+  for (Charge& c : unit) c.q = 1.0;
+  // Plain storage while the threads write: the matrix's element access is
+  // not for concurrent writers.
+  std::vector<double> r(static_cast<size_t>(n), 0.0);
+  if (ui) {
+    ui->ShowStage("Оценка точности решения: невязка уравнений по точным интегралам");
+    ui->SetRange(0, static_cast<long long>(points.size()));
+    ui->SetPosition(0);
+  }
+  const bool done =
+      StoppableFor(static_cast<long long>(points.size()), perEvaluation * (1.0 + kExactEvaluationCost), ui,
+                   [&](long long b0, long long b1) {
+                     std::vector<double> pa(static_cast<size_t>(nc)), na(static_cast<size_t>(nc)),
+                         pe(static_cast<size_t>(nc)), ne(static_cast<size_t>(nc));
+                     for (long long p = b0; p < b1; ++p) {
+                       const ContourPoint& cp = points[static_cast<size_t>(p)];
+                       const bool dielectric = cp.material != 1;
+                       CoefficientRow(cp, unit.data(), nc, pa.data(), dielectric ? na.data() : nullptr);
+                       precise::CoefficientRow(cp, unit.data(), nc, pe.data(), dielectric ? ne.data() : nullptr);
+                       double rp = 0.0, rn = 0.0;
+                       for (size_t j = 0; j < static_cast<size_t>(nc); ++j) {
+                         rp += (pa[j] - pe[j]) * solved[j].q;
+                         if (dielectric) rn += (na[j] - ne[j]) * solved[j].q;
+                       }
+                       const size_t row = static_cast<size_t>(rowOf[static_cast<size_t>(p)]);
+                       r[row] = rp;
+                       if (dielectric) r[row + 1] = rn;
+                     }
+                   });
+  if (!done) return false;
+  matrixT residual(static_cast<size_t>(n), 1);
+  for (size_t i = 0; i < static_cast<size_t>(n); ++i) residual(i, 0) = r[i];
+  const matrixT dx = calc.Coefficients().SolveFactored(residual);
+  correction = solved;
+  for (size_t j = 0; j < static_cast<size_t>(nc); ++j) {
+    correction[j].q = dx(j, 0);
+    if (!std::isfinite(correction[j].q)) {
+      correction.clear();
+      break;
+    }
+  }
+  return true;
+}
+
 // The length (cm) of the cell around the end of `e` at `t` (0 or n + 1):
 // the step of an evenly placed element.
 double EndStep(const SurfData& e, bool atStart) {
@@ -227,6 +287,11 @@ SolutionAnalysis AnalyseSolution(const FieldCalc& calc, const AnalysisOptions& o
     }
   };
 
+  if (ui) {
+    ui->ShowStage("Оценка точности решения");
+    ui->SetRange(0, static_cast<long long>(jobs.size()));
+    ui->SetPosition(0);
+  }
   // The ring formula's modulus clamp, for any charge and any contour or
   // check point of a generatrix. Where it is reached the solution can be
   // tens of per cent off while the conditions, checked with the same
@@ -264,11 +329,6 @@ SolutionAnalysis AnalyseSolution(const FieldCalc& calc, const AnalysisOptions& o
   const bool clampReached = std::find(clamped.begin(), clamped.end(), 1) != clamped.end();
   result.clampReached = clampReached;
 
-  if (ui) {
-    ui->ShowStage("Оценка точности решения");
-    ui->SetRange(0, static_cast<long long>(jobs.size()));
-    ui->SetPosition(0);
-  }
   std::vector<CheckResult> checks(jobs.size());
   if (!StoppableFor(static_cast<long long>(jobs.size()), perEvaluation, ui, [&](long long b0, long long b1) {
         for (long long j = b0; j < b1; ++j) evaluate(*gens[jobs[j].gen], jobs[j].t, checks[j]);
@@ -420,71 +480,28 @@ SolutionAnalysis AnalyseSolution(const FieldCalc& calc, const AnalysisOptions& o
   // checked against the truth on clamped coats, not a better answer.
   bool corrected = false;
   if (clampReached && calc.Coefficients().IsFactorised()) {
-    const std::vector<Charge>& solved = calc.Charges();
-    const long long nc = static_cast<long long>(solved.size());
-    const long long n = calc.Unknowns();
-    std::vector<Charge> unit(solved);
-    for (Charge& c : unit) c.q = 1.0;
-    std::vector<long long> rowOf(points.size() + 1, 0);
-    for (size_t p = 0; p < points.size(); ++p) rowOf[p + 1] = rowOf[p] + (points[p].material == 1 ? 1 : 2);
-    if (rowOf.back() == nc && n >= nc) {
-      // Plain storage while the threads write: the matrix's element access
-      // is not for concurrent writers.
-      std::vector<double> r(static_cast<size_t>(n), 0.0);
-      if (ui) {
-        ui->ShowStage("Оценка точности решения: невязка уравнений по точным интегралам");
-        ui->SetRange(0, static_cast<long long>(points.size()));
-        ui->SetPosition(0);
-      }
-      if (!StoppableFor(static_cast<long long>(points.size()), perEvaluation * (1.0 + kExactEvaluationCost), ui,
-                        [&](long long b0, long long b1) {
-                          std::vector<double> pa(static_cast<size_t>(nc)), na(static_cast<size_t>(nc)),
-                              pe(static_cast<size_t>(nc)), ne(static_cast<size_t>(nc));
-                          for (long long p = b0; p < b1; ++p) {
-                            const ContourPoint& cp = points[static_cast<size_t>(p)];
-                            const bool dielectric = cp.material != 1;
-                            CoefficientRow(cp, unit.data(), nc, pa.data(), dielectric ? na.data() : nullptr);
-                            precise::CoefficientRow(cp, unit.data(), nc, pe.data(), dielectric ? ne.data() : nullptr);
-                            double rp = 0.0, rn = 0.0;
-                            for (long long j = 0; j < nc; ++j) {
-                              const double q = solved[static_cast<size_t>(j)].q;
-                              rp += (pa[static_cast<size_t>(j)] - pe[static_cast<size_t>(j)]) * q;
-                              if (dielectric) rn += (na[static_cast<size_t>(j)] - ne[static_cast<size_t>(j)]) * q;
-                            }
-                            r[static_cast<size_t>(rowOf[static_cast<size_t>(p)])] = rp;
-                            if (dielectric) r[static_cast<size_t>(rowOf[static_cast<size_t>(p)] + 1)] = rn;
-                          }
-                        })) {
-        result.aborted = true;
-        return result;
-      }
-      if (ui) {
-        ui->ShowStage("Оценка точности решения");
-        ui->SetRange(0, static_cast<long long>(jobs.size()));
-      }
-      matrixT residual(static_cast<size_t>(n), 1);
-      for (long long i = 0; i < n; ++i) residual(static_cast<size_t>(i), 0) = r[static_cast<size_t>(i)];
-      const matrixT dx = calc.Coefficients().SolveFactored(residual);
-      std::vector<Charge> correction(solved);
-      bool finite = true;
-      for (long long j = 0; j < nc; ++j) {
-        correction[static_cast<size_t>(j)].q = dx(static_cast<size_t>(j), 0);
-        finite = finite && std::isfinite(correction[static_cast<size_t>(j)].q);
-      }
-      for (int i = 0; finite && i < count; ++i) {
-        const GeneratrixAccuracy& g = result.generatrices[i];
-        if (g.maxField <= 0.0) continue;
-        const SurfData& e = *gens[i];
-        const int region = e.IsConductor() || !g.maxInner ? e.outerRegion : e.innerRegion;
-        const double eps = calc.RegionPermittivity(region);
-        if (!(eps > 0.0)) continue;
-        FieldSums s;
-        for (const Charge& c : correction)
-          precise::AddPotentialAndFieldTwo(c, g.maxX, g.maxY, region, eps, &s, region, eps, nullptr);
-        formulaError[i] = std::max(formulaError[i], std::hypot(s.x, s.y) / eps);
-      }
-      corrected = finite;
+    std::vector<Charge> correction;
+    if (!ExactResidualCorrection(calc, perEvaluation, ui, correction)) {
+      result.aborted = true;
+      return result;
     }
+    if (ui) {
+      ui->ShowStage("Оценка точности решения");
+      ui->SetRange(0, static_cast<long long>(jobs.size()));
+    }
+    for (int i = 0; !correction.empty() && i < count; ++i) {
+      const GeneratrixAccuracy& g = result.generatrices[i];
+      if (g.maxField <= 0.0) continue;
+      const SurfData& e = *gens[i];
+      const int region = e.IsConductor() || !g.maxInner ? e.outerRegion : e.innerRegion;
+      const double eps = calc.RegionPermittivity(region);
+      if (!(eps > 0.0)) continue;
+      FieldSums s;
+      for (const Charge& c : correction)
+        precise::AddPotentialAndFieldTwo(c, g.maxX, g.maxY, region, eps, &s, region, eps, nullptr);
+      formulaError[i] = std::max(formulaError[i], std::hypot(s.x, s.y) / eps);
+    }
+    corrected = !correction.empty();
   }
   // What the check points cannot see: the cell at each edge (kEdgeMissWeight).
   for (const SingularPoint& sp : singular) {

@@ -233,12 +233,19 @@ RefinementResult RefineToTarget(FieldCalc& calc, const RefinementOptions& option
   result.maxMemoryMb = options.maxMemoryMb > 0.0 ? options.maxMemoryMb : DefaultMemoryBoundMb();
   std::optional<FieldCalc::ProgressScope> attached;
   if (ui) attached.emplace(calc, *ui);
-  if (options.target < kApproximateFormulaFloor && !calc.Parameters().Precise) {
+  // The exact integrals from round `fromRound` (1-based; 0: from the start,
+  // for a target below the written formula's floor) on.
+  auto goPrecise = [&](int fromRound) {
     CalcParameters p = calc.Parameters();
     p.Precise = true;
     calc.SetParameters(p);
     result.switchedToPrecise = true;
-  }
+    if (fromRound > 0) {
+      result.switchedForFormula = true;
+      result.switchedAtRound = fromRound;
+    }
+  };
+  if (options.target < kApproximateFormulaFloor && !calc.Parameters().Precise) goPrecise(0);
   auto replaceSystem = [&](const CSurfColl& system) {
     while (calc.Generatrices().GetSize() > 0) calc.RemoveGeneratrix(calc.Generatrices().GetSize() - 1);
     for (const auto& e : system) calc.AddGeneratrix(e->Clone());
@@ -369,11 +376,7 @@ RefinementResult RefineToTarget(FieldCalc& calc, const RefinementOptions& option
     // points: 10, 6, 9, 1109, 52 kV/cm against 11.4): the same round again
     // with the exact integrals, and every round after it.
     if (a.clampReached && !calc.Parameters().Precise) {
-      CalcParameters p = calc.Parameters();
-      p.Precise = true;
-      calc.SetParameters(p);
-      result.switchedToPrecise = result.switchedForFormula = true;
-      result.switchedAtRound = round + 1;
+      goPrecise(round + 1);
       --round;
       continue;
     }
@@ -419,11 +422,7 @@ RefinementResult RefineToTarget(FieldCalc& calc, const RefinementOptions& option
       // fine cells at the axis made a coated sphere's pole 6.398, 6.423,
       // 6.449 kV/cm against 6.364 and it stalled at 5e-3 for 1e-3. The
       // rounds go on with the exact integrals.
-      CalcParameters p = calc.Parameters();
-      p.Precise = true;
-      calc.SetParameters(p);
-      result.switchedToPrecise = result.switchedForFormula = true;
-      result.switchedAtRound = round + 2;
+      goPrecise(round + 2);
       stallFrom = result.rounds.size();
     }
     // Refine the generatrices that miss the target where they miss it (the
