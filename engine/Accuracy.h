@@ -26,7 +26,9 @@
 // field is added. A conductor's largest field also carries the signed mean
 // displacement misfit of each dielectric interface facing it, over the
 // permittivity on its side: that misfit acts as a surface charge whose flux
-// lands on the conductor.
+// lands on the conductor. Where the formula's modulus clamp is reached and
+// the run kept its factors, the exact residual of every equation taken back
+// through them adds its field at each largest field: a bound, often loose.
 
 #include <string>
 #include <vector>

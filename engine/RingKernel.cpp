@@ -121,20 +121,31 @@ HWY_INLINE void Ring(D d, V Q, V R, V r, V dz, V& P, V& Er, V& Ez) {
   Er = hn::IfThenElseZero(hn::Not(axis), er);
 }
 
+// A ring (charge Q at radius R, height cy) and, where any charge has one,
+// its earth image (charge Qi, zero for a charge without one) seen from (r, y).
 template <bool kField>
-HWY_INLINE void ChargeTerms(D d, const Arrays& b, long long i, V r, V y, V& P, V& Er, V& Ez) {
-  const V R = hn::Load(d, b.x + i);
-  const V cy = hn::Load(d, b.y + i);
-  Ring<kField>(d, hn::Load(d, b.q + i), R, r, y - cy, P, Er, Ez);
-  if (b.anyImage) {
+HWY_INLINE void RingAndImage(D d, V Q, V Qi, V R, V cy, bool anyImage, V r, V y, V& P, V& Er, V& Ez) {
+  Ring<kField>(d, Q, R, r, y - cy, P, Er, Ez);
+  if (anyImage) {
     V p2, r2, z2;
-    Ring<kField>(d, hn::Load(d, b.image + i), R, r, y + cy, p2, r2, z2);
+    Ring<kField>(d, Qi, R, r, y + cy, p2, r2, z2);
     P = P + p2;
     if (kField) {
       Er = Er + r2;
       Ez = Ez + z2;
     }
   }
+}
+
+template <bool kField>
+HWY_INLINE void ChargeTerms(D d, const Arrays& b, long long i, V r, V y, V& P, V& Er, V& Ez) {
+  RingAndImage<kField>(d, hn::Load(d, b.q + i), hn::Load(d, b.image + i), hn::Load(d, b.x + i), hn::Load(d, b.y + i),
+                       b.anyImage, r, y, P, Er, Ez);
+}
+
+// The weight of a charge on the point's outer side, its inner side, elsewhere.
+HWY_INLINE V BySide(hn::Mask<D> isOuter, hn::Mask<D> isInner, V outer, V inner, V elsewhere) {
+  return hn::IfThenElse(isOuter, outer, hn::IfThenElse(isInner, inner, elsewhere));
 }
 
 // Sums over `padded` charges of `arrays` (chargeless padding adds nothing).
@@ -222,10 +233,10 @@ HWY_INLINE void RowOver(D d, const ContourPoint& cp, const RowWeights& w, const 
       ChargeTerms<true>(d, b, i, vr, vy, P, Er, Ez);
       const auto isOuter = hn::Eq(reg, outer);
       const auto isInner = hn::AndNot(isOuter, hn::Eq(reg, inner));
-      const V wp = hn::IfThenElse(isOuter, p0, hn::IfThenElse(isInner, p1, p2));
+      const V wp = BySide(isOuter, isInner, p0, p1, p2);
       hn::StoreU(P * wp, d, outP);
       if (normalRow) {
-        const V wn = hn::IfThenElse(isOuter, n0, hn::IfThenElse(isInner, n1, n2));
+        const V wn = BySide(isOuter, isInner, n0, n1, n2);
         hn::StoreU((Er * nx + Ez * ny) * wn, d, outN);
       }
     }
@@ -411,32 +422,18 @@ void Columns(const ContourPoint* points, const RowWeights* weights, const long l
         const V in = hn::Load(d, inner + k0), out = hn::Load(d, outer + k0);
         V P, Er, Ez;
         if (kind[s] == kConductors) {
-          Ring<false>(d, Q, R, r, y - cy, P, Er, Ez);
-          if (a.anyImage) {  // as ChargeTerms: a chargeless image adds zeros
-            V p2, r2, z2;
-            Ring<false>(d, Qi, R, r, y + cy, p2, r2, z2);
-            P = P + p2;
-          }
+          RingAndImage<false>(d, Q, Qi, R, cy, a.anyImage, r, y, P, Er, Ez);
           const auto acts = hn::Or(hn::Eq(reg, in), hn::Ne(reg, out));
           const V v = hn::IfThenElseZero(acts, P * hn::Load(d, wo + k0));
           hn::StoreU(v, d, column + row[k0]);
           hn::Store(hn::Max(hn::Load(d, maxP + k0), hn::And(v, magnitude)), d, maxP + k0);
           continue;
         }
-        Ring<true>(d, Q, R, r, y - cy, P, Er, Ez);
-        if (a.anyImage) {
-          V p2, r2, z2;
-          Ring<true>(d, Qi, R, r, y + cy, p2, r2, z2);
-          P = P + p2;
-          Er = Er + r2;
-          Ez = Ez + z2;
-        }
+        RingAndImage<true>(d, Q, Qi, R, cy, a.anyImage, r, y, P, Er, Ez);
         const auto isOuter = hn::Eq(reg, out);
         const auto isInner = hn::AndNot(isOuter, hn::Eq(reg, in));
-        const V wp = hn::IfThenElse(isOuter, hn::Load(d, wo + k0),
-                                    hn::IfThenElse(isInner, hn::Load(d, wi + k0), hn::Load(d, we + k0)));
-        const V wn = hn::IfThenElse(isOuter, hn::Load(d, no + k0),
-                                    hn::IfThenElse(isInner, hn::Load(d, ni + k0), hn::Load(d, ne + k0)));
+        const V wp = BySide(isOuter, isInner, hn::Load(d, wo + k0), hn::Load(d, wi + k0), hn::Load(d, we + k0));
+        const V wn = BySide(isOuter, isInner, hn::Load(d, no + k0), hn::Load(d, ni + k0), hn::Load(d, ne + k0));
         const V en = (Er * hn::Load(d, nx + k0) + Ez * hn::Load(d, ny + k0)) * wn;
         if (kind[s] == kDielectrics) {
           const V v = P * wp;
