@@ -86,7 +86,9 @@ Index SlabWidth(Index m, Index jb, Index trailing, double total) {
   const double target = std::min(6e9, total * 0.02);
   const double perColumn = SlabFlops(m, jb, 1);
   const Index w = static_cast<Index>(target / std::max(1.0, perColumn));
-  return std::clamp<Index>(w, static_cast<Index>(kLuBlock), std::max<Index>(trailing, 1));
+  // None are left at the last step: the lower bound must not pass the upper.
+  const Index most = std::max<Index>(trailing, 1);
+  return std::clamp<Index>(w, std::min<Index>(static_cast<Index>(kLuBlock), most), most);
 }
 
 }  // namespace
