@@ -240,15 +240,13 @@ void FieldCalc::FillMatrix() {
   auto takeGroup = [&](size_t own) {
     long long g = -1;
     if (spans[own].TakeFront(g)) return g;
-    size_t richest = own;
-    for (size_t t = 0; t < spans.size(); ++t)
-      if (spans[t].Left() > spans[richest].Left()) richest = t;
-    while (spans[richest].Left() > 0) {
-      if (spans[richest].TakeBack(g)) return g;
+    for (;;) {
+      size_t richest = own;
       for (size_t t = 0; t < spans.size(); ++t)
         if (spans[t].Left() > spans[richest].Left()) richest = t;
+      if (spans[richest].Left() <= 0) return -1ll;
+      if (spans[richest].TakeBack(g)) return g;
     }
-    return -1ll;
   };
   std::atomic<long long> pointsTaken{0}, pointsDone{0}, asked{0};
   std::atomic<bool> stopped{false};
