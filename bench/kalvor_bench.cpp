@@ -6,8 +6,9 @@
 //
 //   kalvor-bench [--solve N,N,...] [--fill N] [--system FILE] [--quick]
 //
-// Times are medians of three runs taken in turn, so that all of them see the
-// same machine state; the load average is printed beside them.
+// Times are medians of three runs taken in turn (of five for the solve
+// stage's path in one process), so that all of them see the same machine
+// state; the load average is printed beside them.
 // KALVOR_BENCH_STAGES=1 prints each default run's stage times to stderr.
 
 #include <sys/resource.h>
@@ -274,6 +275,53 @@ void BenchRuns(const std::vector<int>& sizes) {
               "  with the capacitance over fill + solve (<= 1.15 wanted); RSS/8n^2: peak memory in n x n blocks.\n");
 }
 
+// (a') The solve stage's path (the condition estimate's equilibration, the
+// watched factorisation, the triangular solve) against dgesv in one process,
+// in turn on copies of the same matrix: what a fresh process's run adds to
+// either drops out, and so does the machine's drift between processes.
+void BenchSolveInProcess(const std::vector<int>& sizes) {
+  std::printf("\n(a') The solve stage's path against dgesv in one process, in turn, medians of 5 (kernel %s,"
+              " load average %s)\n",
+              blas::CoreName().c_str(), LoadAverage().c_str());
+  std::printf("%8s %9s %9s %10s\n", "n", "stage s", "dgesv s", "dgesv/stg");
+  for (int size : sizes) {
+    FieldCalc calc;
+    Load(calc, CoatedSphere(size), false);
+    calc.Place();
+    calc.FillMatrix();
+    const matrixT& filled = calc.Coefficients();
+    const size_t n = filled.RowNo(), ld = filled.Ld();
+    // The rows' largest magnitudes, as the fill hands them to the solve.
+    std::vector<double> rowMax(n, 0.0);
+    for (size_t j = 0; j < n; ++j)
+      for (size_t i = 0; i < n; ++i) rowMax[i] = std::max(rowMax[i], std::fabs(filled.Data()[j * ld + i]));
+    const matrixT rhs = calc.Rhs();
+    std::vector<double> stage, reference;
+    for (int r = 0; r < 5; ++r) {
+      {
+        matrixT a;
+        a.Resize(n, n, true);
+        for (size_t j = 0; j < n; ++j) std::copy_n(filled.Data() + j * ld, n, a.Data() + j * a.Ld());
+        const auto t = Clock::now();
+        a.Factorise([](double) { return true; }, true, rowMax.data());
+        const matrixT x = a.SolveFactored(rhs);
+        stage.push_back(Since(t));
+      }
+      {
+        std::vector<double> a(n * n), b(rhs.Data(), rhs.Data() + n);
+        for (size_t j = 0; j < n; ++j) std::copy_n(filled.Data() + j * ld, n, a.data() + j * n);
+        std::vector<int> piv(n);
+        const int nn = static_cast<int>(n), one = 1;
+        int info = 0;
+        const auto t = Clock::now();
+        dgesv_(&nn, &one, a.data(), &nn, piv.data(), b.data(), &nn, &info);
+        reference.push_back(Since(t));
+      }
+    }
+    std::printf("%8zu %9.3f %9.3f %10.2f\n", n, Median(stage), Median(reference), Median(reference) / Median(stage));
+  }
+}
+
 // A diagonally weighted random matrix, for the progress figures.
 matrixT RandomMatrix(size_t n, unsigned seed) {
   matrixT a(n, n);
@@ -536,6 +584,7 @@ int main(int argc, char** argv) {
               pinned ? pinned : "", LoadAverage().c_str());
   if (!sizes.empty()) {
     BenchRuns(sizes);
+    BenchSolveInProcess(sizes);
     BenchSolveWatch(sizes);
   }
   if (fillUnknowns > 0) {
