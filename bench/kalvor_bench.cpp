@@ -335,7 +335,7 @@ matrixT RandomMatrix(size_t n, unsigned seed) {
 
 // What a person watching the solve sees: the longest time the position
 // stands still and its largest jump (the factorisation's watcher is polled
-// every 10 ms), and how long a stop takes from the refusal to the end of
+// every 5 ms), and how long a stop takes from the refusal to the end of
 // the solve, asked at several points of the factorisation.
 void BenchSolveWatch(const std::vector<int>& sizes) {
   std::printf("\n(d) Watching the solve: progress and stop (kernel %s, load average %s)\n", blas::CoreName().c_str(),
