@@ -182,6 +182,15 @@ int ChildRun(long long unknowns) {
   return 0;
 }
 
+// The matrix packed with leading dimension n, as a user would hand it to
+// dgesv.
+std::vector<double> Packed(const matrixT& m) {
+  const size_t n = m.RowNo(), ld = m.Ld();
+  std::vector<double> a(n * n);
+  for (size_t j = 0; j < n; ++j) std::copy_n(m.Data() + j * ld, n, a.data() + j * n);
+  return a;
+}
+
 // dgesv on the coated sphere's matrix with whatever kernel OpenBLAS picked.
 int ChildDgesv(long long unknowns) {
   FieldCalc calc;
@@ -189,11 +198,7 @@ int ChildDgesv(long long unknowns) {
   calc.Place();
   calc.FillMatrix();
   const int n = static_cast<int>(calc.Unknowns());
-  // Packed with leading dimension n, as a user would hand it to dgesv.
-  std::vector<double> a(static_cast<size_t>(n) * n);
-  const size_t ld = calc.Coefficients().Ld();
-  for (int j = 0; j < n; ++j)
-    std::copy_n(calc.Coefficients().Data() + static_cast<size_t>(j) * ld, n, a.data() + static_cast<size_t>(j) * n);
+  std::vector<double> a = Packed(calc.Coefficients());
   std::vector<double> b(static_cast<size_t>(n), 1.0);
   std::vector<int> piv(static_cast<size_t>(n));
   blas::Threads();  // the same thread count as the calculation
@@ -308,8 +313,7 @@ void BenchSolveInProcess(const std::vector<int>& sizes) {
         stage.push_back(Since(t));
       }
       {
-        std::vector<double> a(n * n), b(rhs.Data(), rhs.Data() + n);
-        for (size_t j = 0; j < n; ++j) std::copy_n(filled.Data() + j * ld, n, a.data() + j * n);
+        std::vector<double> a = Packed(filled), b(rhs.Data(), rhs.Data() + n);
         std::vector<int> piv(n);
         const int nn = static_cast<int>(n), one = 1;
         int info = 0;

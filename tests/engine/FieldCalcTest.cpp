@@ -277,9 +277,9 @@ TEST(FieldCalc, FillIsBitIdenticalForAnyThreadCount) {
           ASSERT_TRUE(any) << "row " << r << " not filled";
         }
         first = m;
-      }
-      else
+      } else {
         EXPECT_EQ(std::memcmp(first.data(), m.data(), m.size() * sizeof(double)), 0) << threads << " " << precise;
+      }
     }
   }
   SetWorkerThreads(0);
