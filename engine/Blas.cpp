@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -39,6 +40,27 @@ int Threads() {
 void SetThreads(int threads) {
   EnsureThreads();
   openblas_set_num_threads(threads > 0 ? threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
+}
+
+namespace {
+std::mutex ownThreadsMutex;
+int ownThreadsUsers = 0;
+int ownThreadsSaved = 1;
+}  // namespace
+
+OwnThreadsOnly::OwnThreadsOnly() {
+  std::lock_guard<std::mutex> lock(ownThreadsMutex);
+  if (ownThreadsUsers++ == 0) {
+    EnsureThreads();
+    ownThreadsSaved = openblas_get_num_threads();
+    if (ownThreadsSaved > 1) openblas_set_num_threads(1);
+  }
+  threads_ = ownThreadsSaved;
+}
+
+OwnThreadsOnly::~OwnThreadsOnly() {
+  std::lock_guard<std::mutex> lock(ownThreadsMutex);
+  if (--ownThreadsUsers == 0 && ownThreadsSaved > 1) openblas_set_num_threads(ownThreadsSaved);
 }
 
 std::string CoreName() {

@@ -36,6 +36,21 @@ int Threads();
 // Sets them (0: the machine's cores again); for runs that go side by side,
 // one thread each.
 void SetThreads(int threads);
+// While one lives, every BLAS call runs on the calling thread alone, so
+// that several threads of ours can call the BLAS side by side; `Threads()`
+// tells how many BLAS threads there were before. Several at once (from
+// different threads) share the setting; the last one out restores it.
+class OwnThreadsOnly {
+ public:
+  OwnThreadsOnly();
+  ~OwnThreadsOnly();
+  OwnThreadsOnly(const OwnThreadsOnly&) = delete;
+  OwnThreadsOnly& operator=(const OwnThreadsOnly&) = delete;
+  int Threads() const { return threads_; }
+
+ private:
+  int threads_;
+};
 // Name of the kernel OpenBLAS chose for this processor.
 std::string CoreName();
 

@@ -1,13 +1,15 @@
 // The blocked LU against LAPACK's dgetrf: the same pivots (the first row of
-// largest magnitude), the same solution; it reports monotone progress,
+// largest magnitude), the same solution, the same bits on any number of
+// threads; it reports monotone progress,
 // stops when asked, keeps its factors for several right-hand sides, and
 // never hands LAPACK an empty system.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <thread>
@@ -52,6 +54,59 @@ TEST(BlockedLu, SamePivotsAndFactorsAsDgetrf) {
     for (size_t k = 0; k < n * n; ++k) worst = std::max(worst, std::fabs(a[k] - ref[k]));
     EXPECT_LT(worst, 1e-10) << n;
   }
+}
+
+// The trailing update is shared out among threads at run time: the factors
+// must still be the same bits on one thread, two, or more than the cores
+// (pieces waiting on each other), and the BLAS gets its threads back.
+TEST(BlockedLu, SameBitsOnAnyNumberOfThreads) {
+  const size_t n = 1500;  // several pieces in every step
+  const std::vector<double> data = Random(n, 21);
+  std::vector<double> first;
+  std::vector<int> firstPivots;
+  for (int threads : {1, 2, 5, 2}) {
+    blas::SetThreads(threads);
+    std::vector<double> a = data;
+    std::vector<int> piv(n);
+    ASSERT_EQ(BlockedLu(a.data(), n, n, piv.data()), LuOutcome::Done) << threads;
+    EXPECT_EQ(blas::Threads(), threads);
+    if (first.empty()) {
+      first = a, firstPivots = piv;
+      continue;
+    }
+    EXPECT_EQ(piv, firstPivots) << threads;
+    EXPECT_TRUE(std::equal(a.begin(), a.end(), first.begin())) << threads;
+  }
+  blas::SetThreads(0);
+
+  // Stops at the start, midway and near the end all come back, and leave
+  // the BLAS its threads.
+  const int before = blas::Threads();
+  for (double at : {0.0, 0.5, 0.97}) {
+    std::vector<double> a = data;
+    std::vector<int> piv(n);
+    EXPECT_EQ(BlockedLu(a.data(), n, n, piv.data(), [&](double f) { return f < at; }), LuOutcome::Stopped) << at;
+    EXPECT_EQ(blas::Threads(), before);
+  }
+}
+
+// Two factorisations side by side each take the BLAS to one thread; the
+// setting comes back only when the last is done.
+TEST(BlockedLu, TheBlasThreadsComeBackWhenTheLastFactorisationEnds) {
+  blas::SetThreads(2);
+  {
+    blas::OwnThreadsOnly outer;
+    EXPECT_EQ(outer.Threads(), 2);
+    EXPECT_EQ(blas::Threads(), 1);
+    std::thread other([] {
+      blas::OwnThreadsOnly inner;
+      EXPECT_EQ(inner.Threads(), 2);  // what there was, not the one meanwhile
+    });
+    other.join();
+    EXPECT_EQ(blas::Threads(), 1);
+  }
+  EXPECT_EQ(blas::Threads(), 2);
+  blas::SetThreads(0);
 }
 
 TEST(BlockedLu, ZeroColumnIsSingularAndEmptyIsDone) {
