@@ -153,8 +153,10 @@ LuOutcome BlockedLu(double* a, std::size_t nn, std::size_t ldaa, int* pivots, co
   // one. Each thread calls the BLAS on one core (OpenBLAS's own threads
   // would wait at every call for the panel's small serial pieces).
   // A piece of columns waits only for what it reads: its panel factorised
-  // and its own columns through the step before.
-  std::optional<blas::OwnThreadsOnly> ownThreads(std::in_place);
+  // and its own columns through the step before. Two panels or fewer leave
+  // nothing to look ahead to: those stay on this thread, the BLAS on all.
+  std::optional<blas::OwnThreadsOnly> ownThreads;
+  if (n > 2 * nb) ownThreads.emplace();
   std::atomic<bool> stop{false};
   std::atomic<double> helped{0.0};
   double done = 0.0;
@@ -221,7 +223,7 @@ LuOutcome BlockedLu(double* a, std::size_t nn, std::size_t ldaa, int* pivots, co
       while (!stop.load() && pieces[s].Take(false, c0, c1))
         helped.fetch_add(update(s, c0, c1));
   };
-  if (!stopped) {
+  if (!stopped && ownThreads) {
     try {
       for (int t = 1; t < ownThreads->Threads(); ++t) helpers.emplace_back(help);
     } catch (const std::system_error&) {
