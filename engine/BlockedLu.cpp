@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cfloat>
 #include <cmath>
-#include <cstdint>
 #include <memory>
 #include <optional>
 #include <system_error>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "engine/Blas.h"
+#include "engine/Parallel.h"
 
 extern "C" void dlaswp_(const int* n, double* a, const int* lda, const int* k1, const int* k2, const int* ipiv,
                         const int* incx);
@@ -98,8 +98,7 @@ Index ChunkCap(Index m, Index jb, double total) {
 // factors come out the same bits whatever the threads and their timing: the
 // first piece is the panel after next (the factorising thread needs it
 // early in the next step), the rest of equal width. The factorising thread
-// takes pieces from the front, the helpers from the back (both ends in one
-// word, a piece taken by one compare-and-swap).
+// takes pieces from the front, the helpers from the back.
 class Pieces {
  public:
   void Set(Index first, Index last, Index firstWidth, Index widest) {
@@ -108,26 +107,19 @@ class Pieces {
     head_ = std::min(firstWidth, last - first);
     const Index rest = last - first - head_, count = (rest + widest - 1) / widest;
     width_ = count > 0 ? (rest + count - 1) / count : 1;
-    ends_.store(static_cast<std::uint64_t>(head_ > 0 ? 1 + count : 0));
+    span_.Reset(0, head_ > 0 ? 1 + count : 0);
   }
   bool Take(bool front, Index& c0, Index& c1) {
-    std::uint64_t word = ends_.load();
-    for (;;) {
-      const std::uint64_t lo = word >> 32, hi = word & 0xffffffffu;
-      if (lo >= hi) return false;
-      const std::uint64_t piece = front ? lo : hi - 1;
-      const std::uint64_t next = front ? ((lo + 1) << 32) | hi : (lo << 32) | (hi - 1);
-      if (ends_.compare_exchange_weak(word, next)) {
-        c0 = piece == 0 ? first_ : first_ + head_ + static_cast<Index>(piece - 1) * width_;
-        c1 = piece == 0 ? first_ + head_ : std::min(last_, c0 + width_);
-        return true;
-      }
-    }
+    Index piece = 0;
+    if (!(front ? span_.TakeFront(piece) : span_.TakeBack(piece))) return false;
+    c0 = piece == 0 ? first_ : first_ + head_ + (piece - 1) * width_;
+    c1 = piece == 0 ? first_ + head_ : std::min(last_, c0 + width_);
+    return true;
   }
 
  private:
   Index first_ = 0, last_ = 0, head_ = 0, width_ = 1;
-  std::atomic<std::uint64_t> ends_{0};
+  Span span_;
 };
 
 // Narrower pieces than this are not worth a BLAS call of their own.

@@ -43,37 +43,6 @@ void TouchPages(double* p, long long bytes) {
     __atomic_fetch_add(words + k, 0, __ATOMIC_RELAXED);
 }
 
-// A run of groups [front, back) taken from either end by several threads:
-// both ends in one word, so that a take is one compare-and-swap.
-class Span {
- public:
-  void Reset(long long front, long long back) { ends_.store(Pack(front, back)); }
-  long long Left() const {
-    const std::uint64_t e = ends_.load();
-    return Back(e) - Front(e);
-  }
-  bool TakeFront(long long& group) {
-    for (std::uint64_t e = ends_.load();;) {
-      if (Front(e) >= Back(e)) return false;
-      if (ends_.compare_exchange_weak(e, Pack(Front(e) + 1, Back(e)))) return group = Front(e), true;
-    }
-  }
-  bool TakeBack(long long& group) {
-    for (std::uint64_t e = ends_.load();;) {
-      if (Front(e) >= Back(e)) return false;
-      if (ends_.compare_exchange_weak(e, Pack(Front(e), Back(e) - 1))) return group = Back(e) - 1, true;
-    }
-  }
-
- private:
-  static std::uint64_t Pack(long long front, long long back) {
-    return static_cast<std::uint64_t>(front) | static_cast<std::uint64_t>(back) << 32;
-  }
-  static long long Front(std::uint64_t e) { return static_cast<long long>(e & 0xffffffffu); }
-  static long long Back(std::uint64_t e) { return static_cast<long long>(e >> 32); }
-  std::atomic<std::uint64_t> ends_{0};
-};
-
 // Ring evaluations in a group of contour points: a few milliseconds.
 constexpr double kGroupEvaluations = 1 << 20;
 
